@@ -1,0 +1,15 @@
+#include "app/PlatformDependence_Unit.h"
+#include "windows/Main_Unit.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    CaptureStartDirectory();
+    CreateNamedMutex(QStringLiteral("Tovrin_Nudger"));
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Nudger"));
+    TMain_Form mainForm;
+    mainForm.show();
+    return QApplication::exec();
+}

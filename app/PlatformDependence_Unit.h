@@ -1,0 +1,46 @@
+// The few services Nudger takes from the operating system, kept in one place
+// so that the rest of the program stays portable and tests can replace them.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+// The working directory at the moment the process started, always ending in
+// the platform's path separator.
+QString StartDirectory();
+
+// Captures the start directory. Called once by the program entry before
+// anything else; later calls do nothing.
+void CaptureStartDirectory();
+
+// Creates a system-wide named lock that stays held until the process ends
+// and is released by the system even when the process crashes. Failures and
+// an existing holder are ignored.
+void CreateNamedMutex(const QString &name);
+
+// The login name of the effective user, from the system's user database.
+// FallbackUserName() when there is none.
+QString UserName();
+QString FallbackUserName();
+
+// Starts a program detached, without a shell. The command line is split at
+// blanks, with double quotes grouping words. Returns whether it started.
+// showMode is accepted for the command's callers; windows are managed by the
+// desktop here.
+bool RunCommand(const QString &commandLine, int showMode);
+
+// The current local date and time.
+QDateTime Now();
+
+std::uint8_t RotateByteLeft(std::uint8_t value, int count);
+std::uint8_t RotateByteRight(std::uint8_t value, int count);
+
+// Test seams: replace the start directory, the user name or the clock.
+// An empty std::function (or an empty text) restores the real service.
+void SetStartDirectoryForTesting(const QString &directory);
+void SetUserNameForTesting(const std::function<QString()> &userName);
+void SetClockForTesting(const std::function<QDateTime()> &clock);
+void SetRunCommandForTesting(const std::function<bool(const QString &, int)> &runCommand);

@@ -1,0 +1,3 @@
+list(APPEND NUDGER_LIB_SOURCES
+    app/PlatformDependence_Unit.h app/PlatformDependence_Unit.cpp
+)

@@ -1,0 +1,34 @@
+// Per-user named values in the scrambled configuration file "<title>.cfg" of
+// the start directory. One object serves one use: construct, Load, read or
+// write values, Save, destroy.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class TConfigurationFile
+{
+public:
+    TConfigurationFile();
+    virtual ~TConfigurationFile();
+
+    // True when the file was read, unscrambled and holds this user's marker.
+    // Never throws.
+    bool Load();
+    // Replaces the file atomically. True when it was written. Never throws.
+    bool Save();
+
+    bool ValueExists(const QString &name) const;
+    QString ReadValue(const QString &name) const;
+    void WriteValue(const QString &name, const QString &value);
+
+    QString FileName() const { return FFileName; }
+    QString FilePath() const;
+
+private:
+    QString FFileName;
+    QStringList FLines;
+    // Set when a Load found no marker of this user: every line is kept for
+    // the next Save, but this user reads no values from them.
+    bool FHideUserValues = false;
+};

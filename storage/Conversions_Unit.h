@@ -1,0 +1,63 @@
+// Text forms of the values kept in the configuration file: booleans, fonts,
+// colours and date-times.
+#pragma once
+
+#include <QDateTime>
+#include <QFont>
+#include <QPalette>
+#include <QString>
+
+#include <cstdint>
+#include <stdexcept>
+
+class EConvertError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A colour value: red + 256 * green + 65536 * blue for plain colours,
+// negative for roles of the palette, clNone for no colour.
+using TColor = std::int32_t;
+inline constexpr TColor clBlack = 0;
+inline constexpr TColor clNone = 0x1FFFFFFF;
+
+enum TFontStyle : int { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+
+// The font properties that are stored: family, point size, styles, colour.
+struct TFont
+{
+    QString Name;
+    int Size = 8;
+    int Style = 0; // TFontStyle flags
+    TColor Color = clBlack;
+
+    bool operator==(const TFont &other) const
+    {
+        return Name == other.Name && Size == other.Size && Style == other.Style &&
+               Color == other.Color;
+    }
+    bool operator!=(const TFont &other) const { return !(*this == other); }
+};
+
+QString BoolToText(bool value);
+bool TextToBool(const QString &text);
+
+QString ColorToText(TColor color);
+TColor TextToColor(const QString &text); // throws EConvertError
+
+QString FontToText(const TFont &font);
+void TextToFont(const QString &text, TFont &font); // throws EConvertError
+
+// Days since 30 December 1899 00:00 local time; the fraction is the time.
+using TDateTime = double;
+TDateTime DateTimeFromQDateTime(const QDateTime &dateTime);
+QDateTime QDateTimeFromDateTime(TDateTime value);
+QString DateTimeToText(TDateTime value);
+TDateTime TextToDateTime(const QString &text); // 0 when unreadable
+
+// Bridges to the toolkit.
+QColor ColorToQColor(TColor color, const QPalette &palette);
+TColor QColorToColor(const QColor &color);
+QFont FontToQFont(const TFont &font, const QFont &base);
+TFont QFontToFont(const QFont &font, TColor color);

@@ -1,0 +1,7 @@
+list(APPEND NUDGER_LIB_SOURCES
+    storage/TovrinDataEncode_Unit.h storage/TovrinDataEncode_Unit.cpp
+    storage/ConfigurationFile_Unit.h storage/ConfigurationFile_Unit.cpp
+    storage/Conversions_Unit.h storage/Conversions_Unit.cpp
+    storage/ReservedFileGuard_Unit.h storage/ReservedFileGuard_Unit.cpp
+    storage/TextFile_Unit.h storage/TextFile_Unit.cpp
+)

@@ -1,0 +1,3 @@
+#include "windows/About_Unit.h"
+// placeholder
+void ShowAboutWindow() {}

@@ -1,0 +1,1 @@
+#include "windows/CaptionButton_Unit.h"

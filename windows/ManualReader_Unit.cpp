@@ -1,0 +1,3 @@
+#include "windows/ManualReader_Unit.h"
+// placeholder
+void ShowManualWindow() {}

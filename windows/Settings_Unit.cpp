@@ -1,0 +1,3 @@
+#include "windows/Settings_Unit.h"
+// placeholder
+bool ExecuteSettingsDialog(int &, QString &, QString &) { return false; }

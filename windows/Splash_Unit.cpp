@@ -1,0 +1,5 @@
+#include "windows/Splash_Unit.h"
+// placeholder
+void ShowSplashIfDue() {}
+bool SplashIsDue() { return false; }
+void ShowSplash() {}

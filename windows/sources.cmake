@@ -1,0 +1,10 @@
+list(APPEND NUDGER_LIB_SOURCES
+    windows/Prompts_Unit.h windows/Prompts_Unit.cpp
+    windows/CaptionButton_Unit.h windows/CaptionButton_Unit.cpp
+    windows/Main_Unit.h windows/Main_Unit.cpp
+    windows/Settings_Unit.h windows/Settings_Unit.cpp
+    windows/SuggestionSettings_Unit.h windows/SuggestionSettings_Unit.cpp
+    windows/Splash_Unit.h windows/Splash_Unit.cpp
+    windows/About_Unit.h windows/About_Unit.cpp
+    windows/ManualReader_Unit.h windows/ManualReader_Unit.cpp
+)
