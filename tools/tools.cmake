@@ -16,3 +16,13 @@ qt_add_resources(nudger_lib "artwork"
     PREFIX "/"
     BASE ${CMAKE_BINARY_DIR}
     FILES ${CMAKE_BINARY_DIR}/splash.png ${CMAKE_BINARY_DIR}/app_bitmap.png)
+
+# MakeNudgeWave writes the nudge sound, carried as the resource
+# ":/NUDGE_WAVE.wav" (resources/resources.cmake).
+add_executable(MakeNudgeWave ${CMAKE_CURRENT_LIST_DIR}/MakeNudgeWave.cpp)
+add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/NUDGE_WAVE.wav
+    COMMAND MakeNudgeWave ${CMAKE_BINARY_DIR}/NUDGE_WAVE.wav
+    DEPENDS MakeNudgeWave
+    COMMENT "Generating the nudge sound"
+    VERBATIM)
