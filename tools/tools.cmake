@@ -26,3 +26,22 @@ add_custom_command(
     DEPENDS MakeNudgeWave
     COMMENT "Generating the nudge sound"
     VERBATIM)
+
+# MakeTovrinData scrambles the built-in suggestions into nudger.dat beside the
+# program.
+add_executable(MakeTovrinData ${CMAKE_CURRENT_LIST_DIR}/MakeTovrinData.cpp)
+target_link_libraries(MakeTovrinData PRIVATE nudger_lib)
+add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/nudger.dat
+    COMMAND MakeTovrinData ${PROJECT_SOURCE_DIR}/resources/suggestions.txt
+            ${CMAKE_BINARY_DIR}/nudger.dat
+    DEPENDS MakeTovrinData ${PROJECT_SOURCE_DIR}/resources/suggestions.txt
+    COMMENT "Scrambling the built-in suggestions into nudger.dat"
+    VERBATIM)
+add_custom_target(nudger_data ALL DEPENDS ${CMAKE_BINARY_DIR}/nudger.dat)
+add_dependencies(Nudger nudger_data)
+
+# nudger_config reads or writes values of a start directory's Nudger.cfg from
+# scripts.
+add_executable(nudger_config ${CMAKE_CURRENT_LIST_DIR}/NudgerConfig.cpp)
+target_link_libraries(nudger_config PRIVATE nudger_lib)
