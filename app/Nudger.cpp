@@ -10,6 +10,8 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Nudger"));
     TMain_Form mainForm;
+    if (mainForm.TerminateRequested())
+        return 0;
     mainForm.show();
     return QApplication::exec();
 }

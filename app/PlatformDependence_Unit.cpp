@@ -73,7 +73,8 @@ void CreateNamedMutex(const QString &name)
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
         folder = QDir::tempPath();
-    const QByteArray path = QFile::encodeName(QDir(folder).filePath(name + QStringLiteral(".lock")));
+    const QByteArray path =
+        QFile::encodeName(QDir(folder).filePath(name + QStringLiteral(".lock")));
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
@@ -142,9 +143,9 @@ std::uint8_t RotateByteRight(std::uint8_t value, int count)
 
 void SetStartDirectoryForTesting(const QString &directory)
 {
-    StartDirectoryOverride() =
-        directory.isEmpty() || directory.endsWith(QDir::separator()) ? directory
-                                                                      : WithSeparator(directory);
+    StartDirectoryOverride() = directory.isEmpty() || directory.endsWith(QDir::separator())
+                                   ? directory
+                                   : WithSeparator(directory);
 }
 
 void SetUserNameForTesting(const std::function<QString()> &userName)

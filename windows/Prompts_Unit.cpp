@@ -42,7 +42,7 @@ bool RunFileDialog(TFileChooserOptions &options, QFileDialog::AcceptMode mode)
     QFileDialog dialog(DialogParent(), options.Title);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                        : QFileDialog::AnyFile);
+                                                       : QFileDialog::AnyFile);
     dialog.setViewMode(QFileDialog::Detail);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.ConfirmOverwrite);
     if (!options.Filter.isEmpty())

@@ -29,7 +29,10 @@ public:
     ~TScriptedPrompts() override { SetPrompts(nullptr); }
 
     // Script: the answers given to the next questions, in order.
-    void AnswerButton(QMessageBox::StandardButton button) { FAnswers.enqueue(QVariant(int(button))); }
+    void AnswerButton(QMessageBox::StandardButton button)
+    {
+        FAnswers.enqueue(QVariant(int(button)));
+    }
     void AnswerFile(const QString &name) { FAnswers.enqueue(QVariant(name)); }
     void CancelChooser() { FAnswers.enqueue(QVariant()); }
     void AnswerFont(const QFont &font) { FAnswers.enqueue(QVariant(font)); }
@@ -51,26 +54,34 @@ public:
     void ShowMessage(const QString &text) override
     {
         Records << Record{QStringLiteral("message"), QStringLiteral("Nudger"), text,
-                          QMessageBox::Ok, QMessageBox::Ok, {}};
+                          QMessageBox::Ok,           QMessageBox::Ok,          {}};
         TakeButton(QMessageBox::Ok);
     }
     void ShowInformation(const QString &text) override
     {
-        Records << Record{QStringLiteral("information"), QStringLiteral("Information"), text,
-                          QMessageBox::Ok, QMessageBox::Ok, {}};
+        Records << Record{QStringLiteral("information"),
+                          QStringLiteral("Information"),
+                          text,
+                          QMessageBox::Ok,
+                          QMessageBox::Ok,
+                          {}};
         TakeButton(QMessageBox::Ok);
     }
     QMessageBox::StandardButton ShowError(const QString &text) override
     {
-        Records << Record{QStringLiteral("error"), QStringLiteral("Error"), text,
-                          QMessageBox::Retry | QMessageBox::Abort, QMessageBox::Retry, {}};
+        Records << Record{QStringLiteral("error"),
+                          QStringLiteral("Error"),
+                          text,
+                          QMessageBox::Retry | QMessageBox::Abort,
+                          QMessageBox::Retry,
+                          {}};
         return TakeButton(QMessageBox::Abort);
     }
     QMessageBox::StandardButton Confirm(const QString &text, QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton) override
     {
-        Records << Record{QStringLiteral("confirm"), QStringLiteral("Confirm"), text, buttons,
-                          defaultButton, {}};
+        Records << Record{
+            QStringLiteral("confirm"), QStringLiteral("Confirm"), text, buttons, defaultButton, {}};
         return TakeButton(buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel
                                                                 : QMessageBox::No);
     }
