@@ -26,9 +26,14 @@ public:
     QString FilePath() const;
 
 private:
+    // Index of this user's first visible line, or -1.
+    qsizetype FindLine(const QString &fullName) const;
+
     QString FFileName;
     QStringList FLines;
     // Set when a Load found no marker of this user: every line is kept for
     // the next Save, but this user reads no values from them.
     bool FHideUserValues = false;
+    // How many lines at the front of the list came from that Load.
+    qsizetype FHiddenLines = 0;
 };

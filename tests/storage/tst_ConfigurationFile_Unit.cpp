@@ -1,0 +1,331 @@
+#include "app/PlatformDependence_Unit.h"
+#include "storage/ConfigurationFile_Unit.h"
+#include "storage/TovrinDataEncode_Unit.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+const QString Marker = QStringLiteral("TOVRIN CONFIGURATION FILE");
+
+void UseUser(const QString &name)
+{
+    SetUserNameForTesting([name] { return name; });
+}
+
+QByteArray ReadBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+bool WriteBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray ScrambledFile(const QByteArrayList &plainLines)
+{
+    return JoinLines(SplitLines(ScrambleText(TovrinKeys::Product, TovrinKeys::Version,
+                                             TovrinKeys::ConfigurationKey, JoinLines(plainLines))));
+}
+
+QByteArrayList PlainLines(const QString &path)
+{
+    return SplitLines(UnscrambleText(TovrinKeys::Product, TovrinKeys::Version,
+                                     TovrinKeys::ConfigurationKey,
+                                     JoinLines(SplitLines(ReadBytes(path)))));
+}
+
+bool WriteAndSave(const QList<QPair<QString, QString>> &values)
+{
+    TConfigurationFile configuration;
+    configuration.Load();
+    for (const auto &[name, value] : values)
+        configuration.WriteValue(name, value);
+    return configuration.Save();
+}
+
+// Lowers this process's file size limit for one scope, so that writing a
+// bigger file fails as on a full disk.
+class TFileSizeLimit
+{
+public:
+    explicit TFileSizeLimit(rlim_t bytes)
+    {
+        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &FOld);
+        rlimit lowered = FOld;
+        lowered.rlim_cur = bytes;
+        FActive = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~TFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &FOld);
+        std::signal(SIGXFSZ, FOldHandler);
+    }
+    bool Active() const { return FActive; }
+
+private:
+    rlimit FOld{};
+    void (*FOldHandler)(int) = nullptr;
+    bool FActive = false;
+};
+
+} // namespace
+
+class TestConfigurationFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void constructionTouchesNoFile();
+    void missingFileGivesNoValues();
+    void valuesSurviveSaveAndLoad();
+    void rewritingReplacesTheLine();
+    void savedFileIsScrambledAndEndsWithMarker();
+    void usersSeeOnlyTheirOwnValues();
+    void otherUsersSurviveASave();
+    void unmarkedLinesOfThisUserStayHidden();
+    void unreadableContentFailsQuietly_data();
+    void unreadableContentFailsQuietly();
+    void lfOnlyFileLoads();
+    void saveFailsWhenTheFolderIsUnusable_data();
+    void saveFailsWhenTheFolderIsUnusable();
+    void failedSaveLeavesTheOldFileWhole();
+
+private:
+    std::unique_ptr<QTemporaryDir> FDir;
+    QString FPath;
+};
+
+void TestConfigurationFile::initTestCase()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Nudger"));
+}
+
+void TestConfigurationFile::init()
+{
+    FDir = std::make_unique<QTemporaryDir>();
+    QVERIFY2(FDir->isValid(), qPrintable(FDir->errorString()));
+    SetStartDirectoryForTesting(FDir->path());
+    FPath = FDir->filePath(QStringLiteral("Nudger.cfg"));
+    UseUser(QStringLiteral("user1"));
+}
+
+void TestConfigurationFile::cleanup()
+{
+    SetStartDirectoryForTesting(QString());
+    SetUserNameForTesting({});
+    FDir.reset();
+}
+
+void TestConfigurationFile::constructionTouchesNoFile()
+{
+    {
+        TConfigurationFile configuration;
+        QCOMPARE(configuration.FileName(), QStringLiteral("Nudger.cfg"));
+        QCOMPARE(QDir::cleanPath(configuration.FilePath()), QDir::cleanPath(FPath));
+        configuration.WriteValue(QStringLiteral("Interval"), QStringLiteral("1000"));
+    }
+    QVERIFY(QDir(FDir->path()).isEmpty());
+}
+
+void TestConfigurationFile::missingFileGivesNoValues()
+{
+    TConfigurationFile configuration;
+    QVERIFY(!configuration.Load());
+    QVERIFY(!configuration.ValueExists(QStringLiteral("Interval")));
+    QCOMPARE(configuration.ReadValue(QStringLiteral("Interval")), QString());
+}
+
+void TestConfigurationFile::valuesSurviveSaveAndLoad()
+{
+    const QString unicode = QStringLiteral("/home/j\u00f6rg/\u65e5\u8a18.txt");
+    QVERIFY(WriteAndSave(
+        {{"Interval", "1000"}, {"Formula", "a=b=c"}, {"Empty", ""}, {"PrimaryFile", unicode}}));
+    TConfigurationFile configuration;
+    QVERIFY(configuration.Load());
+    QCOMPARE(configuration.ReadValue(QStringLiteral("Interval")), QStringLiteral("1000"));
+    QCOMPARE(configuration.ReadValue(QStringLiteral("iNTERVAL")), QStringLiteral("1000"));
+    QCOMPARE(configuration.ReadValue(QStringLiteral("Formula")), QStringLiteral("a=b=c"));
+    QVERIFY(configuration.ValueExists(QStringLiteral("Empty")));
+    QCOMPARE(configuration.ReadValue(QStringLiteral("Empty")), QString());
+    QCOMPARE(configuration.ReadValue(QStringLiteral("PrimaryFile")), unicode);
+    QVERIFY(!configuration.ValueExists(QStringLiteral("Missing")));
+}
+
+void TestConfigurationFile::rewritingReplacesTheLine()
+{
+    QVERIFY(WriteAndSave({{"Interval", "1000"}, {"Sound", "YES"}}));
+    QVERIFY(WriteAndSave({{"INTERVAL", "2000"}}));
+    TConfigurationFile configuration;
+    QVERIFY(configuration.Load());
+    QCOMPARE(configuration.ReadValue(QStringLiteral("Interval")), QStringLiteral("2000"));
+    QCOMPARE(PlainLines(FPath),
+             (QByteArrayList{"user1.Sound=YES", "user1.TOVRIN CONFIGURATION FILE=YES",
+                             "user1.INTERVAL=2000"}));
+}
+
+void TestConfigurationFile::savedFileIsScrambledAndEndsWithMarker()
+{
+    QVERIFY(WriteAndSave({{"Interval", "1000"}, {"Long", QString(200, QLatin1Char('x'))}}));
+    const QByteArray bytes = ReadBytes(FPath);
+    QVERIFY(bytes.endsWith("\r\n"));
+    QVERIFY(bytes.count("\r\n") > 2);
+    for (const char c : bytes)
+        QVERIFY2(QByteArray("0123456789ABCDEF\r\n").contains(c), bytes.constData());
+    QCOMPARE(PlainLines(FPath).last(), QByteArray("user1.TOVRIN CONFIGURATION FILE=YES"));
+}
+
+void TestConfigurationFile::usersSeeOnlyTheirOwnValues()
+{
+    QVERIFY(WriteAndSave({{"Interval", "1000"}}));
+    UseUser(QStringLiteral("user2"));
+    TConfigurationFile configuration;
+    QVERIFY(!configuration.Load());
+    QVERIFY(!configuration.ValueExists(QStringLiteral("Interval")));
+    configuration.WriteValue(QStringLiteral("Interval"), QStringLiteral("5000"));
+    QCOMPARE(configuration.ReadValue(QStringLiteral("Interval")), QStringLiteral("5000"));
+    // The user name is asked for on every call.
+    UseUser(QStringLiteral("USER1"));
+    QVERIFY(!configuration.ValueExists(QStringLiteral("Interval")));
+}
+
+void TestConfigurationFile::otherUsersSurviveASave()
+{
+    QVERIFY(WriteAndSave({{"Interval", "1000"}}));
+    UseUser(QStringLiteral("user2"));
+    QVERIFY(WriteAndSave({{"Interval", "5000"}}));
+
+    TConfigurationFile second;
+    QVERIFY(second.Load());
+    QCOMPARE(second.ReadValue(QStringLiteral("Interval")), QStringLiteral("5000"));
+    UseUser(QStringLiteral("user1"));
+    TConfigurationFile first;
+    QVERIFY(first.Load());
+    QCOMPARE(first.ReadValue(QStringLiteral("Interval")), QStringLiteral("1000"));
+}
+
+void TestConfigurationFile::unmarkedLinesOfThisUserStayHidden()
+{
+    // A file where user1 has values but no marker (a damaged marker line).
+    QVERIFY(WriteBytes(
+        FPath, ScrambledFile({"user1.Interval=1000", "user1.Sound=YES", "user2.Interval=7000",
+                              "user2.TOVRIN CONFIGURATION FILE=YES"})));
+    {
+        TConfigurationFile configuration;
+        QVERIFY(!configuration.Load());
+        QVERIFY(!configuration.ValueExists(QStringLiteral("Interval")));
+        QCOMPARE(configuration.ReadValue(QStringLiteral("Sound")), QString());
+        configuration.WriteValue(QStringLiteral("Interval"), QStringLiteral("3000"));
+        QCOMPARE(configuration.ReadValue(QStringLiteral("Interval")), QStringLiteral("3000"));
+        QVERIFY(!configuration.ValueExists(QStringLiteral("Sound")));
+        QVERIFY(configuration.Save());
+    }
+    TConfigurationFile configuration;
+    QVERIFY(configuration.Load());
+    QCOMPARE(configuration.ReadValue(QStringLiteral("Interval")), QStringLiteral("3000"));
+    QVERIFY2(!configuration.ValueExists(QStringLiteral("Sound")), "a hidden value came back");
+    QCOMPARE(PlainLines(FPath),
+             (QByteArrayList{"user2.Interval=7000", "user2.TOVRIN CONFIGURATION FILE=YES",
+                             "user1.Interval=3000", "user1.TOVRIN CONFIGURATION FILE=YES"}));
+}
+
+void TestConfigurationFile::unreadableContentFailsQuietly_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("plain text") << QByteArray("user1.Interval=1000\r\nhello world\r\n");
+    QTest::newRow("binary") << QByteArray("\x01\xff\xfe\x80zz", 6);
+    QTest::newRow("one character") << QByteArray("A\r\n");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("another key") << JoinLines(SplitLines(
+        ScrambleText(TovrinKeys::Product, TovrinKeys::Version, TovrinKeys::SuggestionsKey,
+                     "user1.Interval=1000\r\nuser1.TOVRIN CONFIGURATION FILE=YES\r\n")));
+}
+
+void TestConfigurationFile::unreadableContentFailsQuietly()
+{
+    QFETCH(QByteArray, content);
+    QVERIFY(WriteBytes(FPath, content));
+    TConfigurationFile configuration;
+    QVERIFY(!configuration.Load());
+    QVERIFY(!configuration.ValueExists(QStringLiteral("Interval")));
+    configuration.WriteValue(QStringLiteral("Interval"), QStringLiteral("2000"));
+    QVERIFY(configuration.Save());
+    TConfigurationFile reloaded;
+    QVERIFY(reloaded.Load());
+    QCOMPARE(reloaded.ReadValue(QStringLiteral("Interval")), QStringLiteral("2000"));
+}
+
+void TestConfigurationFile::lfOnlyFileLoads()
+{
+    QVERIFY(WriteAndSave({{"Interval", "1000"}, {"Padding", QString(300, QLatin1Char('p'))}}));
+    QByteArray bytes = ReadBytes(FPath);
+    bytes.replace("\r\n", "\n");
+    QVERIFY(WriteBytes(FPath, bytes));
+    TConfigurationFile configuration;
+    QVERIFY(configuration.Load());
+    QCOMPARE(configuration.ReadValue(QStringLiteral("Interval")), QStringLiteral("1000"));
+}
+
+void TestConfigurationFile::saveFailsWhenTheFolderIsUnusable_data()
+{
+    QTest::addColumn<QString>("startDirectory");
+    QTest::newRow("missing folder") << QStringLiteral("no such folder/deeper");
+    QTest::newRow("path under a regular file") << QStringLiteral("plain.txt/inside");
+}
+
+void TestConfigurationFile::saveFailsWhenTheFolderIsUnusable()
+{
+    QFETCH(QString, startDirectory);
+    QVERIFY(WriteBytes(FDir->filePath(QStringLiteral("plain.txt")), "text"));
+    SetStartDirectoryForTesting(FDir->filePath(startDirectory));
+    TConfigurationFile configuration;
+    QVERIFY(!configuration.Load());
+    configuration.WriteValue(QStringLiteral("Interval"), QStringLiteral("1000"));
+    QVERIFY(!configuration.Save());
+}
+
+void TestConfigurationFile::failedSaveLeavesTheOldFileWhole()
+{
+    QVERIFY(WriteAndSave({{"Interval", "1000"}}));
+    const QByteArray before = ReadBytes(FPath);
+    {
+        TConfigurationFile configuration;
+        QVERIFY(configuration.Load());
+        configuration.WriteValue(QStringLiteral("Big"), QString(20000, QLatin1Char('b')));
+        TFileSizeLimit limit(4096);
+        QVERIFY(limit.Active());
+        QVERIFY(!configuration.Save());
+    }
+    QCOMPARE(ReadBytes(FPath), before);
+    QCOMPARE(QDir(FDir->path()).entryList(QDir::Files), QStringList{"Nudger.cfg"});
+
+    // A folder where the file should be: nothing is read, nothing replaced.
+    QVERIFY(QFile::remove(FPath));
+    QVERIFY(QDir(FDir->path()).mkdir(QStringLiteral("Nudger.cfg")));
+    TConfigurationFile configuration;
+    QVERIFY(!configuration.Load());
+    configuration.WriteValue(QStringLiteral("Interval"), QStringLiteral("1000"));
+    QVERIFY(!configuration.Save());
+    QVERIFY(QFileInfo(FPath).isDir());
+}
+
+QTEST_GUILESS_MAIN(TestConfigurationFile)
+#include "tst_ConfigurationFile_Unit.moc"
