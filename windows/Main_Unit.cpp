@@ -142,8 +142,8 @@ QString LocaleTimeSeparator()
 
 TMainFormDialogs TMainFormDialogs::Real()
 {
-    return {&ExecuteSettingsDialog, &ExecuteSuggestionSettingsDialog, &ShowSplashIfDue,
-            &ShowAboutWindow, &ShowManualWindow};
+    return {&::ExecuteSettingsDialog, &::ExecuteSuggestionSettingsDialog, &::ShowSplashIfDue,
+            &::ShowAboutWindow, &::ShowManualWindow};
 }
 
 // ---------------------------------------------------------------------------
