@@ -1,5 +1,108 @@
 #include "storage/TextFile_Unit.h"
+
 #include <QFile>
-// placeholder
-bool ReadTextFile(const QString &fileName, TTextFileContent &content) { QFile f(fileName); if (!f.open(QIODevice::ReadOnly)) return false; content.Text = QString::fromUtf8(f.readAll()); return true; }
-bool WriteTextFile(const QString &fileName, const QString &text, TTextEncoding) { QFile f(fileName); if (!f.open(QIODevice::WriteOnly)) return false; return f.write(text.toUtf8()) >= 0; }
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <cstring>
+
+namespace {
+
+// CR LF becomes LF, in place; a lone CR stays. CR and LF never occur inside
+// a UTF-8 sequence, so this is safe before decoding.
+void JoinCrLf(QByteArray &bytes)
+{
+    char *const begin = bytes.data();
+    const char *const end = begin + bytes.size();
+    const char *read = static_cast<const char *>(std::memchr(begin, '\r', bytes.size()));
+    if (!read)
+        return;
+    char *write = const_cast<char *>(read);
+    while (read < end) {
+        const char c = *read++;
+        if (c == '\r' && read < end && *read == '\n')
+            continue;
+        *write++ = c;
+    }
+    bytes.truncate(write - begin);
+}
+
+// LF becomes CR LF; the bytes are already encoded, and LF is a single byte
+// in both encodings.
+QByteArray SplitLfToCrLf(const QByteArray &bytes)
+{
+    const qsizetype breaks = bytes.count('\n');
+    if (breaks == 0)
+        return bytes;
+    QByteArray result(bytes.size() + breaks, Qt::Uninitialized);
+    char *write = result.data();
+    const char *read = bytes.constData();
+    const char *const end = read + bytes.size();
+    while (read < end) {
+        const char *lf = static_cast<const char *>(std::memchr(read, '\n', end - read));
+        const char *stop = lf ? lf : end;
+        std::memcpy(write, read, size_t(stop - read));
+        write += stop - read;
+        read = stop;
+        if (lf) {
+            *write++ = '\r';
+            *write++ = '\n';
+            ++read;
+        }
+    }
+    return result;
+}
+
+bool FitsLatin1(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() > 0xFF)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReadTextFile(const QString &fileName, TTextFileContent &content)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    JoinCrLf(bytes);
+
+    // A byte order mark is kept as a character so that it is written back.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                    QStringConverter::Flag::ConvertInitialBom);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) {
+        content.Text = QString::fromLatin1(bytes);
+        content.Encoding = TTextEncoding::Latin1;
+    } else {
+        content.Text = std::move(text);
+        content.Encoding = TTextEncoding::Utf8;
+    }
+    return true;
+}
+
+bool WriteTextFile(const QString &fileName, const QString &text, TTextEncoding encoding)
+{
+    const QStringView body =
+        text.endsWith(u'\n') ? QStringView(text).chopped(1) : QStringView(text);
+    const QByteArray encoded =
+        encoding == TTextEncoding::Latin1 && FitsLatin1(text) ? body.toLatin1() : body.toUtf8();
+    const QByteArray bytes = SplitLfToCrLf(encoded);
+
+    QSaveFile file(fileName);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

@@ -1,0 +1,281 @@
+#include "storage/TextFile_Unit.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <cstring>
+
+namespace {
+
+QByteArray ReadAll(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteAll(const QString &fileName, const QByteArray &bytes)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Run as a child: "--write <file> <bytes> [ignore-xfsz]" writes that many
+// letters through WriteTextFile and exits 0 on success, 1 on failure.
+constexpr char WriteHelperSwitch[] = "--write";
+
+int RunWriteHelper(int argc, char **argv)
+{
+    if (argc >= 5 && std::strcmp(argv[4], "ignore-xfsz") == 0)
+        std::signal(SIGXFSZ, SIG_IGN);
+    const QString fileName = QString::fromLocal8Bit(argv[2]);
+    const QString text(QByteArray(argv[3]).toInt(), u'x');
+    return WriteTextFile(fileName, text) ? 0 : 1;
+}
+
+} // namespace
+
+class tst_TextFile_Unit : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("Nudger")); }
+
+    void readLineEnds_data();
+    void readLineEnds();
+    void writeLineEnds_data();
+    void writeLineEnds();
+    void utf8RoundTrip();
+    void eightBitFileComesBackUnchanged_data();
+    void eightBitFileComesBackUnchanged();
+    void latin1FallsBackToUtf8();
+    void readMissingFileFails();
+    void failedWriteKeepsOldFile_data();
+    void failedWriteKeepsOldFile();
+    void interruptedWriteKeepsOldFile_data();
+    void interruptedWriteKeepsOldFile();
+};
+
+void tst_TextFile_Unit::readLineEnds_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("CR LF") << QByteArray("a\r\nb") << "a\nb";
+    QTest::newRow("lone LF") << QByteArray("a\nb") << "a\nb";
+    QTest::newRow("lone CR stays") << QByteArray("a\rb") << "a\rb";
+    QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << "a\r\nb";
+    QTest::newRow("LF CR") << QByteArray("a\n\rb") << "a\n\rb";
+    QTest::newRow("final CR LF") << QByteArray("a\r\n") << "a\n";
+    QTest::newRow("final CR") << QByteArray("a\r") << "a\r";
+    QTest::newRow("empty") << QByteArray() << "";
+    QTest::newRow("only breaks") << QByteArray("\r\n\n\r\n") << "\n\n\n";
+    QTest::newRow("NUL kept") << QByteArray("a\0b", 3)
+                              << QString(QStringLiteral("a")) + QChar(0) + u'b';
+}
+
+void tst_TextFile_Unit::readLineEnds()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString fileName = dir.filePath(QStringLiteral("text.txt"));
+    QVERIFY(WriteAll(fileName, bytes));
+    TTextFileContent content;
+    QVERIFY(ReadTextFile(fileName, content));
+    QCOMPARE(content.Text, text);
+    QCOMPARE(content.Encoding, TTextEncoding::Utf8);
+}
+
+void tst_TextFile_Unit::writeLineEnds_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("lines") << "a\nb\nc" << QByteArray("a\r\nb\r\nc");
+    QTest::newRow("one final break dropped") << "a\nb\n" << QByteArray("a\r\nb");
+    QTest::newRow("only one dropped") << "a\n\n" << QByteArray("a\r\n");
+    QTest::newRow("lone CR kept") << "a\rb" << QByteArray("a\rb");
+    QTest::newRow("empty") << "" << QByteArray();
+    QTest::newRow("just a break") << "\n" << QByteArray();
+}
+
+void tst_TextFile_Unit::writeLineEnds()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString fileName = dir.filePath(QStringLiteral("text.txt"));
+    QVERIFY(WriteTextFile(fileName, text));
+    QCOMPARE(ReadAll(fileName), bytes);
+    QVERIFY(WriteTextFile(fileName, text, TTextEncoding::Latin1));
+    QCOMPARE(ReadAll(fileName), bytes);
+}
+
+void tst_TextFile_Unit::utf8RoundTrip()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString fileName = dir.filePath(QStringLiteral("text.txt"));
+    const QString text = QString::fromUtf8("Gr\xc3\xbc\xc3\x9f"
+                                           "e\n\xe6\x97\xa5\xe6\x9c\xac "
+                                           "\xf0\x9f\x98\x80\n\xef\xbb\xbf"
+                                           "after a BOM");
+    QVERIFY(WriteTextFile(fileName, text));
+    const QByteArray bytes = ReadAll(fileName);
+    QCOMPARE(bytes, text.toUtf8().replace("\n", "\r\n"));
+    TTextFileContent content;
+    QVERIFY(ReadTextFile(fileName, content));
+    QCOMPARE(content.Text, text);
+    QCOMPARE(content.Encoding, TTextEncoding::Utf8);
+
+    // A byte order mark at the start is a character of the text, so it
+    // survives a save.
+    QVERIFY(WriteAll(fileName, "\xef\xbb\xbfHello\r\nworld"));
+    QVERIFY(ReadTextFile(fileName, content));
+    QCOMPARE(content.Text, QString(QChar(0xFEFF)) + QStringLiteral("Hello\nworld"));
+    QVERIFY(WriteTextFile(fileName, content.Text, content.Encoding));
+    QCOMPARE(ReadAll(fileName), QByteArray("\xef\xbb\xbfHello\r\nworld"));
+}
+
+void tst_TextFile_Unit::eightBitFileComesBackUnchanged_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("written");
+    QByteArray all;
+    for (int c = 1; c < 256; ++c) {
+        if (c != '\r' && c != '\n')
+            all += char(c);
+    }
+    QTest::newRow("Windows-1252 with CR LF")
+        << QByteArray("Caf\xe9\r\n\x93quoted\x94\r\n\x80 5") << QByteArray();
+    QTest::newRow("every byte") << all + "\r\n" + all << QByteArray();
+    QTest::newRow("invalid UTF-8 tail") << QByteArray("ok \xc3\xa9 then \xc3") << QByteArray();
+    QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80") << QByteArray();
+    QTest::newRow("lone CR kept") << QByteArray("a\rb\xff") << QByteArray();
+    // LF-only files come back with CR LF: that is the file format.
+    QTest::newRow("LF only") << QByteArray("caf\xe9\nx") << QByteArray("caf\xe9\r\nx");
+}
+
+void tst_TextFile_Unit::eightBitFileComesBackUnchanged()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, written);
+    if (written.isNull())
+        written = bytes;
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString fileName = dir.filePath(QStringLiteral("old.txt"));
+    QVERIFY(WriteAll(fileName, bytes));
+    TTextFileContent content;
+    QVERIFY(ReadTextFile(fileName, content));
+    QCOMPARE(content.Encoding, TTextEncoding::Latin1);
+    QVERIFY(WriteTextFile(fileName, content.Text, content.Encoding));
+    QCOMPARE(ReadAll(fileName), written);
+}
+
+void tst_TextFile_Unit::latin1FallsBackToUtf8()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString fileName = dir.filePath(QStringLiteral("old.txt"));
+    const QString text = QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac");
+    QVERIFY(WriteTextFile(fileName, text, TTextEncoding::Latin1));
+    QCOMPARE(ReadAll(fileName), text.toUtf8());
+    QVERIFY(WriteTextFile(fileName, QString::fromUtf8("caf\xc3\xa9"), TTextEncoding::Latin1));
+    QCOMPARE(ReadAll(fileName), QByteArray("caf\xe9"));
+}
+
+void tst_TextFile_Unit::readMissingFileFails()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    TTextFileContent content{QStringLiteral("kept"), TTextEncoding::Latin1};
+    QVERIFY(!ReadTextFile(dir.filePath(QStringLiteral("missing.txt")), content));
+    QVERIFY(!ReadTextFile(dir.path(), content));
+    QCOMPARE(content.Text, QStringLiteral("kept"));
+}
+
+void tst_TextFile_Unit::failedWriteKeepsOldFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing folder") << "missing/new.txt";
+    QTest::newRow("under a regular file") << "old.txt/new.txt";
+    QTest::newRow("a folder") << "folder";
+}
+
+void tst_TextFile_Unit::failedWriteKeepsOldFile()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString old = dir.filePath(QStringLiteral("old.txt"));
+    QVERIFY(WriteAll(old, "old text"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    QVERIFY(!WriteTextFile(dir.filePath(name), QStringLiteral("new text")));
+    QCOMPARE(ReadAll(old), QByteArray("old text"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("folder"), QStringLiteral("old.txt")}));
+}
+
+void tst_TextFile_Unit::interruptedWriteKeepsOldFile_data()
+{
+    QTest::addColumn<bool>("ignoreSignal");
+    QTest::newRow("killed by the size limit") << false;
+    QTest::newRow("write refused by the size limit") << true;
+}
+
+void tst_TextFile_Unit::interruptedWriteKeepsOldFile()
+{
+    QFETCH(bool, ignoreSignal);
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sh"));
+    if (shell.isEmpty())
+        QSKIP("no sh to set the file size limit");
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString fileName = dir.filePath(QStringLiteral("story.txt"));
+    const QByteArray old(3000, 'o');
+    QVERIFY(WriteAll(fileName, old));
+
+    // The limit is counted in blocks of 512 or 1024 bytes depending on the
+    // shell; 200000 letters exceed either.
+    QProcess child;
+    child.start(shell, {QStringLiteral("-c"), QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\""),
+                        QCoreApplication::applicationFilePath(),
+                        QString::fromLatin1(WriteHelperSwitch), fileName, QStringLiteral("200000"),
+                        ignoreSignal ? QStringLiteral("ignore-xfsz") : QStringLiteral("")});
+    QVERIFY(child.waitForFinished(60000));
+    if (ignoreSignal) {
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 1); // reported as a failure
+    } else {
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    }
+    QCOMPARE(ReadAll(fileName), old);
+
+    // Without the limit the same helper succeeds, so the limit was the cause.
+    QProcess unlimited;
+    unlimited.start(QCoreApplication::applicationFilePath(),
+                    {QString::fromLatin1(WriteHelperSwitch), fileName, QStringLiteral("200000")});
+    QVERIFY(unlimited.waitForFinished(60000));
+    QCOMPARE(unlimited.exitCode(), 0);
+    QCOMPARE(ReadAll(fileName), QByteArray(200000, 'x'));
+}
+
+int main(int argc, char **argv)
+{
+    if (argc >= 4 && std::strcmp(argv[1], WriteHelperSwitch) == 0)
+        return RunWriteHelper(argc, argv);
+    QCoreApplication app(argc, argv);
+    tst_TextFile_Unit test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_TextFile_Unit.moc"
