@@ -1,3 +1,12 @@
 # Tests of storage/.
+nudger_add_test(tst_Conversions_Unit storage/tst_Conversions_Unit.cpp)
+# The date-time text follows the region; run it again under a few others.
+foreach(region en_US ko_KR fa_IR ar_EG hu_HU)
+    add_test(NAME tst_Conversions_Unit_${region} COMMAND tst_Conversions_Unit dateTimeRoundTrip textToDateTimeOfGarbageIsZero)
+    set_tests_properties(tst_Conversions_Unit_${region} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=${region}.UTF-8" TIMEOUT 300)
+endforeach()
+nudger_add_test(tst_ReservedFileGuard_Unit storage/tst_ReservedFileGuard_Unit.cpp)
+nudger_add_test(tst_TextFile_Unit storage/tst_TextFile_Unit.cpp)
 nudger_add_test(tst_TovrinDataEncode_Unit storage/tst_TovrinDataEncode_Unit.cpp)
 nudger_add_test(tst_ConfigurationFile_Unit storage/tst_ConfigurationFile_Unit.cpp)
