@@ -1,3 +1,89 @@
 #include "windows/ManualReader_Unit.h"
-// placeholder
-void ShowManualWindow() {}
+
+#include "app/PlatformDependence_Unit.h"
+#include "windows/Prompts_Unit.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QUrl>
+#include <QVBoxLayout>
+
+TManualReader_Form::TManualReader_Form(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Manual"));
+    resize(696, 480);
+
+    Manual_TextBrowser = new QTextBrowser(this);
+    Manual_TextBrowser->setObjectName(QStringLiteral("Manual_TextBrowser"));
+    // The manual's own links lead from the contents to its sections; there is
+    // nothing outside it to follow.
+    Manual_TextBrowser->setOpenLinks(true);
+    Manual_TextBrowser->setOpenExternalLinks(false);
+
+    auto *buttonStrip = new QWidget(this);
+    buttonStrip->setObjectName(QStringLiteral("Button_Panel"));
+    buttonStrip->setFixedHeight(41);
+    Close_Button = new QPushButton(QStringLiteral("Close"), buttonStrip);
+    Close_Button->setObjectName(QStringLiteral("Close_Button"));
+    Close_Button->setDefault(true);
+    connect(Close_Button, &QPushButton::clicked, this, &QDialog::accept);
+    auto *buttons = new QHBoxLayout(buttonStrip);
+    buttons->setContentsMargins(8, 0, 8, 0);
+    buttons->addStretch();
+    buttons->addWidget(Close_Button);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Manual_TextBrowser);
+    layout->addWidget(buttonStrip);
+
+    Close_Button->setFocus();
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    FormCreate();
+}
+
+QString TManualReader_Form::ManualPath()
+{
+    return StartDirectory() + QStringLiteral("Manual.html");
+}
+
+void TManualReader_Form::FormCreate()
+{
+    ManualExists = true;
+    const QString path = ManualPath();
+    if (!QFileInfo(path).isFile()) {
+        ManualExists = false;
+        return;
+    }
+    // The browser shows an unreadable or empty file as an empty page without
+    // saying so; check that there is something to read and that it arrived.
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly) || probe.size() == 0) {
+        ManualExists = false;
+        return;
+    }
+    probe.close();
+    Manual_TextBrowser->setSource(QUrl::fromLocalFile(path), QTextDocument::HtmlResource);
+    if (Manual_TextBrowser->document()->isEmpty())
+        ManualExists = false;
+}
+
+void ShowManualWindow()
+{
+    TManualReader_Form manual;
+    if (manual.ManualExists)
+        manual.exec();
+    else
+        Prompts().ShowMessage(QStringLiteral("The manual is missing!"));
+}
