@@ -1,0 +1,744 @@
+// The main window: start-up, the nudge, the writer's files, the suggestions,
+// the fonts, the date stamp and privacy, driven through the prompt and wave
+// doubles with the secondary windows replaced.
+
+#include "app/PlatformDependence_Unit.h"
+#include "sound/WavePlay.h"
+#include "storage/ConfigurationFile_Unit.h"
+#include "storage/TovrinDataEncode_Unit.h"
+#include "support/CountingWaveService.h"
+#include "support/ScriptedPrompts.h"
+#include "windows/Main_Unit.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QString SelectPrimary =
+    QStringLiteral("You must select a primary file to save your text to.");
+const QString SaveChanges = QStringLiteral("Do you want to save your changes?");
+const QString CannotSaveText = QStringLiteral("I cannot save your text!");
+
+QByteArray ReadBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return file.readAll();
+}
+
+void WriteBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class tst_Main_Unit : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> FDir;
+    std::unique_ptr<TScriptedPrompts> FPrompts;
+    std::unique_ptr<TCountingWaveService> FWave;
+    TMainFormDialogs FDialogs;
+    int FSettingsRuns = 0;
+    // What the fake settings dialog answers: accepted, and the primary name.
+    QList<QPair<bool, QString>> FSettingsAnswers;
+    int FSuggestionSettingsRuns = 0;
+    std::function<bool(bool &, bool &, bool &, QString &)> FSuggestionSettings;
+
+    QString Path(const QString &name) const { return FDir->filePath(name); }
+
+    // Starts a window whose configuration already names a primary file.
+    std::unique_ptr<TMain_Form> MakeForm(const QStringList &values = {})
+    {
+        TConfigurationFile configuration;
+        configuration.Load();
+        configuration.WriteValue(QStringLiteral("PrimaryFile"), Path(QStringLiteral("text.txt")));
+        for (const QString &value : values)
+            configuration.WriteValue(value.section(QLatin1Char('='), 0, 0),
+                                     value.section(QLatin1Char('='), 1));
+        if (!configuration.Save())
+            qWarning("could not prepare the configuration");
+        return std::make_unique<TMain_Form>(nullptr, FDialogs);
+    }
+
+    void WriteUserSuggestions(const QByteArray &bytes)
+    {
+        WriteBytes(Path(QStringLiteral("mine.txt")), bytes);
+    }
+
+    // A window in ordered mode over the user suggestions only.
+    std::unique_ptr<TMain_Form> MakeOrderedForm(const QByteArray &suggestions)
+    {
+        WriteUserSuggestions(suggestions);
+        return MakeForm(
+            {QStringLiteral("UseTovrinSuggestions=NO"),
+             QStringLiteral("UseUserSuggestionsFile=YES"),
+             QStringLiteral("RandomizeSuggestions=NO"),
+             QStringLiteral("UserSuggestionsFile=") + Path(QStringLiteral("mine.txt"))});
+    }
+
+    QString Shown(TMain_Form &form) const { return form.Suggestion_Memo->toPlainText(); }
+
+    QString StoredValue(const QString &name) const
+    {
+        TConfigurationFile configuration;
+        configuration.Load();
+        return configuration.ReadValue(name);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("Nudger")); }
+
+    void init()
+    {
+        FDir = std::make_unique<QTemporaryDir>();
+        QVERIFY2(FDir->isValid(), qPrintable(FDir->errorString()));
+        SetStartDirectoryForTesting(FDir->path());
+        SetUserNameForTesting([] { return QStringLiteral("tester"); });
+        FPrompts = std::make_unique<TScriptedPrompts>();
+        FWave = std::make_unique<TCountingWaveService>();
+        // A small built-in suggestions file, so that start-up has nothing to report.
+        WriteBytes(StartDirectory() + QStringLiteral("nudger.dat"),
+                   ScrambleText(TovrinKeys::Product, TovrinKeys::Version,
+                                TovrinKeys::SuggestionsKey,
+                                JoinLines({"built in one", "built in two"})));
+        FSettingsRuns = 0;
+        FSettingsAnswers.clear();
+        FSuggestionSettingsRuns = 0;
+        FSuggestionSettings = nullptr;
+        FDialogs = TMainFormDialogs{};
+        FDialogs.ExecuteSettings = [this](int &, QString &primary, QString &) {
+            ++FSettingsRuns;
+            if (FSettingsAnswers.isEmpty())
+                return false;
+            const auto answer = FSettingsAnswers.takeFirst();
+            if (answer.first)
+                primary = answer.second;
+            return answer.first;
+        };
+        FDialogs.ExecuteSuggestionSettings = [this](bool &a, bool &b, bool &c, QString &d) {
+            ++FSuggestionSettingsRuns;
+            return FSuggestionSettings ? FSuggestionSettings(a, b, c, d) : false;
+        };
+    }
+
+    void cleanup()
+    {
+        FWave.reset();
+        FPrompts.reset();
+        SetStartDirectoryForTesting(QString());
+        SetUserNameForTesting(nullptr);
+        SetClockForTesting(nullptr);
+        FDir.reset();
+    }
+
+    // --- Start-up ----------------------------------------------------------
+
+    void firstStartAsksForPrimaryFile()
+    {
+        const QString primary = Path(QStringLiteral("story.txt"));
+        FSettingsAnswers << qMakePair(true, primary);
+        TMain_Form form(nullptr, FDialogs);
+
+        QCOMPARE(FPrompts->Records.value(0).Kind, QStringLiteral("information"));
+        QCOMPARE(FPrompts->Records.value(0).Text, SelectPrimary);
+        QCOMPARE(FSettingsRuns, 1);
+        QCOMPARE(form.PrimaryFile(), primary);
+        QVERIFY(!form.TerminateRequested());
+        // The defaults of a first start.
+        QCOMPARE(form.Interval(), 10000);
+        QVERIFY(form.SoundEnabled());
+        QVERIFY(form.NudgeEnabled());
+        QVERIFY(form.AutoSaveEnabled());
+        QVERIFY(!form.AlwaysSuggest());
+        QVERIFY(form.UseTovrinSuggestions());
+        QVERIFY(!form.UseUserSuggestionsFile());
+        QVERIFY(form.RandomizeSuggestions());
+        QVERIFY(!form.Privacy());
+        QVERIFY(!form.TextChanged());
+        QVERIFY(!form.NudgeSuppressed());
+        QVERIFY(!form.AutoSaveSuppressed());
+        QVERIFY(form.Nudge_Timer->isActive());
+        QVERIFY(form.AutoSave_Timer->isActive());
+        // The settings step saved the configuration with the new file.
+        QCOMPARE(StoredValue(QStringLiteral("PrimaryFile")), primary);
+    }
+
+    void abortAtFirstStartEndsTheProgram()
+    {
+        FPrompts->AnswerButton(QMessageBox::Ok);    // information
+        FPrompts->AnswerButton(QMessageBox::Retry); // after the first cancel
+        FPrompts->AnswerButton(QMessageBox::Abort); // after the second
+        TMain_Form form(nullptr, FDialogs);
+        QCOMPARE(FSettingsRuns, 2);
+        QVERIFY(form.TerminateRequested());
+        QCOMPARE(
+            FPrompts->Count(QStringLiteral(
+                "Choose Retry to enter a valid primary file, or Abort to exit the application.")),
+            2);
+        QVERIFY(QFile::exists(Path(QStringLiteral("Nudger.cfg"))));
+    }
+
+    void startReadsPrimaryFile()
+    {
+        WriteBytes(Path(QStringLiteral("text.txt")), "one\r\ntwo\nthree");
+        auto form = MakeForm({QStringLiteral("SuggestionNumber=5")});
+        QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("one\ntwo\nthree"));
+        QCOMPARE(form->Text_Memo->textCursor().position(), form->Text_Memo->toPlainText().size());
+        QCOMPARE(form->StatusPanel0->text(), Path(QStringLiteral("text.txt")));
+        QVERIFY(!form->TextChanged());
+        QCOMPARE(form->StoredSuggestionNumber(), 0);
+        QCOMPARE(FSettingsRuns, 0);
+    }
+
+    void storedSettingsLoad_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("3000 taken as it is") << QStringLiteral("3000") << 3000;
+        QTest::newRow("zero") << QStringLiteral("0") << 10000;
+        QTest::newRow("not a number") << QStringLiteral("soon") << 10000;
+        QTest::newRow("negative") << QStringLiteral("-5") << 10000;
+    }
+    void storedSettingsLoad()
+    {
+        QFETCH(QString, stored);
+        QFETCH(int, interval);
+        auto form = MakeForm({QStringLiteral("Interval=") + stored,
+                              QStringLiteral("SoundEnabled=yes"), QStringLiteral("Privacy=YES")});
+        QCOMPARE(form->Interval(), interval);
+        QVERIFY(!form->SoundEnabled()); // only "YES" is true
+        QVERIFY(form->Privacy());
+        QVERIFY(form->Privacy_Timer->isActive());
+        QVERIFY(FPrompts->Records.isEmpty());
+    }
+
+    void malformedFontStopsLoading()
+    {
+        auto form = MakeForm({QStringLiteral("TextFont=\"Serif\", big, [], [clBlack]"),
+                              QStringLiteral("NudgeEnabled=NO")});
+        QCOMPARE(FPrompts->Count(QStringLiteral("I am not able to load your configuration.")), 1);
+        // Keys after the font keep the window's state from before loading.
+        QVERIFY(form->NudgeEnabled());
+        QVERIFY(!form->RandomizeSuggestions());
+    }
+
+    void reservedPrimaryFileIsDropped()
+    {
+        auto form = MakeForm();
+        form.reset();
+        FPrompts->Records.clear();
+        TConfigurationFile configuration;
+        configuration.Load();
+        configuration.WriteValue(QStringLiteral("PrimaryFile"),
+                                 StartDirectory() + QStringLiteral("nudger.cfg"));
+        QVERIFY(configuration.Save());
+        FSettingsAnswers << qMakePair(true, Path(QStringLiteral("other.txt")));
+        TMain_Form second(nullptr, FDialogs);
+        QCOMPARE(FPrompts->Records.value(0).Text,
+                 QStringLiteral("You can not use this file because I need it to run correctly!"));
+        QCOMPARE(FSettingsRuns, 1);
+        QCOMPARE(second.PrimaryFile(), Path(QStringLiteral("other.txt")));
+    }
+
+    void statusBarKeepsRightPanel()
+    {
+        auto form = MakeForm();
+        form->Main_StatusBar->resize(500, 19);
+        form->Main_StatusBarResize();
+        QCOMPARE(form->StatusPanel1->width(), 75);
+        QCOMPARE(form->StatusPanel0->width(), 425);
+        QCOMPARE(form->StatusPanel1->x(), 425);
+    }
+
+    void menusAsDesigned()
+    {
+        auto form = MakeForm();
+        QCOMPARE(form->windowTitle(), QStringLiteral("Nudger"));
+        QCOMPARE(form->MakeSuggestion_MenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+        QCOMPARE(form->InsertCurrentDate_MenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+        QVERIFY(form->Save_MenuItem->shortcut().isEmpty());
+        QVERIFY(!form->Privacy_MenuItem->isVisible());
+        QVERIFY(!form->Privacy_MenuItem->isEnabled());
+        QCOMPARE(form->Suggestion_Label->text(), QStringLiteral("Nudger Suggestion"));
+        QCOMPARE(form->YourText_Label->text(), QStringLiteral("Your Text"));
+        QCOMPARE(form->Suggestion_Memo->accessibleName(), QStringLiteral("Nudger Suggestion"));
+        QCOMPARE(form->Text_Memo->accessibleName(), QStringLiteral("Your Text"));
+        // Random order is the default: Prior, First and Last are hidden.
+        QCOMPARE(form->MakeSuggestion_MenuItem->text(), QStringLiteral("Make Suggestion"));
+        QVERIFY(!form->PriorSuggestion_MenuItem->isVisible());
+    }
+
+    // --- The nudge ---------------------------------------------------------
+
+    void idleNudgesAndKeystrokeSilences()
+    {
+        auto form = MakeOrderedForm("first\r\nsecond\r\nthird");
+        form->SetInterval(40);
+        form->show();
+        QTRY_COMPARE(Shown(*form), QStringLiteral("first"));
+        QTRY_COMPARE(FWave->PlayCount, 1);
+        QVERIFY(form->WavePlayer().Playing());
+        // Further idle intervals bring further suggestions, the sound goes on.
+        QTRY_COMPARE(Shown(*form), QStringLiteral("second"));
+        QCOMPARE(FWave->PlayCount, 1);
+
+        const int stops = FWave->StopCount;
+        QTest::keyClick(form->Text_Memo, Qt::Key_A);
+        QCOMPARE(FWave->StopCount, stops + 1);
+        QVERIFY(!form->WavePlayer().Playing());
+        QVERIFY(form->TextChanged());
+        QTRY_COMPARE(FWave->PlayCount, 2);
+    }
+
+    void suppressionSilencesAndBlocks()
+    {
+        auto form = MakeOrderedForm("first\r\nsecond");
+        form->SetInterval(20);
+        QTRY_COMPARE(FWave->PlayCount, 1);
+        form->SetNudgeSuppressed(true);
+        QVERIFY(!form->WavePlayer().Playing());
+        const QString shown = Shown(*form);
+        QTest::qWait(100); // several periods pass while suppressed
+        QCOMPARE(Shown(*form), shown);
+        QCOMPARE(FWave->PlayCount, 1);
+    }
+
+    void soundAndNudgeSwitches()
+    {
+        auto form = MakeOrderedForm("first\r\nsecond");
+        form->SetInterval(20);
+        QTRY_COMPARE(FWave->PlayCount, 1);
+        form->Sound_MenuItemClick();
+        QVERIFY(!form->SoundEnabled());
+        QVERIFY(!form->WavePlayer().Playing());
+        QCOMPARE(StoredValue(QStringLiteral("SoundEnabled")), QStringLiteral("NO"));
+        form->Sound_MenuItemClick();
+        QVERIFY(!form->WavePlayer().Playing()); // waits for the next firing
+        QTRY_COMPARE(FWave->PlayCount, 2);
+
+        form->Nudge_MenuItemClick();
+        QVERIFY(!form->NudgeEnabled());
+        QVERIFY(!form->Nudge_Timer->isActive());
+        QVERIFY(!form->WavePlayer().Playing());
+        QCOMPARE(StoredValue(QStringLiteral("NudgeEnabled")), QStringLiteral("NO"));
+    }
+
+    void negativeIntervalRefused()
+    {
+        auto form = MakeForm();
+        QVERIFY_THROWS_EXCEPTION(std::range_error, form->SetInterval(-1));
+        QCOMPARE(form->Interval(), 10000);
+    }
+
+    // --- The document ------------------------------------------------------
+
+    void saveWritesPrimaryAndBackup()
+    {
+        auto form = MakeForm({QStringLiteral("BackupFile=") + Path(QStringLiteral("copy.txt"))});
+        form->Text_Memo->setPlainText(QStringLiteral("alpha\nbeta\n"));
+        form->Save_MenuItemClick();
+        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("alpha\r\nbeta"));
+        QCOMPARE(ReadBytes(Path(QStringLiteral("copy.txt"))), QByteArray("alpha\r\nbeta"));
+        QVERIFY(!form->TextChanged());
+        QCOMPARE(form->StatusPanel0->text(), Path(QStringLiteral("text.txt")));
+        QVERIFY(FPrompts->Records.isEmpty());
+    }
+
+    void failedSaveKeepsTextChanged()
+    {
+        auto form = MakeForm();
+        form->SetPrimaryFile(Path(QStringLiteral("missing/folder/text.txt")));
+        form->Text_Memo->setPlainText(QStringLiteral("keep me"));
+        form->Save_MenuItemClick();
+        QCOMPARE(FPrompts->Count(CannotSaveText), 1);
+        QVERIFY(form->TextChanged());
+        QVERIFY(form->StatusPanel0->text().isEmpty());
+    }
+
+    void confirmSaveChanges_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("yes saves") << int(QMessageBox::Yes) << true << true << true;
+        QTest::newRow("yes but the save fails") << int(QMessageBox::Yes) << false << false << false;
+        QTest::newRow("no") << int(QMessageBox::No) << true << true << false;
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << true << false << false;
+    }
+    void confirmSaveChanges()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, writable);
+        QFETCH(bool, result);
+        QFETCH(bool, written);
+        auto form = MakeForm();
+        if (!writable)
+            form->SetPrimaryFile(Path(QStringLiteral("missing/text.txt")));
+        form->Text_Memo->setPlainText(QStringLiteral("words"));
+        FPrompts->AnswerButton(QMessageBox::StandardButton(answer));
+        QCOMPARE(form->ConfirmSaveChanges(), result);
+        QCOMPARE(FPrompts->Records.value(0).Text, SaveChanges);
+        QCOMPARE(FPrompts->Records.value(0).Buttons,
+                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(ReadBytes(form->PrimaryFile()) == "words", written);
+    }
+
+    void closingKeepsTextWhenSaveFails()
+    {
+        auto form = MakeForm();
+        form->show();
+        form->SetPrimaryFile(Path(QStringLiteral("missing/text.txt")));
+        form->Text_Memo->setPlainText(QStringLiteral("precious"));
+        FPrompts->AnswerButton(QMessageBox::Yes);
+        QVERIFY(!form->close());
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("precious"));
+    }
+
+    void closingUnchangedAsksNothing()
+    {
+        auto form = MakeForm();
+        form->show();
+        QVERIFY(form->close());
+        QVERIFY(FPrompts->Records.isEmpty());
+    }
+
+    void openAsksThenLoads()
+    {
+        WriteBytes(Path(QStringLiteral("other.txt")), "from the other file");
+        auto form = MakeForm();
+        form->Text_Memo->setPlainText(QStringLiteral("typed"));
+        FPrompts->AnswerButton(QMessageBox::Cancel);
+        form->Open_MenuItemClick();
+        QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("typed"));
+
+        FPrompts->AnswerButton(QMessageBox::Yes);
+        FPrompts->AnswerFile(Path(QStringLiteral("other.txt")));
+        FPrompts->AnswerButton(QMessageBox::Ok);
+        form->Open_MenuItemClick();
+        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("typed"));
+        QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("from the other file"));
+        QCOMPARE(form->PrimaryFile(), Path(QStringLiteral("other.txt")));
+        QCOMPARE(FPrompts->Records.last().Text,
+                 QStringLiteral("Your primary file has been set to ") +
+                     Path(QStringLiteral("other.txt")));
+        QVERIFY(!form->TextChanged());
+        // Open does not save the configuration.
+        QCOMPARE(StoredValue(QStringLiteral("PrimaryFile")), Path(QStringLiteral("text.txt")));
+    }
+
+    void settingsCancelKeepsUnsavedText()
+    {
+        WriteBytes(Path(QStringLiteral("text.txt")), "on disk");
+        auto form = MakeForm();
+        form->Text_Memo->setPlainText(QStringLiteral("not yet saved"));
+        FPrompts->AnswerButton(QMessageBox::Cancel);
+        form->Settings_MenuItemClick();
+        QCOMPARE(FSettingsRuns, 0);
+        QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("not yet saved"));
+        QVERIFY(!form->NudgeSuppressed());
+        QVERIFY(!form->AutoSaveSuppressed());
+    }
+
+    void autoSaveWritesBothFiles()
+    {
+        auto form = MakeForm({QStringLiteral("BackupFile=") + Path(QStringLiteral("copy.txt")),
+                              QStringLiteral("AutoSaveEnabled=NO")});
+        form->Text_Memo->setPlainText(QStringLiteral("draft"));
+        form->AutoSave_TimerTimer();
+        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("<missing>"));
+        QCOMPARE(ReadBytes(Path(QStringLiteral("copy.txt"))), QByteArray("draft"));
+        form->AutoSave_MenuItemClick();
+        form->AutoSave_TimerTimer();
+        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("draft"));
+    }
+
+    void autoSaveSparesUnreadablePrimaryFile()
+    {
+        // /proc/self/mem exists but cannot be read from its start, even by root.
+        auto form = MakeForm();
+        form->Text_Memo->setPlainText(QStringLiteral("typed"));
+        form->SetPrimaryFile(QStringLiteral("/proc/self/mem"));
+        form->OpenPrimaryFile();
+        QCOMPARE(FPrompts->Count(QStringLiteral("I can not open the primary file!")), 1);
+        QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("typed"));
+        FPrompts->Records.clear();
+        form->AutoSave_TimerTimer(); // must not try to write over it
+        QVERIFY(FPrompts->Records.isEmpty());
+    }
+
+    void eightBitFileComesBackUnchanged()
+    {
+        const QByteArray latin1("caf\xe9\r\nna\xefve");
+        WriteBytes(Path(QStringLiteral("text.txt")), latin1);
+        auto form = MakeForm();
+        form->Save_MenuItemClick();
+        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), latin1);
+    }
+
+    // --- Suggestions -------------------------------------------------------
+
+    void orderedNavigation()
+    {
+        auto form = MakeOrderedForm("s0\r\ns1\r\ns2\r\n");
+        QCOMPARE(form->SuggestionCount(), 3);
+        QCOMPARE(form->MakeSuggestion_MenuItem->text(), QStringLiteral("Next Suggestion"));
+        QVERIFY(form->PriorSuggestion_MenuItem->isVisible());
+        QStringList seen;
+        for (int i = 0; i < 4; ++i) {
+            form->MakeSuggestion_MenuItemClick();
+            seen << Shown(*form);
+        }
+        QCOMPARE(seen, QStringList({"s0", "s1", "s2", "s0"}));
+        form->PriorSuggestion_MenuItemClick();
+        QCOMPARE(Shown(*form), QStringLiteral("s2"));
+        form->FirstSuggestion_MenuItemClick();
+        QCOMPARE(Shown(*form), QStringLiteral("s0"));
+        QCOMPARE(StoredValue(QStringLiteral("SuggestionNumber")), QStringLiteral("0"));
+        form->LastSuggestion_MenuItemClick();
+        QCOMPARE(Shown(*form), QStringLiteral("s2"));
+        QCOMPARE(StoredValue(QStringLiteral("SuggestionNumber")), QStringLiteral("2"));
+        form->MakeSuggestion_PanelClick();
+        QCOMPARE(Shown(*form), QStringLiteral("s0"));
+    }
+
+    void priorFirstAfterStartShowsLast()
+    {
+        auto form = MakeOrderedForm("s0\r\ns1\r\ns2");
+        form->PriorSuggestion_MenuItemClick();
+        QCOMPARE(Shown(*form), QStringLiteral("s2"));
+        form->MakeSuggestion_MenuItemClick();
+        QCOMPARE(Shown(*form), QStringLiteral("s0"));
+    }
+
+    void numberPastTheEndWrapsToFirst()
+    {
+        auto form = MakeOrderedForm("s0\r\ns1\r\ns2");
+        form->SetSuggestionNumber(7);
+        form->LoadSuggestions();
+        form->ShowSuggestion();
+        QCOMPARE(Shown(*form), QStringLiteral("s0"));
+    }
+
+    void randomModeLeavesNumberAlone()
+    {
+        auto form =
+            MakeForm({QStringLiteral("UseTovrinSuggestions=NO"),
+                      QStringLiteral("UseUserSuggestionsFile=YES"),
+                      QStringLiteral("UserSuggestionsFile=") + Path(QStringLiteral("mine.txt"))});
+        WriteUserSuggestions("a\nb\nc\nd\ne");
+        form->LoadSuggestions();
+        QFile::remove(Path(QStringLiteral("Nudger.cfg")));
+        form->SetSuggestionNumber(3);
+        form->SetRandomSeed(12345);
+        QStringList seen;
+        for (int i = 0; i < 5; ++i) {
+            form->ShowSuggestion();
+            seen << Shown(*form);
+        }
+        // The generator: state := state * 134775813 + 1, value := high word of state * n.
+        std::uint32_t state = 12345;
+        QStringList expected;
+        const QStringList lines{"a", "b", "c", "d", "e"};
+        for (int i = 0; i < 5; ++i) {
+            state = state * 134775813u + 1u;
+            expected << lines.at(int((std::uint64_t(state) * 5u) >> 32));
+        }
+        QCOMPARE(seen, expected);
+        QCOMPARE(form->StoredSuggestionNumber(), 3);
+        QVERIFY(!QFile::exists(Path(QStringLiteral("Nudger.cfg"))));
+    }
+
+    void lineSplitting_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("CR LF") << QByteArray("a\r\nb") << QStringList{"a", "b"};
+        QTest::newRow("lone CR") << QByteArray("a\rb") << QStringList{"a", "b"};
+        QTest::newRow("lone LF") << QByteArray("a\nb") << QStringList{"a", "b"};
+        QTest::newRow("final break adds nothing") << QByteArray("a\nb\n") << QStringList{"a", "b"};
+        QTest::newRow("empty line is a suggestion")
+            << QByteArray("a\n\nb") << QStringList{"a", "", "b"};
+        QTest::newRow("NUL ends the text") << QByteArray("a\nb\0c\n", 6) << QStringList{"a", "b"};
+    }
+    void lineSplitting()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, lines);
+        auto form = MakeOrderedForm(bytes);
+        QCOMPARE(form->SuggestionList(), lines);
+    }
+
+    void bothSourcesInOrder()
+    {
+        WriteUserSuggestions("mine\r\nbuilt in one");
+        auto form =
+            MakeForm({QStringLiteral("UseUserSuggestionsFile=YES"),
+                      QStringLiteral("UserSuggestionsFile=") + Path(QStringLiteral("mine.txt"))});
+        QCOMPARE(form->SuggestionList(),
+                 QStringList({"built in one", "built in two", "mine", "built in one"}));
+        QVERIFY(FPrompts->Records.isEmpty());
+    }
+
+    void sourceFailures_data()
+    {
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("built-in file missing")
+            << QStringList() << QStringLiteral("I can not load my suggestions file!");
+        QTest::newRow("no user file named")
+            << QStringList{QStringLiteral("UseTovrinSuggestions=NO"),
+                           QStringLiteral("UseUserSuggestionsFile=YES")}
+            << QStringLiteral(
+                   "No user suggestions file selected.  Use suggestions will not be loaded.");
+        QTest::newRow("user file missing")
+            << QStringList{QStringLiteral("UseTovrinSuggestions=NO"),
+                           QStringLiteral("UseUserSuggestionsFile=YES"),
+                           QStringLiteral("UserSuggestionsFile=/nonexistent/x.txt")}
+            << QStringLiteral("The user suggestion file can not be found.");
+    }
+    void sourceFailures()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(QString, message);
+        if (!values.contains(QStringLiteral("UseTovrinSuggestions=NO")))
+            QFile::remove(StartDirectory() + QStringLiteral("nudger.dat"));
+        auto form = MakeForm(values);
+        QCOMPARE(FPrompts->Texts(), QStringList{message});
+        QCOMPARE(form->SuggestionCount(), 0);
+        form->MakeSuggestion_MenuItemClick();
+        QVERIFY(Shown(*form).isEmpty());
+    }
+
+    void unscrambleFailureKeepsRawLines()
+    {
+        WriteBytes(StartDirectory() + QStringLiteral("nudger.dat"), "not\r\nhex at all\r\n");
+        auto form = MakeForm();
+        QCOMPARE(FPrompts->Texts(),
+                 QStringList{QStringLiteral("I can not load my suggestions file!")});
+        QCOMPARE(form->SuggestionList(), QStringList({"not", "hex at all"}));
+    }
+
+    void alwaysSuggestWithNudgeOff()
+    {
+        auto form = MakeOrderedForm("s0\r\ns1\r\ns2");
+        form->SetNudgeEnabled(false);
+        form->SetInterval(30);
+        form->AlwaysSuggest_MenuItemClick();
+        QVERIFY(form->AlwaysSuggest());
+        QVERIFY(form->AlwaysSuggest_MenuItem->isChecked());
+        QCOMPARE(Shown(*form), QStringLiteral("s0")); // shown at once
+        QCOMPARE(form->Suggestion_Timer->interval(), 30);
+        QTRY_COMPARE(Shown(*form), QStringLiteral("s1"));
+        QCOMPARE(FWave->PlayCount, 0);
+        form->AlwaysSuggest_MenuItemClick();
+        QVERIFY(!form->Suggestion_Timer->isActive());
+    }
+
+    void suggestionSettingsSavedShowsFirstAndReloads()
+    {
+        auto form = MakeOrderedForm("s0\r\ns1");
+        form->MakeSuggestion_MenuItemClick();
+        form->MakeSuggestion_MenuItemClick();
+        FSuggestionSettings = [this](bool &, bool &, bool &, QString &file) {
+            WriteBytes(Path(QStringLiteral("new.txt")), "n0\r\nn1\r\nn2");
+            file = Path(QStringLiteral("new.txt"));
+            return true;
+        };
+        form->SuggestionSettings_MenuItemClick();
+        QCOMPARE(Shown(*form), QStringLiteral("s0")); // from the store before the reload
+        QCOMPARE(form->SuggestionCount(), 3);
+        form->MakeSuggestion_MenuItemClick();
+        QCOMPARE(Shown(*form), QStringLiteral("n1"));
+        QCOMPARE(StoredValue(QStringLiteral("UserSuggestionsFile")),
+                 Path(QStringLiteral("new.txt")));
+        QVERIFY(!form->NudgeSuppressed());
+    }
+
+    // --- Fonts, date stamp, privacy ------------------------------------------
+
+    void fontChoosersStartFonts()
+    {
+        auto form = MakeForm();
+        const TFont creation = form->TextDialogStartFont();
+        QFont chosen(QStringLiteral("Serif"));
+        chosen.setPointSize(21);
+        FPrompts->AnswerFont(chosen);
+        form->AdjustTextFont_PanelClick();
+        QCOMPARE(form->TextFont().Size, 21);
+        FPrompts->CancelChooser();
+        form->AdjustTextFont_PanelClick();
+        // The text chooser opens at the creation-time font, not the chosen one.
+        QCOMPARE(FPrompts->Records.at(1).Font.pointSize(), creation.Size);
+
+        QFont suggestion = form->Suggestion_Memo->font();
+        suggestion.setPointSize(30);
+        FPrompts->AnswerFont(suggestion);
+        form->AdjustSuggestionFont_PanelClick();
+        FPrompts->CancelChooser();
+        form->AdjustSuggestionFont_PanelClick();
+        QCOMPARE(FPrompts->Records.at(3).Font.pointSize(), 30);
+
+        form->ResetSuggestionFont_PanelClick();
+        QCOMPARE(form->SuggestionFont(), form->DefaultSuggestionFont());
+        QVERIFY(!form->NudgeSuppressed());
+    }
+
+    void dateStamp_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("empty text") << QString() << QStringLiteral("2003-03-02 14:05:09.007\n");
+        QTest::newRow("two lines")
+            << QStringLiteral("one\ntwo") << QStringLiteral("one\ntwo\n2003-03-02 14:05:09.007\n");
+        QTest::newRow("ends in a break")
+            << QStringLiteral("one\n") << QStringLiteral("one\n2003-03-02 14:05:09.007\n");
+    }
+    void dateStamp()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        SetClockForTesting([] { return QDateTime(QDate(2003, 3, 2), QTime(14, 5, 9, 7)); });
+        auto form = MakeForm();
+        form->Text_Memo->setPlainText(before);
+        form->Text_Memo->moveCursor(QTextCursor::Start);
+        form->InsertCurrentDate_MenuItemClick();
+        QString expected = after;
+        const QString separator = QLocale::system().timeFormat().contains(QLatin1Char(':'))
+                                      ? QStringLiteral(":")
+                                      : QString();
+        if (!separator.isEmpty())
+            QCOMPARE(form->Text_Memo->toPlainText(), expected);
+        QCOMPARE(form->Text_Memo->textCursor().position(), form->Text_Memo->toPlainText().size());
+        QVERIFY(!form->Text_Memo->textCursor().hasSelection());
+    }
+
+    void privacySurvivesSave()
+    {
+        auto form = MakeForm({QStringLiteral("Privacy=YES")});
+        QVERIFY(form->Privacy());
+        QVERIFY(form->Privacy_MenuItem->isChecked());
+        form->Sound_MenuItemClick();
+        QCOMPARE(StoredValue(QStringLiteral("Privacy")), QStringLiteral("YES"));
+    }
+};
+
+QTEST_MAIN(tst_Main_Unit)
+#include "tst_Main_Unit.moc"
