@@ -2,8 +2,10 @@
 
 #include "app/PlatformDependence_Unit.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -47,32 +49,91 @@ TKeyCycle KeyCycleFrom(const QByteArray &keyMaterial)
     return cycle;
 }
 
-int HexValue(char digit)
+// For each index of the cycle, the table that rotates a byte by that
+// index's amount, so the per-character loops only look bytes up.
+using TByteTable = std::array<std::uint8_t, 256>;
+using TCycleTables = std::array<TByteTable, KeyCycle>;
+
+TCycleTables RotationTables(const TKeyCycle &cycle, bool right)
 {
-    if (digit >= '0' && digit <= '9')
-        return digit - '0';
-    if (digit >= 'A' && digit <= 'F')
-        return digit - 'A' + 10;
-    if (digit >= 'a' && digit <= 'f')
-        return digit - 'a' + 10;
-    return -1;
+    TCycleTables tables{};
+    for (size_t index = 0; index < tables.size(); ++index) {
+        for (int value = 0; value < 256; ++value) {
+            const auto byte = static_cast<std::uint8_t>(value);
+            const int count = cycle.Rotation[index];
+            tables[index][static_cast<size_t>(value)] =
+                right ? RotateByteRight(byte, count) : RotateByteLeft(byte, count);
+        }
+    }
+    return tables;
 }
 
-// Rotates each byte right (scrambling) or left (unscrambling) by the amount
-// its position in the plain text calls for.
-void RotateBytes(QByteArray &text, const TKeyCycle &cycle, bool right)
+// The value of each hexadecimal digit, -1 for every other byte.
+using THexValues = std::array<std::int8_t, 256>;
+
+const THexValues &HexValues()
 {
-    char *data = text.data();
+    static const THexValues values = [] {
+        THexValues table{};
+        table.fill(-1);
+        for (int digit = 0; digit < 10; ++digit)
+            table[static_cast<size_t>('0' + digit)] = static_cast<std::int8_t>(digit);
+        for (int digit = 0; digit < 6; ++digit) {
+            table[static_cast<size_t>('A' + digit)] = static_cast<std::int8_t>(10 + digit);
+            table[static_cast<size_t>('a' + digit)] = static_cast<std::int8_t>(10 + digit);
+        }
+        return table;
+    }();
+    return values;
+}
+
+// Writes each byte as two hexadecimal digits, rotated right first when
+// rotation tables are given (position 1 uses index 1 of the cycle).
+QByteArray EncodeHex(const QByteArray &text, const TCycleTables *rotations)
+{
     const qsizetype n = text.size();
-    int index = 1 % KeyCycle; // position 1
+    QByteArray hex(n * 2, Qt::Uninitialized);
+    const auto *in = reinterpret_cast<const std::uint8_t *>(text.constData());
+    char *out = hex.data();
+    size_t index = 1 % KeyCycle;
     for (qsizetype i = 0; i < n; ++i) {
-        const auto byte = static_cast<std::uint8_t>(data[i]);
-        const int count = cycle.Rotation[static_cast<size_t>(index)];
-        data[i] =
-            static_cast<char>(right ? RotateByteRight(byte, count) : RotateByteLeft(byte, count));
-        if (++index == KeyCycle)
-            index = 0;
+        std::uint8_t byte = in[i];
+        if (rotations) {
+            byte = (*rotations)[index][byte];
+            if (++index == KeyCycle)
+                index = 0;
+        }
+        out[2 * i] = HexDigits[byte >> 4];
+        out[2 * i + 1] = HexDigits[byte & 0x0F];
     }
+    return hex;
+}
+
+// Reads pairs of hexadecimal digits, ignoring an odd last character, and
+// rotates each byte left afterwards when rotation tables are given.
+QByteArray DecodeHex(const QByteArray &hex, const TCycleTables *rotations)
+{
+    const qsizetype pairs = hex.size() / 2;
+    QByteArray text(pairs, Qt::Uninitialized);
+    const auto *in = reinterpret_cast<const std::uint8_t *>(hex.constData());
+    char *out = text.data();
+    const THexValues &values = HexValues();
+    size_t index = 1 % KeyCycle;
+    for (qsizetype p = 0; p < pairs; ++p) {
+        const int high = values[in[2 * p]];
+        const int low = values[in[2 * p + 1]];
+        if ((high | low) < 0)
+            throw ETovrinDataError("The scrambled text holds a character that is not a "
+                                   "hexadecimal digit.");
+        auto byte = static_cast<std::uint8_t>((high << 4) | low);
+        if (rotations) {
+            byte = (*rotations)[index][byte];
+            if (++index == KeyCycle)
+                index = 0;
+        }
+        out[p] = static_cast<char>(byte);
+    }
+    return text;
 }
 
 void Permute(QByteArray &text, const TKeyCycle &cycle, bool forward)
@@ -90,19 +151,32 @@ void Permute(QByteArray &text, const TKeyCycle &cycle, bool forward)
     for (size_t index = 0; index < partner.size(); ++index)
         partner[index] = static_cast<qsizetype>(cycle.Product[index] % divisor);
 
+    // Position i (from 0) takes the partner of cycle index (i + 1) mod 49;
+    // in that order the partners repeat every 49 positions.
+    std::array<qsizetype, KeyCycle> sequence{};
+    for (size_t j = 0; j < sequence.size(); ++j)
+        sequence[j] = partner[(j + 1) % KeyCycle];
+
     char *data = text.data();
+    const qsizetype blocks = n / KeyCycle;
+    const qsizetype tail = n - blocks * KeyCycle;
     if (forward) {
-        int index = 1 % KeyCycle;
-        for (qsizetype i = 1; i <= n; ++i) {
-            std::swap(data[i - 1], data[partner[static_cast<size_t>(index)]]);
-            if (++index == KeyCycle)
-                index = 0;
+        for (qsizetype block = 0; block < blocks; ++block) {
+            char *base = data + block * KeyCycle;
+            for (size_t j = 0; j < KeyCycle; ++j)
+                std::swap(base[j], data[sequence[j]]);
         }
+        char *base = data + blocks * KeyCycle;
+        for (qsizetype j = 0; j < tail; ++j)
+            std::swap(base[j], data[sequence[static_cast<size_t>(j)]]);
     } else {
-        int index = static_cast<int>(n % KeyCycle);
-        for (qsizetype i = n; i >= 1; --i) {
-            std::swap(data[i - 1], data[partner[static_cast<size_t>(index)]]);
-            index = index == 0 ? KeyCycle - 1 : index - 1;
+        char *base = data + blocks * KeyCycle;
+        for (qsizetype j = tail - 1; j >= 0; --j)
+            std::swap(base[j], data[sequence[static_cast<size_t>(j)]]);
+        for (qsizetype block = blocks - 1; block >= 0; --block) {
+            base = data + block * KeyCycle;
+            for (size_t j = KeyCycle; j-- > 0;)
+                std::swap(base[j], data[sequence[j]]);
         }
     }
 }
@@ -137,32 +211,12 @@ QByteArray MixKeyMaterial(const QByteArray &product, const QByteArray &version,
 
 QByteArray TextToHex(const QByteArray &text)
 {
-    QByteArray hex(text.size() * 2, Qt::Uninitialized);
-    char *out = hex.data();
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        *out++ = HexDigits[byte >> 4];
-        *out++ = HexDigits[byte & 0x0F];
-    }
-    return hex;
+    return EncodeHex(text, nullptr);
 }
 
 QByteArray HexToText(const QByteArray &hex)
 {
-    // An odd last character is ignored.
-    const qsizetype pairs = hex.size() / 2;
-    QByteArray text(pairs, Qt::Uninitialized);
-    const char *in = hex.constData();
-    char *out = text.data();
-    for (qsizetype p = 0; p < pairs; ++p) {
-        const int high = HexValue(in[2 * p]);
-        const int low = HexValue(in[2 * p + 1]);
-        if (high < 0 || low < 0)
-            throw ETovrinDataError("The scrambled text holds a character that is not a "
-                                   "hexadecimal digit.");
-        out[p] = static_cast<char>((high << 4) | low);
-    }
-    return text;
+    return DecodeHex(hex, nullptr);
 }
 
 void SwapCharacters(QByteArray &text, qsizetype i, qsizetype j)
@@ -183,54 +237,62 @@ QByteArray InsertLineBreaks(const QByteArray &text)
     const qsizetype n = text.size();
     // A break follows original character 79 + 78b as long as at least two
     // characters remain after it.
-    qsizetype breaks = 0;
-    if (n > FirstLineLength + 1)
-        breaks = 1 + (n - FirstLineLength - 2) / LineLength;
-    if (breaks == 0)
+    if (n <= FirstLineLength + 1)
         return text;
+    const qsizetype breaks = 1 + (n - FirstLineLength - 2) / LineLength;
 
-    QByteArray result;
-    result.reserve(n + 2 * breaks);
+    QByteArray result(n + 2 * breaks, Qt::Uninitialized);
+    const char *in = text.constData();
+    char *out = result.data();
     qsizetype start = 0;
     qsizetype cut = FirstLineLength;
     while (n > cut + 1) {
-        result.append(text.constData() + start, cut - start);
-        result.append("\r\n", 2);
+        std::memcpy(out, in + start, static_cast<size_t>(cut - start));
+        out += cut - start;
+        *out++ = '\r';
+        *out++ = '\n';
         start = cut;
         cut += LineLength;
     }
-    result.append(text.constData() + start, n - start);
+    std::memcpy(out, in + start, static_cast<size_t>(n - start));
     return result;
 }
 
 QByteArray RemoveLineBreaks(const QByteArray &text)
 {
-    // Working from the end, a carriage return takes itself and the character
-    // that follows it among those still kept. The result is built from the
-    // back of one buffer.
+    // Taken from the end, each carriage return removes itself and the first
+    // later character still there. That pairs carriage returns with later
+    // characters like brackets, which one forward pass finds by counting the
+    // carriage returns still waiting for a partner.
     const qsizetype n = text.size();
-    QByteArray buffer(n, Qt::Uninitialized);
-    char *out = buffer.data();
+    QByteArray result(n, Qt::Uninitialized);
     const char *in = text.constData();
-    qsizetype write = n;
-    for (qsizetype i = n - 1; i >= 0; --i) {
-        if (in[i] == '\r') {
-            if (write < n)
-                ++write;
-        } else {
-            out[--write] = in[i];
-        }
+    char *out = result.data();
+    qsizetype kept = 0;
+    qsizetype waiting = 0;
+    qsizetype i = 0;
+    while (i < n) {
+        const void *found = std::memchr(in + i, '\r', static_cast<size_t>(n - i));
+        const qsizetype next = found ? static_cast<const char *>(found) - in : n;
+        const qsizetype taken = std::min(waiting, next - i);
+        waiting -= taken;
+        i += taken;
+        std::memcpy(out + kept, in + i, static_cast<size_t>(next - i));
+        kept += next - i;
+        if (next < n)
+            ++waiting;
+        i = next + 1;
     }
-    return buffer.mid(write);
+    result.truncate(kept);
+    return result;
 }
 
 QByteArray ScrambleText(const QByteArray &product, const QByteArray &version, const QByteArray &key,
                         const QByteArray &plain)
 {
     const TKeyCycle cycle = KeyCycleFrom(MixKeyMaterial(product, version, key));
-    QByteArray rotated = plain;
-    RotateBytes(rotated, cycle, true);
-    QByteArray hex = TextToHex(rotated);
+    const TCycleTables rotations = RotationTables(cycle, true);
+    QByteArray hex = EncodeHex(plain, &rotations);
     Permute(hex, cycle, true);
     return InsertLineBreaks(hex);
 }
@@ -241,9 +303,8 @@ QByteArray UnscrambleText(const QByteArray &product, const QByteArray &version,
     const TKeyCycle cycle = KeyCycleFrom(MixKeyMaterial(product, version, key));
     QByteArray hex = RemoveLineBreaks(scrambled);
     Permute(hex, cycle, false);
-    QByteArray plain = HexToText(hex);
-    RotateBytes(plain, cycle, false);
-    return plain;
+    const TCycleTables rotations = RotationTables(cycle, false);
+    return DecodeHex(hex, &rotations);
 }
 
 QByteArrayList SplitLines(const QByteArray &text)

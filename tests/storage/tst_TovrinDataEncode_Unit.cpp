@@ -67,6 +67,16 @@ QByteArray ReferenceScramble(const QByteArray &product, const QByteArray &versio
     return r;
 }
 
+QByteArray ReferenceRemoveLineBreaks(const QByteArray &s)
+{
+    QByteArray r = s;
+    for (qsizetype i = s.size(); i >= 1; --i) {
+        if (r[i - 1] == '\r')
+            r.remove(i - 1, 2);
+    }
+    return r;
+}
+
 QList<int> LineLengths(const QByteArray &text)
 {
     QList<int> lengths;
@@ -111,6 +121,7 @@ private Q_SLOTS:
     void hexToTextIgnoresOddLastCharacter();
     void removeLineBreaks_data();
     void removeLineBreaks();
+    void removeLineBreaksMatchesLiteralSteps();
     void fileLineEndsMakeNoDifference();
     void splitLines_data();
     void splitLines();
@@ -319,6 +330,18 @@ void TestTovrinDataEncode::removeLineBreaks()
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, expected);
     QCOMPARE(RemoveLineBreaks(text), expected);
+}
+
+void TestTovrinDataEncode::removeLineBreaksMatchesLiteralSteps()
+{
+    QRandomGenerator generator(17);
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray text;
+        const int length = static_cast<int>(generator.bounded(12));
+        for (int i = 0; i < length; ++i)
+            text.append("AB\r\n"[generator.bounded(4)]);
+        QCOMPARE(RemoveLineBreaks(text), ReferenceRemoveLineBreaks(text));
+    }
 }
 
 void TestTovrinDataEncode::fileLineEndsMakeNoDifference()
