@@ -138,6 +138,19 @@ QString LocaleTimeSeparator()
     return QStringLiteral(":");
 }
 
+// Enables or disables a timer. Enabling a running timer leaves its countdown
+// alone, and a timer with no interval never runs (it would fire on every
+// pass of the event loop).
+void EnableTimer(QTimer *timer, bool enabled)
+{
+    if (enabled && timer->interval() > 0) {
+        if (!timer->isActive())
+            timer->start();
+    } else {
+        timer->stop();
+    }
+}
+
 } // namespace
 
 TMainFormDialogs TMainFormDialogs::Real()
@@ -447,10 +460,7 @@ void TMain_Form::InitialiseMainWindow()
     LoadSuggestions();
     OpenAtStart();
 
-    if (NudgeEnabled())
-        Nudge_Timer->start();
-    else
-        Nudge_Timer->stop();
+    EnableTimer(Nudge_Timer, NudgeEnabled());
 
     FTextChanged = false;
     FNudgeSuppressed = false;
@@ -857,10 +867,7 @@ void TMain_Form::SetNudgeEnabled(bool enabled)
     Nudge_MenuItem->setChecked(enabled);
     if (!enabled)
         StopNudge();
-    if (enabled)
-        Nudge_Timer->start();
-    else
-        Nudge_Timer->stop();
+    EnableTimer(Nudge_Timer, enabled);
 }
 
 bool TMain_Form::SoundEnabled() const
@@ -900,7 +907,7 @@ void TMain_Form::StopNudge()
 void TMain_Form::RestartNudgeTimer()
 {
     Nudge_Timer->stop();
-    Nudge_Timer->start();
+    EnableTimer(Nudge_Timer, true);
 }
 
 void TMain_Form::Nudge_TimerTimer()
@@ -911,10 +918,7 @@ void TMain_Form::Nudge_TimerTimer()
 void TMain_Form::Nudge_MenuItemClick()
 {
     SetNudgeEnabled(!NudgeEnabled());
-    if (NudgeEnabled())
-        Nudge_Timer->start();
-    else
-        Nudge_Timer->stop();
+    EnableTimer(Nudge_Timer, NudgeEnabled());
     SaveConfiguration();
 }
 
@@ -1058,10 +1062,7 @@ void TMain_Form::SetAlwaysSuggest(bool always)
 {
     FAlwaysSuggest = always;
     Suggestion_Timer->setInterval(Interval());
-    if (always)
-        Suggestion_Timer->start();
-    else
-        Suggestion_Timer->stop();
+    EnableTimer(Suggestion_Timer, always);
     if (always)
         ShowSuggestion();
     AlwaysSuggest_MenuItem->setChecked(always);
@@ -1248,10 +1249,7 @@ bool TMain_Form::Privacy() const
 
 void TMain_Form::SetPrivacy(bool privacy)
 {
-    if (privacy)
-        Privacy_Timer->start();
-    else
-        Privacy_Timer->stop();
+    EnableTimer(Privacy_Timer, privacy);
     Privacy_MenuItem->setChecked(privacy);
     if (!privacy)
         RestoreTextColour();
