@@ -2,6 +2,7 @@
 #include "windows/Main_Unit.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
@@ -9,6 +10,7 @@ int main(int argc, char *argv[])
     CreateNamedMutex(QStringLiteral("Tovrin_Nudger"));
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Nudger"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/app_bitmap.png")));
     TMain_Form mainForm;
     if (mainForm.TerminateRequested())
         return 0;
