@@ -8,13 +8,29 @@
 
 #include <memory>
 
-enum TWhereWave { wwInFile = 0, wwInResource = 1, wwInRAM = 2 };
+// Where a wave comes from. Registered with the meta-object system so that
+// TPlayerWave's WhereWave can be read and written by name.
+namespace WaveSource {
+Q_NAMESPACE
+enum TWhereWave
+{
+    wwInFile = 0,
+    wwInResource = 1,
+    wwInRAM = 2
+};
+Q_ENUM_NS(TWhereWave)
+} // namespace WaveSource
+
+using WaveSource::TWhereWave;
+using WaveSource::wwInFile;
+using WaveSource::wwInRAM;
+using WaveSource::wwInResource;
 
 // What one play request asks of the wave service.
 struct TWaveRequest
 {
     TWhereWave Where = wwInFile;
-    QString Name;          // file name, or resource name
+    QString Name;               // file name, or resource name
     const char *Data = nullptr; // a complete wave image in memory (wwInRAM)
     bool Loop = false;
     bool Async = false;
@@ -35,11 +51,14 @@ public:
 TWaveService &DefaultWaveService();
 void SetDefaultWaveService(TWaveService *service);
 
+// The Qt resource that carries the wave resource `name`: ":/" + name + ".wav".
+QString WaveResourcePath(const QString &name);
+
 class TPlayerWave : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString WaveName READ WaveName WRITE SetWaveName)
-    Q_PROPERTY(TWhereWave WhereWave READ WhereWave WRITE SetWhereWave)
+    Q_PROPERTY(WaveSource::TWhereWave WhereWave READ WhereWave WRITE SetWhereWave)
     Q_PROPERTY(bool Loop READ Loop WRITE SetLoop)
     Q_PROPERTY(bool Async READ Async WRITE SetAsync)
 
@@ -58,7 +77,9 @@ public:
     const char *WaveData() const { return FWaveData; }
     void SetWaveData(const char *data) { FWaveData = data; }
 
+    // One play request to the service; true when the service accepted it.
     bool Play();
+    // One request to stop whatever wave the program is playing.
     void Stop();
 
 private:
@@ -70,6 +91,8 @@ private:
     TWaveService &FService;
 };
 
+// The nudge's player: looping and asynchronous, started at most once until
+// the next Stop.
 class TWavePlayer
 {
 public:

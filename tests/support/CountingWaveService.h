@@ -1,0 +1,26 @@
+// A TWaveService double for tests: counts play and stop requests, keeps the
+// last play request, and can be told to refuse. Installs itself as the
+// default service for as long as it lives, so create it before the players.
+#pragma once
+
+#include "sound/WavePlay.h"
+
+class TCountingWaveService : public TWaveService
+{
+public:
+    TCountingWaveService() { SetDefaultWaveService(this); }
+    ~TCountingWaveService() override { SetDefaultWaveService(nullptr); }
+
+    bool Play(const TWaveRequest &request) override
+    {
+        ++PlayCount;
+        LastRequest = request;
+        return !Refuse;
+    }
+    void Stop() override { ++StopCount; }
+
+    int PlayCount = 0;
+    int StopCount = 0;
+    TWaveRequest LastRequest;
+    bool Refuse = false; // answer every play request with false
+};
