@@ -207,10 +207,8 @@ bool TQtWaveService::Load(const TWaveRequest &request)
     case wwInRAM: {
         if (!request.Data)
             return false;
-        key = QStringLiteral("memory:") + QString::number(quintptr(request.Data), 16);
-        if (key == FLoadedKey)
-            return true;
-        // The image's own header tells its length.
+        // Read afresh every time: the caller may have changed the image, and
+        // there is no file to spare. The image's own header tells its length.
         if (std::memcmp(request.Data, "RIFF", 4) != 0)
             return false;
         const quint32 length = ReadLE32(request.Data + 4);
