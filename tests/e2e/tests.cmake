@@ -1,1 +1,14 @@
-# Tests of e2e/.
+# Tests of e2e/: the real program in real windows under a private X server.
+# Each script skips (77) only when Xvfb is missing.
+set(nudger_config_tool "")
+if(TARGET nudger_config)
+    set(nudger_config_tool $<TARGET_FILE:nudger_config>)
+endif()
+
+add_test(NAME e2e_start
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e_start.sh
+            $<TARGET_FILE:Nudger> ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR} ${nudger_config_tool})
+set_tests_properties(e2e_start PROPERTIES
+    LABELS e2e
+    SKIP_RETURN_CODE 77
+    TIMEOUT 120)
