@@ -1,0 +1,376 @@
+// Start-up cost of Nudger beside a bare Qt editor window (bare_window), both
+// started as real programs on a private X server, alternately, several times.
+//
+// Time: from just before the program is started until the X server reports
+// its main window mapped (a MapNotify on the root window for a window with
+// the expected title). Memory: the peak resident set of the program from
+// wait4(). The programs are not changed for the measurement: the benchmark
+// watches the X server, then asks the window to close as a window manager
+// would (WM_DELETE_WINDOW).
+//
+//   bench_startup [pairs]        (default 7 pairs after one warm-up each)
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double StartupTarget = 1.5;
+constexpr double MemoryTarget = 1.3;
+constexpr auto WindowTimeout = std::chrono::seconds(30);
+constexpr auto ExitTimeout = std::chrono::seconds(10);
+
+struct Sample
+{
+    double milliseconds = 0;
+    long peakKilobytes = 0;
+};
+
+struct Program
+{
+    QString label;
+    QString path;
+    QByteArray title;
+    QString startDirectory;
+    std::vector<Sample> samples;
+};
+
+[[noreturn]] void fail(const std::string &message)
+{
+    std::fprintf(stderr, "bench_startup: %s\n", message.c_str());
+    std::exit(1);
+}
+
+// A private X server, so that no window manager reparents the windows and
+// nothing else on the display disturbs the figures.
+class TPrivateXServer
+{
+public:
+    TPrivateXServer()
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+            fail("pipe failed");
+        pid_ = fork();
+        if (pid_ < 0)
+            fail("fork failed");
+        if (pid_ == 0) {
+            close(fds[0]);
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
+                   "-nolisten", "tcp", "-noreset", static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        const auto deadline = Clock::now() + std::chrono::seconds(20);
+        while (number.empty() || number.back() != '\n') {
+            pollfd pfd{fds[0], POLLIN, 0};
+            if (Clock::now() > deadline || poll(&pfd, 1, 100) < 0)
+                fail("Xvfb did not report a display (is xvfb installed?)");
+            if (!(pfd.revents & (POLLIN | POLLHUP)))
+                continue;
+            char c;
+            if (read(fds[0], &c, 1) != 1)
+                fail("Xvfb did not start (is xvfb installed?)");
+            number += c;
+        }
+        close(fds[0]);
+        number.pop_back();
+        display_ = ":" + number;
+    }
+    ~TPrivateXServer()
+    {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    TPrivateXServer(const TPrivateXServer &) = delete;
+    TPrivateXServer &operator=(const TPrivateXServer &) = delete;
+
+    const std::string &display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+// Watches the root window for top-level windows being mapped.
+class TMapWatcher
+{
+public:
+    explicit TMapWatcher(const std::string &display)
+    {
+        connection_ = xcb_connect(display.c_str(), nullptr);
+        if (xcb_connection_has_error(connection_))
+            fail("cannot connect to " + display);
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
+        wmProtocols_ = atom("WM_PROTOCOLS");
+        wmDeleteWindow_ = atom("WM_DELETE_WINDOW");
+        xcb_flush(connection_);
+    }
+    ~TMapWatcher() { xcb_disconnect(connection_); }
+    TMapWatcher(const TMapWatcher &) = delete;
+    TMapWatcher &operator=(const TMapWatcher &) = delete;
+
+    // Waits until a window titled `title` is mapped or the process ends.
+    std::optional<xcb_window_t> waitForWindow(const QByteArray &title, pid_t pid,
+                                              Clock::time_point deadline)
+    {
+        const int fd = xcb_get_file_descriptor(connection_);
+        while (Clock::now() < deadline) {
+            while (xcb_generic_event_t *event = xcb_poll_for_event(connection_)) {
+                std::optional<xcb_window_t> found;
+                if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY) {
+                    const auto *map = reinterpret_cast<xcb_map_notify_event_t *>(event);
+                    if (titleOf(map->window) == title)
+                        found = map->window;
+                }
+                std::free(event);
+                if (found)
+                    return found;
+            }
+            if (xcb_connection_has_error(connection_))
+                fail("lost the X server");
+            siginfo_t info{};
+            if (waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
+                return std::nullopt; // ended before showing the window
+            pollfd pfd{fd, POLLIN, 0};
+            poll(&pfd, 1, 50);
+        }
+        return std::nullopt;
+    }
+
+    void requestClose(xcb_window_t window)
+    {
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = window;
+        message.type = wmProtocols_;
+        message.data.data32[0] = wmDeleteWindow_;
+        message.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(connection_, false, window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char *>(&message));
+        xcb_flush(connection_);
+    }
+
+private:
+    xcb_atom_t atom(const char *name)
+    {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+            connection_, xcb_intern_atom(connection_, 0, std::strlen(name), name), nullptr);
+        if (!reply)
+            fail(std::string("cannot intern ") + name);
+        const xcb_atom_t result = reply->atom;
+        std::free(reply);
+        return result;
+    }
+
+    QByteArray titleOf(xcb_window_t window)
+    {
+        xcb_get_property_reply_t *reply =
+            xcb_get_property_reply(connection_,
+                                   xcb_get_property(connection_, 0, window, XCB_ATOM_WM_NAME,
+                                                    XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
+                                   nullptr);
+        if (!reply)
+            return {};
+        const QByteArray result(static_cast<const char *>(xcb_get_property_value(reply)),
+                                xcb_get_property_value_length(reply));
+        std::free(reply);
+        return result;
+    }
+
+    xcb_connection_t *connection_ = nullptr;
+    xcb_window_t root_ = 0;
+    xcb_atom_t wmProtocols_ = 0;
+    xcb_atom_t wmDeleteWindow_ = 0;
+};
+
+Sample runOnce(const Program &program, const std::string &display, TMapWatcher &watcher)
+{
+    const QByteArray path = QFile::encodeName(program.path);
+    const QByteArray directory = QFile::encodeName(program.startDirectory);
+    const auto started = Clock::now();
+    const pid_t pid = fork();
+    if (pid < 0)
+        fail("fork failed");
+    if (pid == 0) {
+        if (chdir(directory.constData()) != 0)
+            _exit(126);
+        setenv("DISPLAY", display.c_str(), 1);
+        unsetenv("QT_QPA_PLATFORM");
+        unsetenv("WAYLAND_DISPLAY");
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, STDIN_FILENO);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        execl(path.constData(), path.constData(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+
+    const std::optional<xcb_window_t> window =
+        watcher.waitForWindow(program.title, pid, started + WindowTimeout);
+    const auto shown = Clock::now();
+    if (window)
+        watcher.requestClose(*window);
+    else
+        kill(pid, SIGKILL);
+
+    int status = 0;
+    rusage usage{};
+    const auto exitDeadline = Clock::now() + ExitTimeout;
+    pid_t ended = 0;
+    while ((ended = wait4(pid, &status, WNOHANG, &usage)) == 0 && Clock::now() < exitDeadline) {
+        pollfd none{-1, 0, 0};
+        poll(&none, 0, 20);
+    }
+    if (ended == 0) {
+        kill(pid, SIGKILL);
+        wait4(pid, &status, 0, &usage);
+        fail(program.label.toStdString() + " did not end within 10 s of the close request");
+    }
+    if (!window)
+        fail(program.label.toStdString() + " showed no window titled \"" +
+             program.title.toStdString() + "\" (ended early or took over 30 s)");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        fail(program.label.toStdString() + " did not exit cleanly after the close request");
+
+    Sample sample;
+    sample.milliseconds = std::chrono::duration<double, std::milli>(shown - started).count();
+    sample.peakKilobytes = usage.ru_maxrss;
+    return sample;
+}
+
+template <typename T, typename F> double median(const std::vector<T> &items, F value)
+{
+    std::vector<double> values;
+    for (const T &item : items)
+        values.push_back(value(item));
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Copies what exists of the files Nudger expects in its start directory and
+// writes a configuration that lets the main window open without the
+// first-start dialogs.
+void prepareNudgerDirectory(const QString &directory)
+{
+    const QString programDirectory = QFileInfo(QStringLiteral(NUDGER_PROGRAM)).absolutePath();
+    const QString suggestions = programDirectory + QStringLiteral("/nudger.dat");
+    if (QFile::exists(suggestions))
+        QFile::copy(suggestions, directory + QStringLiteral("/nudger.dat"));
+    const QString manual = QStringLiteral(NUDGER_SOURCE_TREE "/resources/Manual.html");
+    if (QFile::exists(manual))
+        QFile::copy(manual, directory + QStringLiteral("/Manual.html"));
+
+    QString configTool = QStringLiteral(NUDGER_CONFIG_PROGRAM);
+    if (configTool.isEmpty() &&
+        QFileInfo(programDirectory + QStringLiteral("/nudger_config")).isExecutable())
+        configTool = programDirectory + QStringLiteral("/nudger_config");
+    if (configTool.isEmpty())
+        return;
+    const int result =
+        QProcess::execute(configTool, {directory, QStringLiteral("PrimaryFile=") + directory +
+                                                      QStringLiteral("/text.txt")});
+    if (result != 0)
+        fail("nudger_config could not prepare the start directory");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const int pairs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+
+    QTemporaryDir nudgerDirectory;
+    QTemporaryDir bareDirectory;
+    if (!nudgerDirectory.isValid() || !bareDirectory.isValid())
+        fail("cannot make temporary start directories");
+    prepareNudgerDirectory(nudgerDirectory.path());
+
+    Program nudger{QStringLiteral("Nudger"),
+                   QStringLiteral(NUDGER_PROGRAM),
+                   QByteArrayLiteral("Nudger"),
+                   nudgerDirectory.path(),
+                   {}};
+    Program bare{QStringLiteral("bare window"),
+                 QStringLiteral(BARE_WINDOW_PROGRAM),
+                 QByteArrayLiteral("Bare window"),
+                 bareDirectory.path(),
+                 {}};
+
+    TPrivateXServer server;
+    TMapWatcher watcher(server.display());
+
+    // One unmeasured start each warms the file cache and lets Nudger stamp
+    // its splash time, so the measured starts are ordinary repeated starts.
+    runOnce(nudger, server.display(), watcher);
+    runOnce(bare, server.display(), watcher);
+    for (int i = 0; i < pairs; ++i) {
+        // Alternate which program goes first so drift affects both alike.
+        Program &first = i % 2 ? bare : nudger;
+        Program &second = i % 2 ? nudger : bare;
+        first.samples.push_back(runOnce(first, server.display(), watcher));
+        second.samples.push_back(runOnce(second, server.display(), watcher));
+    }
+
+    const auto time = [](const Sample &s) { return s.milliseconds; };
+    const auto memory = [](const Sample &s) { return double(s.peakKilobytes) / 1024.0; };
+    const double nudgerTime = median(nudger.samples, time);
+    const double bareTime = median(bare.samples, time);
+    const double nudgerMemory = median(nudger.samples, memory);
+    const double bareMemory = median(bare.samples, memory);
+    const double timeRatio = nudgerTime / bareTime;
+    const double memoryRatio = nudgerMemory / bareMemory;
+    const bool timeOk = timeRatio <= StartupTarget;
+    const bool memoryOk = memoryRatio <= MemoryTarget;
+
+    std::printf("Start-up, median of %d starts each (start to main window mapped, X server %s):\n",
+                pairs, server.display().c_str());
+    std::printf("  %-12s %8.1f ms   peak resident %7.1f MiB\n", "Nudger", nudgerTime, nudgerMemory);
+    std::printf("  %-12s %8.1f ms   peak resident %7.1f MiB\n", "bare window", bareTime,
+                bareMemory);
+    std::printf("  start-up ratio %.2f (target at most %.2f)  %s\n", timeRatio, StartupTarget,
+                timeOk ? "ok" : "MISSED");
+    std::printf("  memory ratio   %.2f (target at most %.2f)  %s\n", memoryRatio, MemoryTarget,
+                memoryOk ? "ok" : "MISSED");
+    // A started program's peak counts the benchmark's own pages at fork time.
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    std::printf("  (the benchmark itself peaks at %.1f MiB, a floor under both memory figures)\n",
+                double(self.ru_maxrss) / 1024.0);
+    return timeOk && memoryOk ? 0 : 1;
+}
