@@ -88,14 +88,22 @@ bool ReadTextFile(const QString &fileName, TTextFileContent &content)
     return true;
 }
 
-bool WriteTextFile(const QString &fileName, const QString &text, TTextEncoding encoding)
+QByteArray EncodeTextFile(const QString &text, TTextEncoding encoding)
 {
     const QStringView body =
         text.endsWith(u'\n') ? QStringView(text).chopped(1) : QStringView(text);
     const QByteArray encoded =
         encoding == TTextEncoding::Latin1 && FitsLatin1(text) ? body.toLatin1() : body.toUtf8();
-    const QByteArray bytes = SplitLfToCrLf(encoded);
+    return SplitLfToCrLf(encoded);
+}
 
+bool WriteTextFile(const QString &fileName, const QString &text, TTextEncoding encoding)
+{
+    return WriteTextFileBytes(fileName, EncodeTextFile(text, encoding));
+}
+
+bool WriteTextFileBytes(const QString &fileName, const QByteArray &bytes)
+{
     QSaveFile file(fileName);
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly))

@@ -24,3 +24,10 @@ bool ReadTextFile(const QString &fileName, TTextFileContent &content);
 // is left whole. Returns false on failure.
 bool WriteTextFile(const QString &fileName, const QString &text,
                    TTextEncoding encoding = TTextEncoding::Utf8);
+
+// The bytes WriteTextFile writes for this text and encoding.
+QByteArray EncodeTextFile(const QString &text, TTextEncoding encoding = TTextEncoding::Utf8);
+
+// Writes bytes made by EncodeTextFile, atomically like WriteTextFile, so that
+// a caller saving the same text repeatedly can encode it once.
+bool WriteTextFileBytes(const QString &fileName, const QByteArray &bytes);

@@ -26,9 +26,12 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStringDecoder>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QVarLengthArray>
 
 #include <stdexcept>
 
@@ -115,6 +118,56 @@ bool ReadWholeFile(const QString &fileName, QByteArray &bytes)
         return false;
     bytes = file.readAll();
     return file.error() == QFileDevice::NoError;
+}
+
+// True exactly when QString::fromUtf8(bytes).toUtf8() == bytes: valid UTF-8
+// that does not start with a byte order mark (fromUtf8 drops one). Decodes
+// in pieces of about 64 KB, each cut just before an ASCII byte (never inside
+// a sequence), so a large file costs no full-size copies.
+bool IsPlainUtf8(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return false;
+    constexpr qsizetype PieceSize = 64 * 1024;
+    const qsizetype size = bytes.size();
+    QVarLengthArray<QChar, 1> buffer;
+    for (qsizetype start = 0; start < size;) {
+        qsizetype end = qMin(size, start + PieceSize);
+        while (end < size && static_cast<uchar>(bytes.at(end)) >= 0x80)
+            ++end;
+        const QByteArrayView piece(bytes.constData() + start, end - start);
+        // Stateless: a sequence cut off at the piece's end is an error, as
+        // it is in the whole text, because an ASCII byte or the end follows.
+        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        buffer.resize(decoder.requiredSpace(piece.size()));
+        decoder.appendToBuffer(buffer.data(), piece);
+        if (decoder.hasError())
+            return false;
+        start = end;
+    }
+    return true;
+}
+
+// Calls `take` with each line of `text` as SplitLines cuts it: the text ends
+// at its first NUL, and CR LF, a lone CR and a lone LF each end a line.
+template <typename Take> void ForEachLine(const QByteArray &text, Take take)
+{
+    qsizetype end = text.indexOf('\0');
+    if (end < 0)
+        end = text.size();
+    const char *data = text.constData();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < end; ++i) {
+        const char c = data[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        take(QByteArrayView(data + start, i - start));
+        if (c == '\r' && i + 1 < end && data[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < end)
+        take(QByteArrayView(data + start, end - start));
 }
 
 QString DecodeLine(const QByteArray &line)
@@ -304,6 +357,11 @@ void TMain_Form::CreateControls()
     Main_StatusBar->installEventFilter(this);
 
     connect(Text_Memo, &QPlainTextEdit::textChanged, this, &TMain_Form::Text_MemoChange);
+    // Any change to the document, whatever makes it, outdates the encoded text.
+    connect(Text_Memo->document(), &QTextDocument::contentsChange, this, [this] {
+        FTextFileBytesValid = false;
+        FTextFileBytes = QByteArray();
+    });
     connect(MakeSuggestion_Panel, &QAbstractButton::clicked, this,
             &TMain_Form::MakeSuggestion_PanelClick);
     connect(AdjustSuggestionFont_Panel, &QAbstractButton::clicked, this,
@@ -632,9 +690,19 @@ void TMain_Form::SaveConfiguration()
 // The document
 // ---------------------------------------------------------------------------
 
+const QByteArray &TMain_Form::TextFileBytes()
+{
+    if (!FTextFileBytesValid || FTextFileBytesEncoding != FPrimaryEncoding) {
+        FTextFileBytes = EncodeTextFile(Text_Memo->toPlainText(), FPrimaryEncoding);
+        FTextFileBytesEncoding = FPrimaryEncoding;
+        FTextFileBytesValid = true;
+    }
+    return FTextFileBytes;
+}
+
 bool TMain_Form::WritePrimaryFile()
 {
-    if (!WriteTextFile(FPrimaryFile, Text_Memo->toPlainText(), FPrimaryEncoding)) {
+    if (!WriteTextFileBytes(FPrimaryFile, TextFileBytes())) {
         ShowFailureOnce(Message::CannotSaveText);
         return false;
     }
@@ -655,7 +723,7 @@ void TMain_Form::SaveBackupFile()
 {
     if (FBackupFile.isEmpty())
         return;
-    if (!WriteTextFile(FBackupFile, Text_Memo->toPlainText(), FPrimaryEncoding))
+    if (!WriteTextFileBytes(FBackupFile, TextFileBytes()))
         ShowFailureOnce(Message::CannotSaveBackup);
 }
 
@@ -1012,11 +1080,13 @@ void TMain_Form::LoadUserSuggestions()
         ShowMessage(Message::CannotLoadUserFile);
         return;
     }
-    const bool utf8 = QString::fromUtf8(bytes).toUtf8() == bytes;
-    const QByteArrayList lines = SplitLines(bytes);
-    FSuggestionList.reserve(FSuggestionList.size() + lines.size());
-    for (const QByteArray &line : lines)
+    const bool utf8 = IsPlainUtf8(bytes);
+    // The lines are decoded straight from the file's bytes, cut by the same
+    // rule as SplitLines, without a byte copy of each line.
+    FSuggestionList.reserve(FSuggestionList.size() + bytes.count('\n') + 1);
+    ForEachLine(bytes, [this, utf8](QByteArrayView line) {
         FSuggestionList << (utf8 ? QString::fromUtf8(line) : QString::fromLatin1(line));
+    });
 }
 
 QString TMain_Form::PickSuggestion()

@@ -241,6 +241,10 @@ private:
     void ApplyTextColour(TColor colour);
     void ApplySuggestionColour(TColor colour);
     bool WritePrimaryFile();
+    // The editor's text in its file form, encoded once and kept until the
+    // text next changes, so that the timer's saves of an unchanged text
+    // (every tick, primary and backup) do not copy and encode it again.
+    const QByteArray &TextFileBytes();
     void SetStatusPath(const QString &path);
 
     TMainFormDialogs FDialogs;
@@ -270,6 +274,10 @@ private:
     // write text over it that did not come from it.
     bool FPrimaryUnread = false;
     QSet<QString> FOpenFailureMessages;
+    // TextFileBytes' store: emptied by every change to the editor's document.
+    QByteArray FTextFileBytes;
+    bool FTextFileBytesValid = false;
+    TTextEncoding FTextFileBytesEncoding = TTextEncoding::Utf8;
 
     std::unique_ptr<TWavePlayer> FWavePlayer;
     std::unique_ptr<TFont> FDefaultTextFont;

@@ -484,6 +484,25 @@ private Q_SLOTS:
         QVERIFY(FPrompts->Records.isEmpty());
     }
 
+    // The encoded text is kept between saves; every kind of change must
+    // still reach the next tick.
+    void eachTickWritesTheCurrentText()
+    {
+        WriteBytes(Path(QStringLiteral("text.txt")), "one\r\ntwo");
+        auto form = MakeForm();
+        form->AutoSave_TimerTimer();
+        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
+        QTest::keyClick(form->Text_Memo, Qt::Key_X);
+        form->AutoSave_TimerTimer();
+        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwox"));
+        form->Text_Memo->undo();
+        form->AutoSave_TimerTimer();
+        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
+        form->Text_Memo->document()->setPlainText(QStringLiteral("three"));
+        form->Save_MenuItemClick();
+        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("three"));
+    }
+
     void eightBitFileComesBackUnchanged()
     {
         const QByteArray latin1("caf\xe9\r\nna\xefve");
@@ -494,6 +513,43 @@ private Q_SLOTS:
     }
 
     // --- Suggestions -------------------------------------------------------
+
+    // The user file is taken as UTF-8 exactly when its bytes survive a round
+    // trip through QString, else as Latin-1, and cut into lines by
+    // SplitLines; the loader must agree with that model on every input.
+    void userSuggestionsDecoding_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QByteArray straddle(64 * 1024 - 1, 'x');
+        straddle += "\xc3\xa9 after the piece boundary\r\nlast";
+        QByteArray lateFault(70 * 1024, 'y');
+        lateFault += "\r\nbad \xe9 here";
+        QTest::newRow("UTF-8 with every line end")
+            << QByteArray("caf\xc3\xa9\r\nna\xc3\xafve\rx\ny\r\n");
+        QTest::newRow("Latin-1") << QByteArray("caf\xe9\r\nna\xefve");
+        QTest::newRow("sequence cut at the end") << QByteArray("ok\r\ncaf\xc3");
+        QTest::newRow("text ends at NUL") << QByteArray("one\r\ntw\0o\r\nthree", 16);
+        QTest::newRow("byte order mark first") << QByteArray("\xef\xbb\xbf"
+                                                             "caf\xc3\xa9");
+        QTest::newRow("byte order mark on a later line")
+            << QByteArray("one\r\n\xef\xbb\xbftwo \xc3\xa9");
+        QTest::newRow("encoded surrogate") << QByteArray("a\xed\xa0\x80"
+                                                         "b");
+        QTest::newRow("sequence across the piece boundary") << straddle;
+        QTest::newRow("fault after the first piece") << lateFault;
+        QTest::newRow("empty lines kept") << QByteArray("\r\n\r\nthree");
+    }
+    void userSuggestionsDecoding()
+    {
+        QFETCH(QByteArray, bytes);
+        const bool utf8 = QString::fromUtf8(bytes).toUtf8() == bytes;
+        QStringList expected;
+        for (const QByteArray &line : SplitLines(bytes))
+            expected << (utf8 ? QString::fromUtf8(line) : QString::fromLatin1(line));
+        auto form = MakeOrderedForm(bytes);
+        QCOMPARE(form->SuggestionList(), expected);
+        QCOMPARE(form->SuggestionCount(), int(expected.size()));
+    }
 
     void orderedNavigation()
     {
