@@ -1,0 +1,4 @@
+# Benchmarks of the main window: the suggestion store and the writer's
+# document.
+nudger_add_benchmark(bench_suggestions bench_suggestions.cpp)
+nudger_add_benchmark(bench_document bench_document.cpp)
