@@ -49,23 +49,36 @@ TKeyCycle KeyCycleFrom(const QByteArray &keyMaterial)
     return cycle;
 }
 
-// For each index of the cycle, the table that rotates a byte by that
-// index's amount, so the per-character loops only look bytes up.
+// Every byte rotated by every amount, built once, so that the per-character
+// loops only look bytes up.
 using TByteTable = std::array<std::uint8_t, 256>;
-using TCycleTables = std::array<TByteTable, KeyCycle>;
+using TRotationTables = std::array<TByteTable, 8>;
 
-TCycleTables RotationTables(const TKeyCycle &cycle, bool right)
+TRotationTables MakeRotationTables(bool right)
 {
-    TCycleTables tables{};
-    for (size_t index = 0; index < tables.size(); ++index) {
+    TRotationTables tables{};
+    for (int count = 0; count < 8; ++count) {
         for (int value = 0; value < 256; ++value) {
             const auto byte = static_cast<std::uint8_t>(value);
-            const int count = cycle.Rotation[index];
-            tables[index][static_cast<size_t>(value)] =
+            tables[static_cast<size_t>(count)][static_cast<size_t>(value)] =
                 right ? RotateByteRight(byte, count) : RotateByteLeft(byte, count);
         }
     }
     return tables;
+}
+
+// For each index of the cycle, the table that rotates by that index's amount.
+using TCycleTables = std::array<const TByteTable *, KeyCycle>;
+
+TCycleTables RotationTables(const TKeyCycle &cycle, bool right)
+{
+    static const TRotationTables rightTables = MakeRotationTables(true);
+    static const TRotationTables leftTables = MakeRotationTables(false);
+    const TRotationTables &tables = right ? rightTables : leftTables;
+    TCycleTables byIndex{};
+    for (size_t index = 0; index < byIndex.size(); ++index)
+        byIndex[index] = &tables[static_cast<size_t>(cycle.Rotation[index])];
+    return byIndex;
 }
 
 // The value of each hexadecimal digit, -1 for every other byte.
@@ -99,7 +112,7 @@ QByteArray EncodeHex(const QByteArray &text, const TCycleTables *rotations)
     for (qsizetype i = 0; i < n; ++i) {
         std::uint8_t byte = in[i];
         if (rotations) {
-            byte = (*rotations)[index][byte];
+            byte = (*(*rotations)[index])[byte];
             if (++index == KeyCycle)
                 index = 0;
         }
@@ -127,7 +140,7 @@ QByteArray DecodeHex(const QByteArray &hex, const TCycleTables *rotations)
                                    "hexadecimal digit.");
         auto byte = static_cast<std::uint8_t>((high << 4) | low);
         if (rotations) {
-            byte = (*rotations)[index][byte];
+            byte = (*(*rotations)[index])[byte];
             if (++index == KeyCycle)
                 index = 0;
         }
