@@ -1,5 +1,5 @@
 // Reads or writes configuration values in a start directory's Nudger.cfg,
-// for preparing and inspecting start directories from scripts.
+// for preparing and checking start directories from scripts.
 //
 //   nudger_config <start-dir> [--user NAME] --get KEY [--get KEY ...]
 //   nudger_config <start-dir> [--user NAME] KEY=VALUE [KEY=VALUE ...]
