@@ -1,0 +1,125 @@
+// The platform layer: start directory, named lock, user name, command
+// launcher, clock and byte rotations.
+
+#include "app/PlatformDependence_Unit.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <pwd.h>
+#include <unistd.h>
+
+class tst_PlatformDependence_Unit : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startDirectoryIsTheWorkingDirectoryWithSeparator()
+    {
+        const QString expected = QDir::currentPath() + QLatin1Char('/');
+        CaptureStartDirectory();
+        QCOMPARE(StartDirectory(), expected);
+        // Captured once: a later change of the working directory does not move it.
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QCOMPARE(StartDirectory(), expected);
+        QVERIFY(QDir::setCurrent(before));
+    }
+
+    void startDirectoryOverride()
+    {
+        SetStartDirectoryForTesting(QStringLiteral("/some/where"));
+        QCOMPARE(StartDirectory(), QStringLiteral("/some/where/"));
+        SetStartDirectoryForTesting(QString());
+        QVERIFY(StartDirectory().endsWith(QLatin1Char('/')));
+    }
+
+    void userNameComesFromTheUserDatabase()
+    {
+        const passwd *entry = ::getpwuid(::geteuid());
+        QVERIFY(entry);
+        QCOMPARE(UserName(), QString::fromLocal8Bit(entry->pw_name));
+        SetUserNameForTesting([] { return QStringLiteral("someone"); });
+        QCOMPARE(UserName(), QStringLiteral("someone"));
+        SetUserNameForTesting(nullptr);
+        QVERIFY(!FallbackUserName().isEmpty());
+    }
+
+    void namedLockTwiceIsHarmless()
+    {
+        // A second holder in the same process, and the name again: nothing fails.
+        CreateNamedMutex(QStringLiteral("Tovrin_Nudger_test"));
+        CreateNamedMutex(QStringLiteral("Tovrin_Nudger_test"));
+        CreateNamedMutex(QStringLiteral("no/such/folder/name"));
+    }
+
+    void runCommand_data()
+    {
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<bool>("started");
+        QTest::newRow("a program") << QStringLiteral("true") << true;
+        QTest::newRow("quoted arguments") << QStringLiteral("\"true\" \"a b\" c") << true;
+        QTest::newRow("no such program") << QStringLiteral("/no/such/program --x") << false;
+        QTest::newRow("empty") << QString() << false;
+        // Without a shell, metacharacters are plain arguments.
+        QTest::newRow("no shell") << QStringLiteral("true ; false") << true;
+    }
+    void runCommand()
+    {
+        QFETCH(QString, commandLine);
+        QFETCH(bool, started);
+        QCOMPARE(RunCommand(commandLine, 3), started);
+    }
+
+    void runCommandDoesNotUseAShell()
+    {
+        // With a shell, "touch A; B" would make A and then run B; without
+        // one, touch makes a file named "A;" and one named B.
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString a = dir.filePath(QStringLiteral("a"));
+        const QString b = dir.filePath(QStringLiteral("b"));
+        QVERIFY(RunCommand(QStringLiteral("touch ") + a + QStringLiteral("; ") + b, 3));
+        QTRY_VERIFY(QFile::exists(b) && QFile::exists(a + QLatin1Char(';')));
+        QVERIFY(!QFile::exists(a));
+    }
+
+    void clockSeam()
+    {
+        const QDateTime fixed(QDate(2003, 3, 2), QTime(14, 5, 9, 7));
+        SetClockForTesting([fixed] { return fixed; });
+        QCOMPARE(Now(), fixed);
+        SetClockForTesting(nullptr);
+        QVERIFY(qAbs(Now().msecsTo(QDateTime::currentDateTime())) < 5000);
+    }
+
+    void rotations_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("right");
+        QTest::newRow("by nothing") << 0xA5 << 0 << 0xA5 << 0xA5;
+        QTest::newRow("high bit wraps") << 0x81 << 1 << 0x03 << 0xC0;
+        QTest::newRow("by four") << 0x12 << 4 << 0x21 << 0x21;
+        QTest::newRow("by seven") << 0x01 << 7 << 0x80 << 0x02;
+        QTest::newRow("all ones") << 0xFF << 3 << 0xFF << 0xFF;
+    }
+    void rotations()
+    {
+        QFETCH(int, value);
+        QFETCH(int, count);
+        QFETCH(int, left);
+        QFETCH(int, right);
+        QCOMPARE(int(RotateByteLeft(std::uint8_t(value), count)), left);
+        QCOMPARE(int(RotateByteRight(std::uint8_t(value), count)), right);
+        QCOMPARE(int(RotateByteRight(RotateByteLeft(std::uint8_t(value), count), count)), value);
+    }
+};
+
+QTEST_MAIN(tst_PlatformDependence_Unit)
+#include "tst_PlatformDependence_Unit.moc"
