@@ -44,6 +44,9 @@ void CentreOnScreen(QWidget *window)
 TSplash_Form::TSplash_Form(QWidget *parent) : QDialog(parent)
 {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    // Never shown on screen, but it tells the splash apart from the main
+    // window for the desktop and for screen readers.
+    setWindowTitle(QStringLiteral("Nudger Splash"));
     setFixedSize(390, 126);
     setAutoFillBackground(true);
     QPalette black = palette();

@@ -12,3 +12,10 @@ set_tests_properties(e2e_start PROPERTIES
     LABELS e2e
     SKIP_RETURN_CODE 77
     TIMEOUT 120)
+
+# Starting without a display, twice at once, and as a nameless user in a
+# start directory it cannot write.
+add_test(NAME e2e_hard_start
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e_hard_start.sh
+            $<TARGET_FILE:Nudger> $<TARGET_FILE:nudger_config> ${PROJECT_BINARY_DIR})
+set_tests_properties(e2e_hard_start PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 120)
