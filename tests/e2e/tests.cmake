@@ -13,6 +13,16 @@ set_tests_properties(e2e_start PROPERTIES
     SKIP_RETURN_CODE 77
     TIMEOUT 120)
 
+# The nudge heard through a private PulseAudio null sink, and fifty starts and
+# quits in a row; both skip (77) without Xvfb, PulseAudio or xdotool.
+foreach(nudger_e2e_test e2e_sound e2e_quit)
+    add_test(NAME ${nudger_e2e_test}
+        COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/${nudger_e2e_test}.sh
+                $<TARGET_FILE:Nudger> $<TARGET_FILE:nudger_config> ${PROJECT_BINARY_DIR})
+endforeach()
+set_tests_properties(e2e_sound PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 90)
+set_tests_properties(e2e_quit PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 240)
+
 # Starting without a display, twice at once, and as a nameless user in a
 # start directory it cannot write.
 add_test(NAME e2e_hard_start

@@ -1,0 +1,175 @@
+#!/bin/bash
+# The nudge as a writer hears it: the real program in a real window, playing
+# into a private PulseAudio null sink whose monitor is recorded.
+#
+#   e2e_sound.sh NUDGER_BINARY CONFIG_TOOL BUILD_DIR
+#
+# With a 1.5 s interval the program must stay silent at first, start the
+# chime once the writer has been idle for the interval, keep the chime
+# looping while the writer stays idle (the chime is loud for about 1.4 s of
+# its 2.4 s, so its rounds can be told apart), fall silent as soon as a key
+# is typed and stay silent until a full interval has passed since that key,
+# when the next nudge starts the chime again. Times are seconds since the
+# recording's first sample.
+set -euo pipefail
+
+nudger=$(realpath "$1")
+config_tool=$(realpath "$2")
+build_dir=$(realpath "$3")
+e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+source "$e2e_dir/xvfb_env.sh"
+source "$e2e_dir/pulse_env.sh"
+command -v xdotool >/dev/null || { echo "SKIP: xdotool is not installed"; exit 77; }
+
+interval=1.5
+# Audio leaves the program some time after the request: the sink's buffer
+# plus the server's. Onsets are allowed this much lateness.
+latency=0.5
+
+now() { date +%s.%N; }
+# Seconds between the recording's first sample and a wall time.
+since_epoch() { awk -v t="$1" -v e="$NUDGER_PULSE_RECORD_EPOCH" 'BEGIN { printf "%.3f", t - e }'; }
+# Arithmetic on decimal seconds.
+calc() { awk "BEGIN { printf \"%.3f\", $* }"; }
+check() { awk "BEGIN { exit !($*) }"; }
+
+# Polls for a visible window with a title matching the pattern every 50 ms
+# (xdotool's own --sync waits half a second between looks); prints its id.
+wait_for_window()
+{
+    local pattern=$1 seconds=$2 ids tries=0
+    until ids=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null); do
+        ((++tries > seconds * 20)) && return 1
+        sleep 0.05
+    done
+    head -n1 <<<"$ids"
+}
+
+# The first loud window at or after a time, or "none".
+first_loud_after()
+{
+    awk -v t="$1" '$2 == "loud" && $1 >= t - 0.0005 { print $1; found = 1; exit }
+                   END { if (!found) print "none" }' <<<"$activity"
+}
+# The share of loud windows that start in [t1, t2).
+loud_share()
+{
+    awk -v a="$1" -v b="$2" '$1 + 0.0005 >= a && $1 < b - 0.0005 { n++; if ($2 == "loud") l++ }
+                             END { printf "%.3f", n ? l / n : 0 }' <<<"$activity"
+}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/nudger-e2e-sound.XXXXXX")
+nudger_on_exit "rm -rf '$work'"
+start_dir="$work/start"
+mkdir "$start_dir"
+log="$work/nudger.log"
+recording="$work/recording.wav"
+
+cp "$build_dir/nudger.dat" "$start_dir/" || nudger_fail "no nudger.dat in $build_dir"
+printf 'The first line of my story.\n' >"$start_dir/text.txt"
+"$config_tool" "$start_dir" PrimaryFile="$start_dir/text.txt" Interval=1500 \
+    SoundEnabled=YES NudgeEnabled=YES AutoSaveEnabled=NO ||
+    nudger_fail "$config_tool could not prepare $start_dir"
+
+nudger_pulse_record_start "$recording" || nudger_fail "could not record the null sink"
+echo "DISPLAY=$DISPLAY recording since $NUDGER_PULSE_RECORD_EPOCH"
+
+(cd "$start_dir" && exec "$nudger") >"$log" 2>&1 &
+pid=$!
+nudger_on_exit "kill $pid 2>/dev/null"
+
+if ! window=$(wait_for_window '^Nudger$' 30); then
+    cat "$log" >&2
+    nudger_fail "no visible window titled \"Nudger\" within 30 s"
+fi
+shown=$(since_epoch "$(now)")
+echo "main window $window shown at ${shown}s"
+
+# Without a window manager nobody hands out the keyboard focus.
+xdotool windowfocus --sync "$window" || nudger_fail "could not focus the main window"
+
+# Stay idle until the chime has begun its second round, then type one key
+# into the text editor while that round is still loud. The recording is
+# read as it grows.
+activity=
+onset=none
+again=none
+deadline=$(calc "$shown + 8")
+while :; do
+    activity=$(python3 "$e2e_dir/wave_activity.py" "$recording" --windows 2>/dev/null) || activity=
+    onset=$(first_loud_after "$shown")
+    [[ "$onset" != none ]] && again=$(first_loud_after "$(calc "$onset + 2.2")")
+    [[ "$again" != none ]] && break
+    check "$(since_epoch "$(now)") > $deadline" && break
+    sleep 0.1
+done
+[[ "$again" != none ]] || { echo "$activity" >&2; nudger_fail "no chime, or no second round, within 8 s"; }
+sleep 0.2
+before=$(now)
+xdotool key x || nudger_fail "could not type into the main window"
+after=$(now)
+key=$(since_epoch "$(calc "($before + $after) / 2")")
+echo "key typed at ${key}s"
+sleep 2.2
+nudger_pulse_record_stop
+
+# Close; the text has changed, so answer No to saving it.
+nudger_close_window "$window" || nudger_fail "could not send the close request"
+# The question also shows that the key reached the text editor.
+confirm=$(wait_for_window '^Confirm$' 5) || nudger_fail "no question about saving: the key did not change the text"
+xdotool windowfocus --sync "$confirm" && xdotool key alt+n
+nudger_wait_for_exit "$pid" 10 || nudger_fail "the program did not end within 10 s of the close request"
+[[ "$NUDGER_EXIT_STATUS" == 0 ]] ||
+    { cat "$log" >&2; nudger_fail "the program ended with status $NUDGER_EXIT_STATUS"; }
+[[ "$(cat "$start_dir/text.txt")" == 'The first line of my story.' ]] ||
+    nudger_fail "the primary file changed although the answer to saving was No"
+
+activity=$(python3 "$e2e_dir/wave_activity.py" "$recording" --windows)
+failures=0
+expect()
+{
+    if check "$2"; then
+        echo "ok: $1"
+    else
+        echo "FAIL: $1" >&2
+        failures=$((failures + 1))
+    fi
+}
+
+onset=$(first_loud_after "$shown")
+echo "first sound at ${onset}s (window at ${shown}s, key at ${key}s)"
+[[ "$onset" != none ]] || { echo "$activity" >&2; nudger_fail "the nudge was never heard"; }
+delay=$(calc "$onset - $shown")
+expect "silent before the first nudge (first sound ${delay}s after the window)" \
+    "$delay >= $interval - 0.3"
+expect "the first nudge sounds once the interval has passed" "$delay <= $interval + $latency + 0.5"
+silence_before=$(loud_share 0 "$(calc "$shown + $interval - 0.3")")
+expect "nothing loud before the first nudge (share $silence_before)" "$silence_before == 0"
+
+# The chime is loud for about 1.4 s of its 2.4 s: a looping chime goes
+# quiet and sounds again 2.4 s after it began. A chime restarted by a later
+# nudge (every 1.5 s) would fill the gap.
+gap=$(loud_share "$(calc "$onset + 1.6")" "$(calc "$onset + 2.2")")
+expect "the chime ends its first round (loud share in the gap $gap)" "$gap == 0"
+again=$(first_loud_after "$(calc "$onset + 2.2")")
+expect "the chime repeats while the writer stays idle (again at ${again}s)" \
+    "\"$again\" != \"none\" && $again <= $onset + 2.6 && $again < $key"
+
+# The key must fall while the second round is loud, or silence after it
+# would prove nothing: the round would go on for about a second more.
+before_key=$(loud_share "$(calc "$key - 0.3")" "$key")
+expect "the chime is loud when the key is typed (loud share $before_key)" "$before_key > 0"
+expect "the key falls early in the chime's second round" "$again + 0.8 >= $key"
+quiet=$(loud_share "$(calc "$key + 0.5")" "$(calc "$key + $interval - 0.1")")
+expect "silent from 0.5 s after the key until the next interval (loud share $quiet)" "$quiet == 0"
+next=$(first_loud_after "$(calc "$key + 0.5")")
+expect "the next nudge comes a full interval after the key (at ${next}s)" \
+    "\"$next\" != \"none\" && $next >= $key + $interval - 0.2 && $next <= $key + $interval + $latency + 0.5"
+
+[[ -n "${NUDGER_E2E_VERBOSE:-}" ]] && echo "$activity"
+if ((failures > 0)); then
+    echo "$activity" >&2
+    nudger_fail "$failures check(s) failed"
+fi
+echo "PASS: silent while counting, chime looping while idle, silent after a key"
