@@ -398,14 +398,14 @@ void TMain_Form::CreateMenus()
     QMenu *file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File_MenuItem"));
     Save_MenuItem =
-        item(file, "Save_MenuItem", QStringLiteral("Save"), &TMain_Form::Save_MenuItemClick);
-    SaveAs_MenuItem =
-        item(file, "SaveAs_MenuItem", QStringLiteral("Save As"), &TMain_Form::SaveAs_MenuItemClick);
+        item(file, "Save_MenuItem", QStringLiteral("&Save"), &TMain_Form::Save_MenuItemClick);
+    SaveAs_MenuItem = item(file, "SaveAs_MenuItem", QStringLiteral("Save &As"),
+                           &TMain_Form::SaveAs_MenuItemClick);
     Open_MenuItem =
-        item(file, "Open_MenuItem", QStringLiteral("Open"), &TMain_Form::Open_MenuItemClick);
+        item(file, "Open_MenuItem", QStringLiteral("&Open"), &TMain_Form::Open_MenuItemClick);
     file->addSeparator();
     Exit_MenuItem =
-        item(file, "Exit_MenuItem", QStringLiteral("Exit"), &TMain_Form::Exit_MenuItemClick);
+        item(file, "Exit_MenuItem", QStringLiteral("E&xit"), &TMain_Form::Exit_MenuItemClick);
 
     QMenu *edit = bar->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("Edit_MenuItem"));
@@ -421,45 +421,45 @@ void TMain_Form::CreateMenus()
              &TMain_Form::MakeSuggestion_MenuItemClick);
     MakeSuggestion_MenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     PriorSuggestion_MenuItem =
-        item(suggestions, "PriorSuggestion_MenuItem", QStringLiteral("Prior Suggestion"),
+        item(suggestions, "PriorSuggestion_MenuItem", QStringLiteral("&Prior Suggestion"),
              &TMain_Form::PriorSuggestion_MenuItemClick);
     FirstSuggestion_MenuItem =
-        item(suggestions, "FirstSuggestion_MenuItem", QStringLiteral("First Suggestion"),
+        item(suggestions, "FirstSuggestion_MenuItem", QStringLiteral("&First Suggestion"),
              &TMain_Form::FirstSuggestion_MenuItemClick);
     LastSuggestion_MenuItem =
-        item(suggestions, "LastSuggestion_MenuItem", QStringLiteral("Last Suggestion"),
+        item(suggestions, "LastSuggestion_MenuItem", QStringLiteral("&Last Suggestion"),
              &TMain_Form::LastSuggestion_MenuItemClick);
     AlwaysSuggest_MenuItem =
-        item(suggestions, "AlwaysSuggest_MenuItem", QStringLiteral("Always Suggest"),
+        item(suggestions, "AlwaysSuggest_MenuItem", QStringLiteral("&Always Suggest"),
              &TMain_Form::AlwaysSuggest_MenuItemClick, true);
     SuggestionSettings_MenuItem =
-        item(suggestions, "SuggestionSettings_MenuItem", QStringLiteral("Suggestion Settings..."),
+        item(suggestions, "SuggestionSettings_MenuItem", QStringLiteral("Suggestion S&ettings..."),
              &TMain_Form::SuggestionSettings_MenuItemClick);
 
     QMenu *configure = bar->addMenu(QStringLiteral("&Configure"));
     configure->setObjectName(QStringLiteral("Configure_MenuItem"));
-    Nudge_MenuItem = item(configure, "Nudge_MenuItem", QStringLiteral("Nudge"),
+    Nudge_MenuItem = item(configure, "Nudge_MenuItem", QStringLiteral("&Nudge"),
                           &TMain_Form::Nudge_MenuItemClick, true);
     Nudge_MenuItem->setChecked(true);
-    Sound_MenuItem = item(configure, "Sound_MenuItem", QStringLiteral("Sound"),
+    Sound_MenuItem = item(configure, "Sound_MenuItem", QStringLiteral("S&ound"),
                           &TMain_Form::Sound_MenuItemClick, true);
     Sound_MenuItem->setChecked(true);
-    AutoSave_MenuItem = item(configure, "AutoSave_MenuItem", QStringLiteral("Auto-Save"),
+    AutoSave_MenuItem = item(configure, "AutoSave_MenuItem", QStringLiteral("&Auto-Save"),
                              &TMain_Form::AutoSave_MenuItemClick, true);
     AutoSave_MenuItem->setChecked(true);
-    Privacy_MenuItem = item(configure, "Privacy_MenuItem", QStringLiteral("Privacy"),
+    Privacy_MenuItem = item(configure, "Privacy_MenuItem", QStringLiteral("&Privacy"),
                             &TMain_Form::Privacy_MenuItemClick, true);
     Privacy_MenuItem->setEnabled(false);
     Privacy_MenuItem->setVisible(false);
-    Settings_MenuItem = item(configure, "Settings_MenuItem", QStringLiteral("Settings..."),
+    Settings_MenuItem = item(configure, "Settings_MenuItem", QStringLiteral("S&ettings..."),
                              &TMain_Form::Settings_MenuItemClick);
 
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help_MenuItem"));
     About_MenuItem =
-        item(help, "About_MenuItem", QStringLiteral("About"), &TMain_Form::About_MenuItemClick);
+        item(help, "About_MenuItem", QStringLiteral("&About"), &TMain_Form::About_MenuItemClick);
     Manual_MenuItem =
-        item(help, "Manual_MenuItem", QStringLiteral("Manual"), &TMain_Form::Manual_MenuItemClick);
+        item(help, "Manual_MenuItem", QStringLiteral("&Manual"), &TMain_Form::Manual_MenuItemClick);
 }
 
 void TMain_Form::CreateTimers()
@@ -557,6 +557,8 @@ void TMain_Form::Main_StatusBarResize()
 void TMain_Form::SetStatusPath(const QString &path)
 {
     StatusPanel0->setText(path);
+    // The panel's fixed accessible name hides its text from screen readers.
+    StatusPanel0->setAccessibleDescription(path);
 }
 
 void TMain_Form::Exit_MenuItemClick()

@@ -29,3 +29,5 @@ add_test(NAME e2e_hard_start
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e_hard_start.sh
             $<TARGET_FILE:Nudger> $<TARGET_FILE:nudger_config> ${PROJECT_BINARY_DIR})
 set_tests_properties(e2e_hard_start PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 120)
+
+include(${CMAKE_CURRENT_LIST_DIR}/writer.cmake)

@@ -1,0 +1,268 @@
+#!/usr/bin/python3
+"""Reads a running program's accessibility tree over AT-SPI, as a screen
+reader would. Needs the session bus and the accessibility bus that
+tests/e2e/atspi_env.sh starts, and Debian's python3-pyatspi.
+
+    atspi_tool.py tree PID                   print every object: role, name,
+                                             description, states
+    atspi_tool.py names PID NAME...          exit 1 (listing them) unless an
+                                             object bears each name
+    atspi_tool.py unnamed PID                list focusable objects, menus and
+                                             menu items with no name; exit 1
+                                             when there are any
+    atspi_tool.py text PID NAME              print the text of the object
+                                             with that name (a text box)
+    atspi_tool.py wait-text PID NAME TEXT [SECONDS]
+                                             wait until that text is TEXT
+    atspi_tool.py description PID NAME       print the object's description
+    atspi_tool.py wait-description PID NAME TEXT [SECONDS]
+                                             wait until the description is TEXT
+    atspi_tool.py checked PID ROLE NAME      print "checked" or "unchecked"
+    atspi_tool.py click PID NAME             click the middle of the object
+                                             with the real mouse (xdotool)
+    atspi_tool.py events PID SECONDS COMMAND...
+                                             run COMMAND (a shell command),
+                                             then print the program's
+                                             text-changed and description
+                                             events for SECONDS: one line
+                                             each, "TYPE<TAB>NAME<TAB>DETAIL"
+
+Objects are searched in the program whose process id is PID; a NAME may
+be given as ROLE:NAME ("text:Primary File") to tell a text box from its
+label. Exits 2 when
+the program never appears on the accessibility bus, 3 when a named object
+is missing.
+"""
+import subprocess
+import sys
+import time
+
+import pyatspi
+from gi.repository import GLib
+
+FIND_SECONDS = 20
+
+
+def application(pid, seconds=FIND_SECONDS):
+    deadline = time.monotonic() + seconds
+    while True:
+        desktop = pyatspi.Registry.getDesktop(0)
+        for i in range(desktop.childCount):
+            app = desktop.getChildAtIndex(i)
+            try:
+                if app is not None and app.get_process_id() == pid:
+                    return app
+            except GLib.GError:
+                pass
+        if time.monotonic() > deadline:
+            print("no application with process id %d on the accessibility bus" % pid,
+                  file=sys.stderr)
+            sys.exit(2)
+        time.sleep(0.2)
+
+
+def walk(obj, depth=0):
+    """Yields (object, depth) for obj and all its descendants."""
+    yield obj, depth
+    try:
+        count = obj.childCount
+    except GLib.GError:
+        return
+    for i in range(count):
+        try:
+            child = obj.getChildAtIndex(i)
+        except GLib.GError:
+            continue
+        if child is not None:
+            yield from walk(child, depth + 1)
+
+
+def states(obj):
+    try:
+        return {pyatspi.stateToString(s) for s in obj.getState().getStates()}
+    except GLib.GError:
+        return set()
+
+
+def find(app, name, role=None, want_text=False, seconds=FIND_SECONDS):
+    """The first object with the name (and role), waiting for it to appear."""
+    if role is None and ":" in name:
+        role, name = name.split(":", 1)
+    deadline = time.monotonic() + seconds
+    while True:
+        for obj, _ in walk(app):
+            try:
+                if obj.name != name or (role and obj.getRoleName() != role):
+                    continue
+                if want_text and obj.queryText() is None:
+                    continue
+                return obj
+            except (GLib.GError, NotImplementedError):
+                continue
+        if time.monotonic() > deadline:
+            print("no object named %r%s" % (name, " (%s)" % role if role else ""),
+                  file=sys.stderr)
+            sys.exit(3)
+        time.sleep(0.2)
+
+
+def text_of(obj):
+    text = obj.queryText()
+    return text.getText(0, text.characterCount)
+
+
+def cmd_tree(app, args):
+    for obj, depth in walk(app):
+        try:
+            shown = sorted(states(obj) & {"focusable", "focused", "checked", "showing",
+                                          "editable", "enabled"})
+            print("%s%s %r %r [%s]" % ("  " * depth, obj.getRoleName(), obj.name,
+                                        obj.description, ",".join(shown)))
+        except GLib.GError:
+            pass
+    return 0
+
+
+def cmd_names(app, args):
+    deadline = time.monotonic() + FIND_SECONDS
+    while True:
+        present = set()
+        for obj, _ in walk(app):
+            try:
+                present.add(obj.name)
+            except GLib.GError:
+                pass
+        missing = [name for name in args if name not in present]
+        if not missing or time.monotonic() > deadline:
+            break
+        time.sleep(0.3)
+    for name in missing:
+        print("missing: %r" % name)
+    return 1 if missing else 0
+
+
+def cmd_unnamed(app, args):
+    bad = []
+    for obj, _ in walk(app):
+        try:
+            role = obj.getRoleName()
+            interactive = "focusable" in states(obj) or role in ("menu item", "menu",
+                                                                  "check menu item")
+            if interactive and not obj.name.strip():
+                bad.append("%s %r" % (role, obj.description))
+        except GLib.GError:
+            pass
+    for line in bad:
+        print("unnamed: " + line)
+    return 1 if bad else 0
+
+
+def cmd_text(app, args):
+    print(text_of(find(app, args[0], want_text=True)))
+    return 0
+
+
+def wait_for(app, args, what, want_text, read):
+    name, expected = args[0], args[1]
+    seconds = float(args[2]) if len(args) > 2 else 10
+    obj = find(app, name, want_text=want_text)
+    deadline = time.monotonic() + seconds
+    while True:
+        current = read(obj)
+        if current == expected:
+            return 0
+        if time.monotonic() > deadline:
+            print("the %s of %r is %r, expected %r" % (what, name, current, expected),
+                  file=sys.stderr)
+            return 1
+        time.sleep(0.1)
+
+
+def cmd_wait_text(app, args):
+    return wait_for(app, args, "text", True, text_of)
+
+
+def cmd_wait_description(app, args):
+    return wait_for(app, args, "description", False, lambda obj: obj.description)
+
+
+def cmd_description(app, args):
+    print(find(app, args[0]).description)
+    return 0
+
+
+def cmd_click(app, args):
+    obj = find(app, args[0])
+    extents = obj.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    x = extents.x + extents.width // 2
+    y = extents.y + extents.height // 2
+    subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"], check=True)
+    return 0
+
+
+def cmd_checked(app, args):
+    obj = find(app, args[1], role=args[0])
+    print("checked" if "checked" in states(obj) else "unchecked")
+    return 0
+
+
+def cmd_events(app, args):
+    seconds = float(args[0])
+    command = " ".join(args[1:])
+    pid = app.get_process_id()
+    seen = []
+
+    def listener(event):
+        try:
+            source = event.source
+            if source is None or source.get_process_id() != pid:
+                return
+            if event.type.startswith("object:text-changed"):
+                detail = event.any_data
+            else:
+                detail = source.description
+            seen.append("%s\t%s\t%s" % (event.type, source.name, detail))
+        except GLib.GError:
+            pass
+
+    kinds = ["object:text-changed", "object:property-change:accessible-description"]
+    pyatspi.Registry.registerEventListener(listener, *kinds)
+
+    def act():
+        subprocess.run(command, shell=True, check=False)
+        GLib.timeout_add(int(seconds * 1000), lambda: pyatspi.Registry.stop() or False)
+        return False
+
+    # Give the registry a moment to pass the listener on to the program.
+    GLib.timeout_add(500, act)
+    pyatspi.Registry.start()
+    pyatspi.Registry.deregisterEventListener(listener, *kinds)
+    for line in seen:
+        print(line.replace("\n", "\\n"))
+    return 0
+
+
+COMMANDS = {
+    "tree": cmd_tree,
+    "names": cmd_names,
+    "unnamed": cmd_unnamed,
+    "text": cmd_text,
+    "wait-text": cmd_wait_text,
+    "wait-description": cmd_wait_description,
+    "description": cmd_description,
+    "checked": cmd_checked,
+    "click": cmd_click,
+    "events": cmd_events,
+}
+
+
+def main():
+    if len(sys.argv) < 3 or sys.argv[1] not in COMMANDS:
+        print(__doc__, file=sys.stderr)
+        return 2
+    app = application(int(sys.argv[2]))
+    return COMMANDS[sys.argv[1]](app, sys.argv[3:])
+
+
+if __name__ == "__main__":
+    sys.exit(main())

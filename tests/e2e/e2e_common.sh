@@ -1,0 +1,157 @@
+# Sourceable after xvfb_env.sh: what the writer-facing end-to-end tests share.
+# Starting the program in a start directory, waiting for its windows while
+# watching that it still runs, typing into a window (there is no window
+# manager, so a window gets the keyboard only when it is given it), and
+# taking screenshots that are checked not to be blank.
+#
+#   nudger_new_start_dir VAR [KEY=VALUE...]   fresh start directory with
+#                                             nudger.dat and Manual.html and,
+#                                             given values, a configuration
+#   nudger_launch DIR                         start the program there (sets
+#                                             NUDGER_PID, log in DIR/run.log)
+#   nudger_window TITLE_REGEX [SECONDS]       print the id of a visible window
+#   nudger_keys WINDOW KEY...                 focus the window, press keys
+#   nudger_type WINDOW TEXT                   focus the window, type text
+#   nudger_gone TITLE_REGEX [SECONDS]         wait until no such window shows
+#   nudger_screenshot WINDOW FILE             non-blank screenshot or fail
+#
+# Needs NUDGER (the program), NUDGER_CONFIG (the nudger_config tool),
+# NUDGER_SOURCE_DIR and NUDGER_BUILD_DIR set by the caller.
+
+command -v xdotool >/dev/null 2>&1 || {
+    echo "SKIP: xdotool is not installed"
+    exit "$NUDGER_SKIP"
+}
+
+NUDGER_PID=
+NUDGER_WORK=$(mktemp -d "${TMPDIR:-/tmp}/nudger-e2e.XXXXXX")
+nudger_on_exit "rm -rf '$NUDGER_WORK'"
+nudger_on_exit '[[ -n "$NUDGER_PID" ]] && kill -9 "$NUDGER_PID" 2>/dev/null'
+
+# Makes a fresh start directory and stores its path in the named variable.
+nudger_new_start_dir()
+{
+    local -n dir_var=$1
+    shift
+    dir_var=$(mktemp -d "$NUDGER_WORK/start.XXXXXX")
+    cp "$NUDGER_BUILD_DIR/nudger.dat" "$dir_var/" ||
+        nudger_fail "no nudger.dat in $NUDGER_BUILD_DIR"
+    cp "$NUDGER_SOURCE_DIR/resources/Manual.html" "$dir_var/"
+    if (($# > 0)); then
+        "$NUDGER_CONFIG" "$dir_var" "$@" || nudger_fail "nudger_config could not write $*"
+    fi
+}
+
+nudger_launch()
+{
+    (cd "$1" && exec "$NUDGER") >"$1/run.log" 2>&1 &
+    NUDGER_PID=$!
+}
+
+nudger_visible_windows()
+{
+    xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|'
+}
+
+# Polls for a visible window whose title matches; fails the test when the
+# program ends or the window does not come.
+nudger_window()
+{
+    local pattern=$1 seconds=${2:-20} ids tries=0
+    until ids=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null); do
+        if [[ -n "$NUDGER_PID" ]] && ! kill -0 "$NUDGER_PID" 2>/dev/null; then
+            nudger_fail "the program ended while waiting for \"$pattern\""
+        fi
+        if ((++tries > seconds * 20)); then
+            nudger_fail "no window \"$pattern\" within $seconds s; visible: $(nudger_visible_windows)"
+        fi
+        sleep 0.05
+    done
+    head -n1 <<<"$ids"
+}
+
+nudger_gone()
+{
+    local pattern=$1 seconds=${2:-10} tries=0
+    while xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1; do
+        ((++tries > seconds * 20)) && nudger_fail "window \"$pattern\" still shown after $seconds s"
+        sleep 0.05
+    done
+}
+
+nudger_keys()
+{
+    local window=$1
+    shift
+    xdotool windowfocus --sync "$window" || nudger_fail "could not focus window $window"
+    xdotool key --delay 40 "$@"
+}
+
+nudger_type()
+{
+    xdotool windowfocus --sync "$1" || nudger_fail "could not focus window $1"
+    xdotool type --delay 20 "$2"
+}
+
+# A window is mapped before its first paint reaches the server: take pictures
+# until one shows more than a plain background, for up to 10 s.
+nudger_screenshot()
+{
+    local window=$1 file=$2 try colours deviation
+    for ((try = 0; try < 50; try++)); do
+        import -window "$window" "$file" 2>/dev/null || nudger_fail "screenshot of $window failed"
+        colours=$(identify -format '%k' "$file")
+        deviation=$(identify -format '%[fx:standard_deviation]' "$file")
+        if ((colours >= 8)) && awk -v d="$deviation" 'BEGIN { exit !(d > 0.01) }'; then
+            echo "screenshot $(basename "$file"): $colours colours"
+            return 0
+        fi
+        sleep 0.2
+    done
+    nudger_fail "$(basename "$file") looks blank ($colours colours)"
+}
+
+# Waits for the program to end by itself; fails when it does not or when it
+# ends with a non-zero status.
+nudger_expect_exit()
+{
+    local seconds=${1:-10}
+    nudger_wait_for_exit "$NUDGER_PID" "$seconds" ||
+        nudger_fail "the program did not end within $seconds s"
+    NUDGER_PID=
+    [[ "$NUDGER_EXIT_STATUS" == 0 ]] || nudger_fail "the program ended with status $NUDGER_EXIT_STATUS"
+}
+
+# The main window: titled "Nudger" and far larger than the splash, which
+# shows first and has no title of its own on X.
+nudger_main_window()
+{
+    local seconds=${1:-20} tries=0 id
+    while :; do
+        for id in $(xdotool search --onlyvisible --name '^Nudger$' 2>/dev/null); do
+            eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
+            if ((WIDTH > 600)); then
+                echo "$id"
+                return 0
+            fi
+        done
+        if [[ -n "$NUDGER_PID" ]] && ! kill -0 "$NUDGER_PID" 2>/dev/null; then
+            nudger_fail "the program ended while waiting for its main window"
+        fi
+        ((++tries > seconds * 10)) &&
+            nudger_fail "no main window within $seconds s; visible: $(nudger_visible_windows)"
+        sleep 0.1
+    done
+}
+
+# Waits until the file holds exactly the expected text.
+nudger_wait_for_file()
+{
+    local file=$1 expected=$2 seconds=${3:-10} tries=0
+    until [[ -f "$file" && "$(cat "$file")" == "$expected" ]]; do
+        if ((++tries > seconds * 10)); then
+            nudger_fail "$(basename "$file") holds \"$(cat "$file" 2>/dev/null)\", expected \"$expected\""
+        fi
+        sleep 0.1
+    done
+}

@@ -1,0 +1,13 @@
+# The program as a writer meets it, in real windows under a private X server:
+# first start, typing and saving, the nudge, the commands, accessibility and
+# screenshots. Each script skips (77) when a tool it needs is missing.
+foreach(nudger_e2e_test e2e_first_start e2e_save_close)
+    add_test(NAME ${nudger_e2e_test}
+        COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/${nudger_e2e_test}.sh
+                $<TARGET_FILE:Nudger> $<TARGET_FILE:nudger_config>
+                ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+    set_tests_properties(${nudger_e2e_test} PROPERTIES
+        LABELS e2e
+        SKIP_RETURN_CODE 77
+        TIMEOUT 120)
+endforeach()
