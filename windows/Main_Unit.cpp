@@ -391,7 +391,13 @@ void TMain_Form::CreateMenus()
         QAction *action = menu->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
         action->setCheckable(checkable);
-        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        connect(action, &QAction::triggered, this, [this, action, handler] {
+            // A checkable action has already flipped its own check mark; the
+            // handler sets it through its setting, from the state before.
+            if (action->isCheckable())
+                action->setChecked(!action->isChecked());
+            (this->*handler)();
+        });
         return action;
     };
 
@@ -695,7 +701,11 @@ void TMain_Form::SaveConfiguration()
 const QByteArray &TMain_Form::TextFileBytes()
 {
     if (!FTextFileBytesValid || FTextFileBytesEncoding != FPrimaryEncoding) {
-        FTextFileBytes = EncodeTextFile(Text_Memo->toPlainText(), FPrimaryEncoding);
+        // toPlainText() would also turn non-breaking spaces into spaces; only
+        // the block separators are wanted as line breaks.
+        QString text = Text_Memo->document()->toRawText();
+        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        FTextFileBytes = EncodeTextFile(text, FPrimaryEncoding);
         FTextFileBytesEncoding = FPrimaryEncoding;
         FTextFileBytesValid = true;
     }

@@ -14,6 +14,9 @@ tests/e2e/atspi_env.sh starts, and Debian's python3-pyatspi.
                                              with that name (a text box)
     atspi_tool.py wait-text PID NAME TEXT [SECONDS]
                                              wait until that text is TEXT
+    atspi_tool.py wait-match PID NAME REGEX [SECONDS]
+                                             wait until the whole text matches
+                                             the Python regular expression
     atspi_tool.py description PID NAME       print the object's description
     atspi_tool.py wait-description PID NAME TEXT [SECONDS]
                                              wait until the description is TEXT
@@ -33,6 +36,7 @@ label. Exits 2 when
 the program never appears on the accessibility bus, 3 when a named object
 is missing.
 """
+import re
 import subprocess
 import sys
 import time
@@ -162,14 +166,14 @@ def cmd_text(app, args):
     return 0
 
 
-def wait_for(app, args, what, want_text, read):
+def wait_for(app, args, what, want_text, read, matches=lambda current, expected: current == expected):
     name, expected = args[0], args[1]
     seconds = float(args[2]) if len(args) > 2 else 10
     obj = find(app, name, want_text=want_text)
     deadline = time.monotonic() + seconds
     while True:
         current = read(obj)
-        if current == expected:
+        if matches(current, expected):
             return 0
         if time.monotonic() > deadline:
             print("the %s of %r is %r, expected %r" % (what, name, current, expected),
@@ -180,6 +184,11 @@ def wait_for(app, args, what, want_text, read):
 
 def cmd_wait_text(app, args):
     return wait_for(app, args, "text", True, text_of)
+
+
+def cmd_wait_match(app, args):
+    return wait_for(app, args, "text", True, text_of,
+                    lambda current, pattern: re.fullmatch(pattern, current) is not None)
 
 
 def cmd_wait_description(app, args):
@@ -249,6 +258,7 @@ COMMANDS = {
     "text": cmd_text,
     "wait-text": cmd_wait_text,
     "wait-description": cmd_wait_description,
+    "wait-match": cmd_wait_match,
     "description": cmd_description,
     "checked": cmd_checked,
     "click": cmd_click,

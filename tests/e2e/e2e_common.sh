@@ -155,3 +155,10 @@ nudger_wait_for_file()
         sleep 0.1
     done
 }
+
+# Presses keys in whatever window has the keyboard now (an open menu keeps
+# it; focusing the main window again would close the menu).
+nudger_press()
+{
+    xdotool key --delay 40 "$@"
+}

@@ -27,8 +27,7 @@ main=$(nudger_main_window)
 nudger_type "$main" "It was a dark night."
 nudger_atspi wait-text "$NUDGER_PID" "text:Your Text" "It was a dark night." 10
 nudger_keys "$main" alt+f
-nudger_atspi names "$NUDGER_PID" "Save As" >/dev/null
-nudger_keys "$main" Return
+nudger_press Return
 nudger_wait_for_file "$primary" "It was a dark night."
 nudger_wait_for_file "$backup" "It was a dark night."
 nudger_atspi wait-description "$NUDGER_PID" "label:Primary file" "$primary" 5 ||

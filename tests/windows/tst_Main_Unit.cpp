@@ -339,6 +339,38 @@ private Q_SLOTS:
         QCOMPARE(StoredValue(QStringLiteral("NudgeEnabled")), QStringLiteral("NO"));
     }
 
+    // Chosen from the menu, a checkable item flips once: its check mark, the
+    // setting and the stored value agree, and a second choice flips it back.
+    void checkableMenuItemsFlipOnce_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("Sound") << QStringLiteral("Sound_MenuItem")
+                               << QStringLiteral("SoundEnabled");
+        QTest::newRow("Nudge") << QStringLiteral("Nudge_MenuItem")
+                               << QStringLiteral("NudgeEnabled");
+        QTest::newRow("Auto-Save")
+            << QStringLiteral("AutoSave_MenuItem") << QStringLiteral("AutoSaveEnabled");
+        QTest::newRow("Always Suggest")
+            << QStringLiteral("AlwaysSuggest_MenuItem") << QStringLiteral("AlwaysSuggest");
+    }
+
+    void checkableMenuItemsFlipOnce()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, key);
+        auto form = MakeForm();
+        auto *action = form->findChild<QAction *>(item);
+        QVERIFY(action);
+        const bool before = action->isChecked();
+        action->trigger();
+        QCOMPARE(action->isChecked(), !before);
+        QCOMPARE(StoredValue(key), before ? QStringLiteral("NO") : QStringLiteral("YES"));
+        action->trigger();
+        QCOMPARE(action->isChecked(), before);
+        QCOMPARE(StoredValue(key), before ? QStringLiteral("YES") : QStringLiteral("NO"));
+    }
+
     void negativeIntervalRefused()
     {
         auto form = MakeForm();
