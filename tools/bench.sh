@@ -1,0 +1,68 @@
+#!/bin/bash
+# Runs every benchmark and prints one report: each figure beside the baseline
+# measured in the same run and its target, then a summary. Exits non-zero
+# when any figure misses its target.
+#
+#   bash tools/bench.sh [BUILD_DIR]         install, build (Release), run
+#   bash tools/bench.sh --no-build BUILD    run what BUILD already holds
+#
+# The sound figure is taken with the nudge sound really playing, into a
+# private PulseAudio null sink.
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_first=1
+if [[ "${1:-}" == --no-build ]]; then
+    build_first=0
+    shift
+fi
+build=$(realpath -m "${1:-$root/build-release}")
+
+if [[ $build_first == 1 ]]; then
+    if [[ "${NUDGER_SKIP_INSTALL:-}" != 1 ]]; then
+        source "$root/tools/deps.sh"
+        nudger_install_deps
+    fi
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release || exit 1
+    cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" || exit 1
+fi
+
+list="$build/bench/benchmarks.txt"
+[[ -f "$list" ]] || { echo "no benchmark list at $list: build first" >&2; exit 1; }
+
+run_all()
+{
+    local report=$1 program name status
+    : >"$report"
+    while read -r program; do
+        [[ -n "$program" ]] || continue
+        name=$(basename "$program")
+        echo "== $name"
+        (cd "$build" && QT_QPA_PLATFORM=offscreen "$program") 2>&1 |
+            grep -v -e '^QStandardPaths:' -e 'propagateSizeHints'
+        status=${PIPESTATUS[0]}
+        echo "$name $status" >>"$report"
+        echo
+    done <"$list"
+}
+
+report=$(mktemp)
+trap 'rm -f "$report"' EXIT
+echo "Nudger benchmarks: each figure beside its baseline from the same run"
+echo
+# A private sound server, when there is one to start, so that the sound is
+# really played while its cost is measured.
+( source "$root/tests/e2e/pulse_env.sh" >/dev/null 2>&1 && run_all "$report" )
+[[ -s "$report" ]] || run_all "$report"
+
+met=0 missed=0 names=()
+while read -r name status; do
+    if [[ $status == 0 ]]; then
+        ((++met))
+    else
+        ((++missed))
+        names+=("$name")
+    fi
+done <"$report"
+echo "benchmarks: $met met, $missed missed${names:+ (${names[*]})}"
+[[ $missed == 0 ]]
