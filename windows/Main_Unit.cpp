@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
@@ -355,6 +356,7 @@ void TMain_Form::CreateControls()
     StatusPanel1->setFrameShadow(QFrame::Sunken);
     setStatusBar(Main_StatusBar);
     Main_StatusBar->installEventFilter(this);
+    Text_Memo->installEventFilter(this);
 
     connect(Text_Memo, &QPlainTextEdit::textChanged, this, &TMain_Form::Text_MemoChange);
     // Any change to the document, whatever makes it, outdates the encoded text.
@@ -549,6 +551,17 @@ bool TMain_Form::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Main_StatusBar && event->type() == QEvent::Resize)
         Main_StatusBarResize();
+    if (watched == Text_Memo && event->type() == QEvent::KeyPress) {
+        // Tab types a tab into the text; Ctrl+Tab and Ctrl+Shift+Tab leave
+        // it for the other controls, so the keyboard is never trapped there.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->modifiers().testFlag(Qt::ControlModifier) &&
+            (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                               !key->modifiers().testFlag(Qt::ShiftModifier));
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -21,6 +21,9 @@ TManualReader_Form::TManualReader_Form(QWidget *parent) : QDialog(parent)
 
     Manual_TextBrowser = new QTextBrowser(this);
     Manual_TextBrowser->setObjectName(QStringLiteral("Manual_TextBrowser"));
+    Manual_TextBrowser->setAccessibleName(QStringLiteral("Nudger Manual"));
+    Manual_TextBrowser->setAccessibleDescription(
+        QStringLiteral("How to use Nudger; follow a link with Tab and Enter"));
     // The manual's own links lead from the contents to its sections; there is
     // nothing outside it to follow.
     Manual_TextBrowser->setOpenLinks(true);

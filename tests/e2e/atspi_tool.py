@@ -21,6 +21,8 @@ tests/e2e/atspi_env.sh starts, and Debian's python3-pyatspi.
     atspi_tool.py wait-description PID NAME TEXT [SECONDS]
                                              wait until the description is TEXT
     atspi_tool.py checked PID ROLE NAME      print "checked" or "unchecked"
+    atspi_tool.py focused PID                print the focused object as
+                                             ROLE:NAME
     atspi_tool.py click PID NAME             click the middle of the object
                                              with the real mouse (xdotool)
     atspi_tool.py events PID SECONDS COMMAND...
@@ -200,6 +202,23 @@ def cmd_description(app, args):
     return 0
 
 
+def cmd_focused(app, args):
+    deadline = time.monotonic() + 5
+    while True:
+        for obj, _ in walk(app):
+            try:
+                if "focused" in states(obj) and obj.getRoleName() not in (
+                        "menu item", "menu bar", "popup menu"):
+                    print("%s:%s" % (obj.getRoleName(), obj.name))
+                    return 0
+            except GLib.GError:
+                continue
+        if time.monotonic() > deadline:
+            print("nothing has the focus", file=sys.stderr)
+            return 1
+        time.sleep(0.1)
+
+
 def cmd_click(app, args):
     obj = find(app, args[0])
     extents = obj.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
@@ -262,6 +281,7 @@ COMMANDS = {
     "description": cmd_description,
     "checked": cmd_checked,
     "click": cmd_click,
+    "focused": cmd_focused,
     "events": cmd_events,
 }
 

@@ -8,6 +8,7 @@
 #include "storage/TovrinDataEncode_Unit.h"
 #include "support/CountingWaveService.h"
 #include "support/ScriptedPrompts.h"
+#include "windows/CaptionButton_Unit.h"
 #include "windows/Main_Unit.h"
 
 #include <QAction>
@@ -369,6 +370,32 @@ private Q_SLOTS:
         action->trigger();
         QCOMPARE(action->isChecked(), before);
         QCOMPARE(StoredValue(key), before ? QStringLiteral("YES") : QStringLiteral("NO"));
+    }
+
+    // Tab is typed into the text; Ctrl+Tab leaves it and Tab then walks the
+    // suggestion area and the five caption buttons; Ctrl+Shift+Tab goes back.
+    void keyboardLeavesTheTextAndReachesTheButtons()
+    {
+        auto form = MakeForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->Text_Memo->setFocus();
+        QTRY_VERIFY(form->Text_Memo->hasFocus());
+        QTest::keyClick(form->Text_Memo, Qt::Key_Tab);
+        QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("\t"));
+        QTest::keyClick(form->Text_Memo, Qt::Key_Tab, Qt::ControlModifier);
+        QVERIFY(form->Suggestion_Memo->hasFocus());
+        const QList<QWidget *> buttons = {
+            form->MakeSuggestion_Panel, form->AdjustSuggestionFont_Panel,
+            form->ResetSuggestionFont_Panel, form->AdjustTextFont_Panel, form->ResetTextFont_Panel};
+        for (QWidget *button : buttons) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), button);
+        }
+        form->Text_Memo->setFocus();
+        QTest::keyClick(form->Text_Memo, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(!form->Text_Memo->hasFocus());
+        QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("\t"));
     }
 
     void negativeIntervalRefused()
