@@ -561,6 +561,15 @@ bool TMain_Form::eventFilter(QObject *watched, QEvent *event)
                                !key->modifiers().testFlag(Qt::ShiftModifier));
             return true;
         }
+        // Shift+Enter would put a Unicode line separator into the text, which
+        // is saved as such and is no line break in a plain text file: make it
+        // an ordinary line break.
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            key->modifiers().testFlag(Qt::ShiftModifier) && !Text_Memo->isReadOnly()) {
+            Text_Memo->textCursor().insertBlock();
+            Text_Memo->ensureCursorVisible();
+            return true;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -562,6 +562,16 @@ private Q_SLOTS:
         QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("three"));
     }
 
+    void shiftEnterIsAnOrdinaryLineBreak()
+    {
+        auto form = MakeForm();
+        QTest::keyClicks(form->Text_Memo, QStringLiteral("one"));
+        QTest::keyClick(form->Text_Memo, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(form->Text_Memo, QStringLiteral("two"));
+        form->Save_MenuItemClick();
+        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
+    }
+
     void eightBitFileComesBackUnchanged()
     {
         const QByteArray latin1("caf\xe9\r\nna\xefve");
