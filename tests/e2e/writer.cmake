@@ -12,3 +12,9 @@ foreach(nudger_e2e_test e2e_first_start e2e_save_close e2e_nudge e2e_commands
         SKIP_RETURN_CODE 77
         TIMEOUT 120)
 endforeach()
+
+# Installing into a temporary prefix and starting through the launcher.
+add_test(NAME e2e_install
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/e2e_install.sh
+            ${CMAKE_COMMAND} ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+set_tests_properties(e2e_install PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 120)
