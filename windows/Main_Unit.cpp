@@ -121,14 +121,12 @@ bool ReadWholeFile(const QString &fileName, QByteArray &bytes)
     return file.error() == QFileDevice::NoError;
 }
 
-// True exactly when QString::fromUtf8(bytes).toUtf8() == bytes: valid UTF-8
-// that does not start with a byte order mark (fromUtf8 drops one). Decodes
+// True when the bytes are valid UTF-8 (callers drop a leading byte-order
+// mark first). Decodes
 // in pieces of about 64 KB, each cut just before an ASCII byte (never inside
 // a sequence), so a large file costs no full-size copies.
 bool IsPlainUtf8(const QByteArray &bytes)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return false;
     constexpr qsizetype PieceSize = 64 * 1024;
     const qsizetype size = bytes.size();
     QVarLengthArray<QChar, 1> buffer;
@@ -1114,6 +1112,9 @@ void TMain_Form::LoadUserSuggestions()
         ShowMessage(Message::CannotLoadUserFile);
         return;
     }
+    // A byte-order mark, as some editors write, only says the file is UTF-8.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
     const bool utf8 = IsPlainUtf8(bytes);
     // The lines are decoded straight from the file's bytes, cut by the same
     // rule as SplitLines, without a byte copy of each line.
