@@ -1,5 +1,7 @@
 #include "windows/About_Unit.h"
 
+#include "windows/WindowPlacement_Unit.h"
+
 #include "app/PlatformDependence_Unit.h"
 
 #include <QEvent>
@@ -122,11 +124,7 @@ TAbout_Form::TAbout_Form(QWidget *parent) : QDialog(parent)
     layout->addWidget(buttonStrip);
 
     Close_Button->setFocus();
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
     FormCreate();
 }
 

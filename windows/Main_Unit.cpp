@@ -12,6 +12,7 @@
 #include "windows/Settings_Unit.h"
 #include "windows/Splash_Unit.h"
 #include "windows/SuggestionSettings_Unit.h"
+#include "windows/WindowPlacement_Unit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -224,8 +225,7 @@ TMain_Form::TMain_Form(QWidget *parent, const TMainFormDialogs &dialogs)
     CreateMenus();
     CreateTimers();
     resize(718, 480);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
     FormCreate();
 }
 

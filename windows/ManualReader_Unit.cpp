@@ -1,5 +1,7 @@
 #include "windows/ManualReader_Unit.h"
 
+#include "windows/WindowPlacement_Unit.h"
+
 #include "app/PlatformDependence_Unit.h"
 #include "windows/Prompts_Unit.h"
 
@@ -48,11 +50,7 @@ TManualReader_Form::TManualReader_Form(QWidget *parent) : QDialog(parent)
     layout->addWidget(buttonStrip);
 
     Close_Button->setFocus();
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
     FormCreate();
 }
 

@@ -3,6 +3,7 @@
 #include "app/PlatformDependence_Unit.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/Conversions_Unit.h"
+#include "windows/WindowPlacement_Unit.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -29,15 +30,6 @@ bool MoreThanATenthOfADay(TDateTime last, TDateTime now)
     return milliseconds > 8640000.0;
 }
 
-void CentreOnScreen(QWidget *window)
-{
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect frame = window->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
-}
 
 } // namespace
 
