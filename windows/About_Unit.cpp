@@ -1,8 +1,7 @@
 #include "windows/About_Unit.h"
 
-#include "windows/WindowPlacement_Unit.h"
-
 #include "app/PlatformDependence_Unit.h"
+#include "windows/WindowPlacement_Unit.h"
 
 #include <QEvent>
 #include <QFrame>

@@ -1,9 +1,8 @@
 #include "windows/ManualReader_Unit.h"
 
-#include "windows/WindowPlacement_Unit.h"
-
 #include "app/PlatformDependence_Unit.h"
 #include "windows/Prompts_Unit.h"
+#include "windows/WindowPlacement_Unit.h"
 
 #include <QFile>
 #include <QFileInfo>
