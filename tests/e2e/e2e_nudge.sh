@@ -44,9 +44,12 @@ for i in 0 1 2; do
 done
 next=${#shown[@]}
 
-# Typing a key every 0.5 s for longer than the interval brings no nudge.
+# Typing a key every 0.5 s for longer than the interval brings no nudge. The
+# first key, typed before listening, starts a fresh countdown, so that a
+# nudge due just as the idle phase ended is not taken for one while typing.
+xdotool windowfocus --sync "$main" type 's'
 mapfile -t while_typing < <(announced 0.2 \
-    "xdotool windowfocus --sync $main type --delay 500 'slowly, steadily'")
+    "xdotool windowfocus --sync $main type --delay 500 'lowly, steadily'")
 ((${#while_typing[@]} == 0)) ||
     nudger_fail "a nudge came while typing: ${while_typing[*]}"
 nudger_atspi wait-text "$NUDGER_PID" "text:Your Text" "slowly, steadily" 5
