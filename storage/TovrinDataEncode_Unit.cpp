@@ -323,25 +323,7 @@ QByteArray UnscrambleText(const QByteArray &product, const QByteArray &version,
 QByteArrayList SplitLines(const QByteArray &text)
 {
     QByteArrayList lines;
-    qsizetype end = text.indexOf('\0');
-    if (end < 0)
-        end = text.size();
-    const char *data = text.constData();
-    qsizetype start = 0;
-    qsizetype i = 0;
-    while (i < end) {
-        const char c = data[i];
-        if (c == '\r' || c == '\n') {
-            lines.append(QByteArray(data + start, i - start));
-            if (c == '\r' && i + 1 < end && data[i + 1] == '\n')
-                ++i;
-            start = ++i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < end)
-        lines.append(QByteArray(data + start, end - start));
+    ForEachLine(text, [&lines](QByteArrayView line) { lines.append(line.toByteArray()); });
     return lines;
 }
 

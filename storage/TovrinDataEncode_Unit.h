@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QByteArrayView>
 
 #include <stdexcept>
 
@@ -24,8 +25,8 @@ inline constexpr char ConfigurationKey[] = "3F6A1C2E-7B4D-4E9A-9C15-0D8E2B7F4A61
 inline constexpr char SuggestionsKey[] = "A7D20E58-C93B-4F16-8E4A-51B9C6D03F2E";
 } // namespace TovrinKeys
 
-QByteArray ScrambleText(const QByteArray &product, const QByteArray &version,
-                        const QByteArray &key, const QByteArray &plain);
+QByteArray ScrambleText(const QByteArray &product, const QByteArray &version, const QByteArray &key,
+                        const QByteArray &plain);
 // Throws ETovrinDataError on malformed input.
 QByteArray UnscrambleText(const QByteArray &product, const QByteArray &version,
                           const QByteArray &key, const QByteArray &scrambled);
@@ -45,5 +46,25 @@ QByteArray RemoveLineBreaks(const QByteArray &text);
 // a lone CR or a lone LF; a break at the very end adds no empty line; a NUL
 // byte ends the text.
 QByteArrayList SplitLines(const QByteArray &text);
+// The same rule without copying: calls take(QByteArrayView) for each line.
+template <typename Take> void ForEachLine(const QByteArray &text, Take take)
+{
+    qsizetype end = text.indexOf('\0');
+    if (end < 0)
+        end = text.size();
+    const char *data = text.constData();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < end; ++i) {
+        const char c = data[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        take(QByteArrayView(data + start, i - start));
+        if (c == '\r' && i + 1 < end && data[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < end)
+        take(QByteArrayView(data + start, end - start));
+}
 // Each line followed by CR LF, the last one too.
 QByteArray JoinLines(const QByteArrayList &lines);

@@ -123,9 +123,9 @@ bool ReadWholeFile(const QString &fileName, QByteArray &bytes)
 }
 
 // True when the bytes are valid UTF-8 (callers drop a leading byte-order
-// mark first). Decodes
-// in pieces of about 64 KB, each cut just before an ASCII byte (never inside
-// a sequence), so a large file costs no full-size copies.
+// mark first). Decodes in pieces of about 64 KB, each cut just before an
+// ASCII byte (never inside a sequence), so a large file costs no full-size
+// copies.
 bool IsPlainUtf8(const QByteArray &bytes)
 {
     constexpr qsizetype PieceSize = 64 * 1024;
@@ -146,28 +146,6 @@ bool IsPlainUtf8(const QByteArray &bytes)
         start = end;
     }
     return true;
-}
-
-// Calls `take` with each line of `text` as SplitLines cuts it: the text ends
-// at its first NUL, and CR LF, a lone CR and a lone LF each end a line.
-template <typename Take> void ForEachLine(const QByteArray &text, Take take)
-{
-    qsizetype end = text.indexOf('\0');
-    if (end < 0)
-        end = text.size();
-    const char *data = text.constData();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < end; ++i) {
-        const char c = data[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        take(QByteArrayView(data + start, i - start));
-        if (c == '\r' && i + 1 < end && data[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < end)
-        take(QByteArrayView(data + start, end - start));
 }
 
 QString DecodeLine(const QByteArray &line)
