@@ -22,7 +22,13 @@ using TColor = std::int32_t;
 inline constexpr TColor clBlack = 0;
 inline constexpr TColor clNone = 0x1FFFFFFF;
 
-enum TFontStyle : int { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+enum TFontStyle : int
+{
+    fsBold = 1,
+    fsItalic = 2,
+    fsUnderline = 4,
+    fsStrikeOut = 8
+};
 
 // The font properties that are stored: family, point size, styles, colour.
 struct TFont

@@ -6,7 +6,11 @@
 
 #include <QString>
 
-enum class TTextEncoding { Utf8, Latin1 };
+enum class TTextEncoding
+{
+    Utf8,
+    Latin1
+};
 
 struct TTextFileContent
 {

@@ -30,7 +30,6 @@ bool MoreThanATenthOfADay(TDateTime last, TDateTime now)
     return milliseconds > 8640000.0;
 }
 
-
 } // namespace
 
 TSplash_Form::TSplash_Form(QWidget *parent) : QDialog(parent)
