@@ -20,7 +20,7 @@ foreach(nudger_e2e_test e2e_sound e2e_quit)
         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/${nudger_e2e_test}.sh
                 $<TARGET_FILE:Nudger> $<TARGET_FILE:nudger_config> ${PROJECT_BINARY_DIR})
 endforeach()
-set_tests_properties(e2e_sound PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 90)
+set_tests_properties(e2e_sound PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 90 RUN_SERIAL TRUE)
 set_tests_properties(e2e_quit PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 240)
 
 # Starting without a display, twice at once, and as a nameless user in a
