@@ -20,6 +20,5 @@ add_test(NAME e2e_install
 set_tests_properties(e2e_install PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 120)
 
 # The nudge test measures time between events (as e2e_sound does): it runs
-# alone, so that the rest of
-# the suite cannot crowd its timing.
+# alone, so that the rest of the suite cannot crowd its timing.
 set_tests_properties(e2e_nudge PROPERTIES RUN_SERIAL TRUE)
