@@ -779,6 +779,18 @@ private Q_SLOTS:
         QVERIFY(!form->Suggestion_Timer->isActive());
     }
 
+    void alwaysSuggestWithNudgeOnLeavesTicksToTheNudge()
+    {
+        auto form = MakeOrderedForm("s0\r\ns1\r\ns2");
+        form->AlwaysSuggest_MenuItemClick();
+        QCOMPARE(Shown(*form), QStringLiteral("s0")); // shown once when switched on
+        QVERIFY(form->Suggestion_Timer->isActive());
+        form->Suggestion_TimerTimer();
+        form->Suggestion_TimerTimer();
+        QCOMPARE(Shown(*form), QStringLiteral("s0"));
+        QCOMPARE(StoredValue(QStringLiteral("AlwaysSuggest")), QStringLiteral("YES"));
+    }
+
     void suggestionSettingsSavedShowsFirstAndReloads()
     {
         auto form = MakeOrderedForm("s0\r\ns1");
