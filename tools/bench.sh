@@ -24,7 +24,7 @@ if [[ $build_first == 1 ]]; then
         nudger_install_deps
     fi
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release || exit 1
-    cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" || exit 1
+    cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target bench_programs || exit 1
 fi
 
 list="$build/bench/benchmarks.txt"

@@ -10,7 +10,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-20}
-build=${2:-$root/build-fuzz}
+build=$(realpath -m "${2:-$root/build-fuzz}")
 
 if [[ "${NUDGER_SKIP_INSTALL:-}" != 1 ]]; then
     source "$root/tools/deps.sh"
