@@ -295,9 +295,7 @@ void TMain_Form::CreateControls()
     auto *textPanelLayout = new QVBoxLayout(textPanel);
     textPanelLayout->setContentsMargins(0, 0, 0, 0);
     Text_Memo = new QPlainTextEdit;
-    auto *document = new QTextDocument(Text_Memo);
-    document->setDocumentLayout(new TTextDocumentLayout(document));
-    Text_Memo->setDocument(document);
+    Text_Memo->document()->setDocumentLayout(new TTextDocumentLayout(Text_Memo->document()));
     Text_Memo->setObjectName(QStringLiteral("Text_Memo"));
     Text_Memo->setAccessibleName(QStringLiteral("Your Text"));
     Text_Memo->setAccessibleDescription(QStringLiteral("The text you are writing"));

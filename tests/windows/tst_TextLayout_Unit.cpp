@@ -54,10 +54,8 @@ private Q_SLOTS:
         QFETCH(bool, wrapAnywhere);
         QPlainTextEdit reference;
         QPlainTextEdit ours;
-        auto *document = new QTextDocument(&ours);
-        auto *layout = new TTextDocumentLayout(document);
-        document->setDocumentLayout(layout);
-        ours.setDocument(document);
+        auto *layout = new TTextDocumentLayout(ours.document());
+        ours.document()->setDocumentLayout(layout);
         for (QPlainTextEdit *editor : {&reference, &ours}) {
             if (!wrapAnywhere)
                 editor->setWordWrapMode(QTextOption::WordWrap);
