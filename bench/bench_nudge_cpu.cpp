@@ -13,6 +13,8 @@
 //                                  third of that, at most 20 s)
 // Exits non-zero when nudging costs more than 1% of one core.
 
+#include "bench/PrivateXServer.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -100,63 +102,6 @@ long long ContextSwitches(pid_t pid)
     }
     return total;
 }
-
-// A private X server, so that nothing else on the display disturbs the
-// figures and no window manager is needed.
-class TPrivateXServer
-{
-public:
-    TPrivateXServer()
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-            fail("pipe failed");
-        pid_ = fork();
-        if (pid_ < 0)
-            fail("fork failed");
-        if (pid_ == 0) {
-            close(fds[0]);
-            const int null = open("/dev/null", O_RDWR);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-                   "-nolisten", "tcp", "-noreset", static_cast<char *>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        const auto deadline = Clock::now() + std::chrono::seconds(20);
-        while (number.empty() || number.back() != '\n') {
-            pollfd pfd{fds[0], POLLIN, 0};
-            if (Clock::now() > deadline || poll(&pfd, 1, 100) < 0)
-                fail("Xvfb did not report a display (is xvfb installed?)");
-            if (!(pfd.revents & (POLLIN | POLLHUP)))
-                continue;
-            char c;
-            if (read(fds[0], &c, 1) != 1)
-                fail("Xvfb did not start (is xvfb installed?)");
-            number += c;
-        }
-        close(fds[0]);
-        number.pop_back();
-        display_ = ":" + number;
-    }
-    ~TPrivateXServer()
-    {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    TPrivateXServer(const TPrivateXServer &) = delete;
-    TPrivateXServer &operator=(const TPrivateXServer &) = delete;
-
-    const std::string &display() const { return display_; }
-    pid_t pid() const { return pid_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
 
 // Whether a viewable window titled `title` is on the display, looking at the
 // root's children and their children (a window manager reparents top-level
@@ -438,7 +383,7 @@ int main(int argc, char *argv[])
     if (const char *current = std::getenv("DISPLAY"); current && *current) {
         display = current;
     } else {
-        server.emplace();
+        server.emplace(&fail);
         display = server->display();
     }
     const pid_t serverPid = server ? server->pid() : -1;
