@@ -14,6 +14,7 @@
 // Exits non-zero when nudging costs more than 1% of one core.
 
 #include "bench/PrivateXServer.h"
+#include "bench/WindowTitle.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -151,20 +152,7 @@ private:
         return viewable;
     }
 
-    QByteArray TitleOf(xcb_window_t window)
-    {
-        xcb_get_property_reply_t *reply =
-            xcb_get_property_reply(connection_,
-                                   xcb_get_property(connection_, 0, window, XCB_ATOM_WM_NAME,
-                                                    XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
-                                   nullptr);
-        if (!reply)
-            return {};
-        const QByteArray result(static_cast<const char *>(xcb_get_property_value(reply)),
-                                xcb_get_property_value_length(reply));
-        std::free(reply);
-        return result;
-    }
+    QByteArray TitleOf(xcb_window_t window) { return WindowTitle(connection_, window); }
 
     xcb_connection_t *connection_ = nullptr;
     xcb_window_t root_ = 0;

@@ -11,6 +11,7 @@
 //   bench_startup [pairs]        (default 7 pairs after one warm-up each)
 
 #include "bench/PrivateXServer.h"
+#include "bench/WindowTitle.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -143,20 +144,7 @@ private:
         return result;
     }
 
-    QByteArray titleOf(xcb_window_t window)
-    {
-        xcb_get_property_reply_t *reply =
-            xcb_get_property_reply(connection_,
-                                   xcb_get_property(connection_, 0, window, XCB_ATOM_WM_NAME,
-                                                    XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
-                                   nullptr);
-        if (!reply)
-            return {};
-        const QByteArray result(static_cast<const char *>(xcb_get_property_value(reply)),
-                                xcb_get_property_value_length(reply));
-        std::free(reply);
-        return result;
-    }
+    QByteArray titleOf(xcb_window_t window) { return WindowTitle(connection_, window); }
 
     xcb_connection_t *connection_ = nullptr;
     xcb_window_t root_ = 0;

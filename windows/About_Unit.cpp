@@ -103,27 +103,7 @@ TAbout_Form::TAbout_Form(QWidget *parent) : QDialog(parent)
     panelLayout->addWidget(Message2_Label, 3, 0, 1, 2);
     panelLayout->setColumnStretch(1, 1);
 
-    auto *buttonStrip = new QWidget(this);
-    buttonStrip->setObjectName(QStringLiteral("Button_Panel"));
-    buttonStrip->setFixedHeight(41);
-    Close_Button = new QPushButton(QStringLiteral("Close"), buttonStrip);
-    Close_Button->setObjectName(QStringLiteral("Close_Button"));
-    Close_Button->setDefault(true);
-    connect(Close_Button, &QPushButton::clicked, this, &QDialog::accept);
-    auto *buttons = new QHBoxLayout(buttonStrip);
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->addStretch();
-    buttons->addWidget(Close_Button);
-    buttons->addStretch();
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(Main_Panel);
-    layout->addWidget(buttonStrip);
-
-    Close_Button->setFocus();
-    CentreOnScreen(this);
+    Close_Button = LayOutWithCloseStrip(this, Main_Panel, Qt::AlignHCenter);
     FormCreate();
 }
 

@@ -30,26 +30,7 @@ TManualReader_Form::TManualReader_Form(QWidget *parent) : QDialog(parent)
     Manual_TextBrowser->setOpenLinks(true);
     Manual_TextBrowser->setOpenExternalLinks(false);
 
-    auto *buttonStrip = new QWidget(this);
-    buttonStrip->setObjectName(QStringLiteral("Button_Panel"));
-    buttonStrip->setFixedHeight(41);
-    Close_Button = new QPushButton(QStringLiteral("Close"), buttonStrip);
-    Close_Button->setObjectName(QStringLiteral("Close_Button"));
-    Close_Button->setDefault(true);
-    connect(Close_Button, &QPushButton::clicked, this, &QDialog::accept);
-    auto *buttons = new QHBoxLayout(buttonStrip);
-    buttons->setContentsMargins(8, 0, 8, 0);
-    buttons->addStretch();
-    buttons->addWidget(Close_Button);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(Manual_TextBrowser);
-    layout->addWidget(buttonStrip);
-
-    Close_Button->setFocus();
-    CentreOnScreen(this);
+    Close_Button = LayOutWithCloseStrip(this, Manual_TextBrowser, Qt::AlignRight);
     FormCreate();
 }
 
