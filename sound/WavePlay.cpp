@@ -1,21 +1,11 @@
 #include "sound/WavePlay.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
-#include <QCoreApplication>
-#include <QEventLoop>
+#include "sound/PulseWaveService_Unit.h"
+
 #include <QFile>
-#include <QFileInfo>
-#include <QIODevice>
-#include <QMediaDevices>
-#include <QPointer>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
-#include <optional>
 
 namespace {
 
@@ -37,11 +27,27 @@ quint16 ReadLE16(const char *p)
     return quint16(u[0] | (u[1] << 8));
 }
 
-struct TPcmWave
+// The complete wave image a request names, from its file, the program's
+// resources or memory; nothing when there is none to read.
+std::optional<QByteArray> ReadWaveImage(const TWaveRequest &request)
 {
-    QAudioFormat Format;
-    QByteArray Samples;
-};
+    if (request.Where == wwInRAM) {
+        // Read afresh every time: the caller may have changed the image. The
+        // image's own header tells its length.
+        if (!request.Data || std::memcmp(request.Data, "RIFF", 4) != 0)
+            return std::nullopt;
+        const quint32 length = ReadLE32(request.Data + 4);
+        if (length > MaxWaveImageSize)
+            return std::nullopt;
+        return QByteArray(request.Data, qsizetype(length) + 8);
+    }
+    if (request.Name.isEmpty() || (request.Where != wwInFile && request.Where != wwInResource))
+        return std::nullopt;
+    QFile file(request.Where == wwInFile ? request.Name : WaveResourcePath(request.Name));
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxWaveImageSize)
+        return std::nullopt;
+    return file.readAll();
+}
 
 // The PCM format and samples of a complete RIFF WAVE image, or nothing when
 // the image is not uncompressed 8- or 16-bit PCM with one or two channels.
@@ -54,7 +60,7 @@ std::optional<TPcmWave> ParseWave(const QByteArray &image)
         std::memcmp(image.constData() + 8, "WAVE", 4) != 0)
         return std::nullopt;
 
-    std::optional<QAudioFormat> format;
+    std::optional<TPcmWave> format;
     qsizetype pos = 12;
     while (pos + 8 <= size) {
         const char *chunk = image.constData() + pos;
@@ -74,19 +80,16 @@ std::optional<TPcmWave> ParseWave(const QByteArray &image)
             if (tag != 1 || channels < 1 || channels > 2 || rate < 1000 || rate > 192000 ||
                 (bits != 8 && bits != 16) || blockAlign != channels * bits / 8)
                 return std::nullopt;
-            QAudioFormat f2;
-            f2.setSampleRate(int(rate));
-            f2.setChannelCount(channels);
-            f2.setSampleFormat(bits == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
-            format = f2;
+            format = TPcmWave{int(rate), channels, bits, {}};
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (!format)
                 return std::nullopt;
-            const int frame = format->bytesPerFrame();
+            const int frame = format->BytesPerFrame();
             const qsizetype whole = available - available % frame;
             if (whole <= 0)
                 return std::nullopt;
-            return TPcmWave{*format, image.mid(body, whole)};
+            format->Samples = image.mid(body, whole);
+            return format;
         }
         // Chunks are padded to an even length.
         pos = body + chunkSize + (chunkSize & 1);
@@ -94,230 +97,25 @@ std::optional<TPcmWave> ParseWave(const QByteArray &image)
     return std::nullopt;
 }
 
-// ---------------------------------------------------------------------------
-// The samples as an endless (or single) stream for the audio sink
-
-class TWaveStream : public QIODevice
-{
-public:
-    void Start(const QByteArray &samples, bool loop)
-    {
-        close();
-        FSamples = samples;
-        FLoop = loop;
-        FPos = 0;
-        open(QIODevice::ReadOnly);
-    }
-
-    bool isSequential() const override { return true; }
-
-    qint64 bytesAvailable() const override
-    {
-        const qint64 left =
-            FLoop && !FSamples.isEmpty() ? std::numeric_limits<int>::max() : FSamples.size() - FPos;
-        return left + QIODevice::bytesAvailable();
-    }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 size = FSamples.size();
-        qint64 done = 0;
-        while (done < maxSize && size > 0) {
-            if (FPos >= size) {
-                if (!FLoop)
-                    break;
-                FPos = 0;
-            }
-            const qint64 n = std::min(maxSize - done, size - FPos);
-            std::memcpy(data + done, FSamples.constData() + FPos, size_t(n));
-            FPos += n;
-            done += n;
-        }
-        return done;
-    }
-
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QByteArray FSamples;
-    qint64 FPos = 0;
-    bool FLoop = false;
-};
-
-// ---------------------------------------------------------------------------
-// The real service: Qt Multimedia's audio sink fed from memory. The wave is
-// decoded once and kept; the sink is made on the first Play and released
-// when the event loop ends or the application object goes away, so nothing
-// is left playing (or waiting) at exit. No sample cache, no loader thread.
-
-class TQtWaveService : public TWaveService
-{
-public:
-    bool Play(const TWaveRequest &request) override;
-    void Stop() override;
-
-private:
-    bool Load(const TWaveRequest &request);
-    bool PrepareSink(const QAudioFormat &format);
-    static void ReleaseAtExit();
-
-    QString FLoadedKey;
-    TPcmWave FWave;
-    std::unique_ptr<QAudioSink> FSink;
-    std::unique_ptr<TWaveStream> FStream;
-    QByteArray FSinkDeviceId;
-    QPointer<QCoreApplication> FReleaseHookedTo;
-};
-
-TQtWaveService &RealService()
-{
-    static TQtWaveService service;
-    return service;
-}
-
 TWaveService *InstalledService = nullptr;
-
-bool TQtWaveService::Load(const TWaveRequest &request)
-{
-    QString key;
-    QByteArray image;
-    switch (request.Where) {
-    case wwInFile: {
-        key = QStringLiteral("file:") + QFileInfo(request.Name).absoluteFilePath();
-        if (key == FLoadedKey)
-            return true;
-        QFile file(request.Name);
-        if (request.Name.isEmpty() || !file.open(QIODevice::ReadOnly) ||
-            file.size() > MaxWaveImageSize)
-            return false;
-        image = file.readAll();
-        break;
-    }
-    case wwInResource: {
-        key = QStringLiteral("resource:") + request.Name;
-        if (key == FLoadedKey)
-            return true;
-        QFile file(WaveResourcePath(request.Name));
-        if (request.Name.isEmpty() || !file.open(QIODevice::ReadOnly))
-            return false;
-        image = file.readAll();
-        break;
-    }
-    case wwInRAM: {
-        if (!request.Data)
-            return false;
-        // Read afresh every time: the caller may have changed the image, and
-        // there is no file to spare. The image's own header tells its length.
-        if (std::memcmp(request.Data, "RIFF", 4) != 0)
-            return false;
-        const quint32 length = ReadLE32(request.Data + 4);
-        if (length > MaxWaveImageSize)
-            return false;
-        image = QByteArray(request.Data, qsizetype(length) + 8);
-        break;
-    }
-    default:
-        return false;
-    }
-
-    std::optional<TPcmWave> wave = ParseWave(image);
-    if (!wave)
-        return false;
-    FWave = std::move(*wave);
-    FLoadedKey = key;
-    return true;
-}
-
-bool TQtWaveService::PrepareSink(const QAudioFormat &format)
-{
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull() || !device.isFormatSupported(format))
-        return false;
-    if (FSink && FSink->format() == format && FSinkDeviceId == device.id())
-        return true;
-
-    // Release the sink when the event loop ends, or else when the application
-    // object is destroyed.
-    QCoreApplication *app = QCoreApplication::instance();
-    if (FReleaseHookedTo != app) {
-        FReleaseHookedTo = app;
-        QObject::connect(app, &QCoreApplication::aboutToQuit, app, &TQtWaveService::ReleaseAtExit);
-        qAddPostRoutine(&TQtWaveService::ReleaseAtExit);
-    }
-    FSink.reset();
-    FSink = std::make_unique<QAudioSink>(device, format);
-    FSinkDeviceId = device.id();
-    if (!FStream)
-        FStream = std::make_unique<TWaveStream>();
-    return true;
-}
-
-bool TQtWaveService::Play(const TWaveRequest &request)
-{
-    // A new request replaces whatever is playing, as the platform's own
-    // service does, even when the new one then fails.
-    Stop();
-    // A loop that the caller waits for would never return.
-    if (request.Loop && !request.Async)
-        return false;
-    if (!QCoreApplication::instance() || !Load(request) || !PrepareSink(FWave.Format))
-        return false;
-
-    FStream->Start(FWave.Samples, request.Loop);
-    FSink->start(FStream.get());
-    if (FSink->error() != QAudio::NoError) {
-        FSink->stop();
-        return false;
-    }
-    if (request.Async)
-        return true;
-
-    // Synchronous: the sink reports the end once it has taken the last
-    // sample, which is before that sample is heard, so wait for the wave's
-    // own length too. The guard ends the wait should the sink never report.
-    const int length = int(FWave.Format.durationForBytes(qint32(FWave.Samples.size())) / 1000);
-    QEventLoop wait;
-    QTimer played;
-    QTimer guard;
-    played.setSingleShot(true);
-    guard.setSingleShot(true);
-    const auto quitWhenDone = [this, &wait, &played] {
-        if (!played.isActive() && FSink->state() != QAudio::ActiveState)
-            wait.quit();
-    };
-    QObject::connect(FSink.get(), &QAudioSink::stateChanged, &wait, quitWhenDone);
-    QObject::connect(&played, &QTimer::timeout, &wait, quitWhenDone);
-    QObject::connect(&guard, &QTimer::timeout, &wait, &QEventLoop::quit);
-    played.start(length);
-    guard.start(length + 2000);
-    wait.exec();
-    Stop();
-    return true;
-}
-
-void TQtWaveService::Stop()
-{
-    if (FSink)
-        FSink->stop();
-    if (FStream)
-        FStream->close();
-}
-
-void TQtWaveService::ReleaseAtExit()
-{
-    TQtWaveService &service = RealService();
-    service.Stop();
-    service.FSink.reset();
-    service.FStream.reset();
-    service.FSinkDeviceId.clear();
-}
 
 } // namespace
 
+qint64 TPcmWave::DurationMs() const
+{
+    const qint64 bytesPerSecond = qint64(SampleRate) * BytesPerFrame();
+    return bytesPerSecond > 0 ? Samples.size() * 1000 / bytesPerSecond : 0;
+}
+
+std::optional<TPcmWave> LoadWave(const TWaveRequest &request)
+{
+    const std::optional<QByteArray> image = ReadWaveImage(request);
+    return image ? ParseWave(*image) : std::nullopt;
+}
+
 TWaveService &DefaultWaveService()
 {
-    return InstalledService ? *InstalledService : RealService();
+    return InstalledService ? *InstalledService : PulseWaveService();
 }
 
 void SetDefaultWaveService(TWaveService *service)
@@ -358,10 +156,10 @@ void TPlayerWave::Stop()
 // ---------------------------------------------------------------------------
 // TWavePlayer
 
-TWavePlayer::TWavePlayer() : FReady(true), FPlaying(false)
+TWavePlayer::TWavePlayer()
 {
     // Should making or configuring the component throw, the player is not
-    // constructed at all; no half-ready player is ever seen.
+    // constructed at all; no half-made player is ever seen.
     FPlayerWave = std::make_unique<TPlayerWave>();
     FPlayerWave->SetLoop(true);
     FPlayerWave->SetAsync(true);
@@ -370,7 +168,7 @@ TWavePlayer::TWavePlayer() : FReady(true), FPlaying(false)
 }
 
 // A playing loop is left to the service; it ends with the next Stop of any
-// player or when the application object goes away.
+// player or when the application ends.
 TWavePlayer::~TWavePlayer() = default;
 
 void TWavePlayer::SetResourceWave(const QString &name)
@@ -381,7 +179,9 @@ void TWavePlayer::SetResourceWave(const QString &name)
 
 void TWavePlayer::Play()
 {
-    if (!FReady || FPlaying)
+    // A refused request still counts as playing, so later ticks do not ask
+    // again; one the output failed or cut off is asked for anew.
+    if (Playing())
         return;
     FPlayerWave->Play();
     FPlaying = true;
@@ -389,8 +189,6 @@ void TWavePlayer::Play()
 
 void TWavePlayer::Stop()
 {
-    if (!FReady)
-        return;
     FPlayerWave->Stop();
     FPlaying = false;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // Where a wave comes from. Registered with the meta-object system so that
 // TPlayerWave's WhereWave can be read and written by name.
@@ -44,6 +45,10 @@ public:
     virtual ~TWaveService() = default;
     virtual bool Play(const TWaveRequest &request) = 0;
     virtual void Stop() = 0;
+    // True when the sound output failed the wave last asked for: it could
+    // not start (no sound server, device gone) or was cut off while playing.
+    // A new Play may then succeed. The next Play or Stop clears it.
+    virtual bool OutputLost() const { return false; }
 };
 
 // The service every new TPlayerWave uses. Tests install a double; nullptr
@@ -53,6 +58,22 @@ void SetDefaultWaveService(TWaveService *service);
 
 // The Qt resource that carries the wave resource `name`: ":/" + name + ".wav".
 QString WaveResourcePath(const QString &name);
+
+// Uncompressed PCM samples and their format.
+struct TPcmWave
+{
+    int SampleRate = 0;
+    int Channels = 0;
+    int BitsPerSample = 0; // 8 (unsigned) or 16 (signed, little-endian)
+    QByteArray Samples;    // whole frames only
+
+    int BytesPerFrame() const { return Channels * BitsPerSample / 8; }
+    qint64 DurationMs() const;
+};
+
+// The wave a request names, decoded; nothing when it cannot be read or is
+// not 8- or 16-bit PCM with one or two channels.
+std::optional<TPcmWave> LoadWave(const TWaveRequest &request);
 
 class TPlayerWave : public QObject
 {
@@ -81,6 +102,8 @@ public:
     bool Play();
     // One request to stop whatever wave the program is playing.
     void Stop();
+    // Whether the sound output failed or cut off the wave last played.
+    bool OutputLost() const { return FService.OutputLost(); }
 
 private:
     QString FWaveName;
@@ -92,7 +115,8 @@ private:
 };
 
 // The nudge's player: looping and asynchronous, started at most once until
-// the next Stop.
+// the next Stop. A loop that the sound output failed or cut off counts as
+// stopped, so the next Play asks for it again.
 class TWavePlayer
 {
 public:
@@ -103,12 +127,10 @@ public:
     void Play();
     void Stop();
 
-    bool Ready() const { return FReady; }
-    bool Playing() const { return FPlaying; }
+    bool Playing() const { return FPlaying && !FPlayerWave->OutputLost(); }
     TPlayerWave &PlayerWave() { return *FPlayerWave; }
 
 private:
     std::unique_ptr<TPlayerWave> FPlayerWave;
-    bool FReady = false;
     bool FPlaying = false;
 };

@@ -1,3 +1,4 @@
 list(APPEND NUDGER_LIB_SOURCES
     sound/WavePlay.h sound/WavePlay.cpp
+    sound/PulseWaveService_Unit.h sound/PulseWaveService_Unit.cpp
 )

@@ -4,10 +4,8 @@
 #include "sound/WavePlay.h"
 #include "support/CountingWaveService.h"
 
-#include <QAudioDevice>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMediaDevices>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -44,7 +42,7 @@ class tst_WavePlay : public QObject
 private Q_SLOTS:
     void initTestCase() { QCoreApplication::setApplicationName("Nudger"); }
 
-    void newPlayerIsReadyWithTheFileDefault();
+    void newPlayerIsIdleWithTheFileDefault();
     void propertiesWorkByName();
     void stateTable_data();
     void stateTable();
@@ -64,11 +62,10 @@ private Q_SLOTS:
     void realServicePlaysFromEverySource();
 };
 
-void tst_WavePlay::newPlayerIsReadyWithTheFileDefault()
+void tst_WavePlay::newPlayerIsIdleWithTheFileDefault()
 {
     TCountingWaveService service;
     TWavePlayer player;
-    QVERIFY(player.Ready());
     QVERIFY(!player.Playing());
     QCOMPARE(player.PlayerWave().WaveName(), QStringLiteral("nudger.wav"));
     QCOMPARE(player.PlayerWave().WhereWave(), wwInFile);
@@ -96,7 +93,8 @@ void tst_WavePlay::propertiesWorkByName()
     QVERIFY(wave.property("Async").toBool());
 }
 
-// Each step is 'P' (Play) or 'S' (Stop) on a fresh player.
+// Each step is 'P' (Play) or 'S' (Stop) on a fresh player, 'X' the sound
+// output cutting the sound off, or 'A' the sound output going away.
 void tst_WavePlay::stateTable_data()
 {
     QTest::addColumn<QString>("steps");
@@ -110,6 +108,10 @@ void tst_WavePlay::stateTable_data()
     QTest::newRow("stop twice asks twice") << "PSS" << 1 << 2 << false;
     QTest::newRow("play after stop starts again") << "PSP" << 2 << 1 << true;
     QTest::newRow("many ticks between keystrokes") << "PPPSPPS" << 2 << 2 << false;
+    QTest::newRow("a loop cut off is idle") << "PX" << 1 << 0 << false;
+    QTest::newRow("the next play after a cut-off starts again") << "PXP" << 2 << 0 << true;
+    QTest::newRow("a stop after a cut-off still asks") << "PXS" << 1 << 1 << false;
+    QTest::newRow("with no output every play tries again") << "APPP" << 3 << 0 << false;
 }
 
 void tst_WavePlay::stateTable()
@@ -124,13 +126,16 @@ void tst_WavePlay::stateTable()
     for (QChar step : steps) {
         if (step == u'P')
             player.Play();
-        else
+        else if (step == u'S')
             player.Stop();
+        else if (step == u'X')
+            service.Lost = true;
+        else
+            service.OutputAway = true;
     }
     QCOMPARE(service.PlayCount, plays);
     QCOMPARE(service.StopCount, stops);
     QCOMPARE(player.Playing(), playing);
-    QVERIFY(player.Ready());
 }
 
 void tst_WavePlay::refusedPlayStillCountsAsPlaying()
@@ -270,7 +275,7 @@ void tst_WavePlay::embeddedWaveLoopsSoftly()
         QVERIFY2(qAbs(level(i) - level(i - 1)) < 16, qPrintable(QString::number(i)));
 }
 
-// Without a sound server (the usual case here) Play may refuse; either way
+// Without a sound server (the usual case here) the sound is lost; either way
 // neither Play nor Stop may wait for the sound.
 void tst_WavePlay::realServicePlaysAndStopsWithoutBlocking()
 {
@@ -280,7 +285,6 @@ void tst_WavePlay::realServicePlaysAndStopsWithoutBlocking()
     QElapsedTimer clock;
     clock.start();
     player.Play();
-    QVERIFY(player.Playing());
     player.Stop();
     player.Play();
     QTest::qWait(0); // let the sink start, if there is one
@@ -344,7 +348,7 @@ void tst_WavePlay::realServiceRefusesWhatItCannotPlay()
     QVERIFY(!wave.Play());
 }
 
-// Needs a sound output (the real-sound scripts provide one).
+// Needs a sound server; tst_WavePlay_pulse runs these tests with one.
 void tst_WavePlay::realServicePlaysFromEverySource_data()
 {
     QTest::addColumn<int>("where");
@@ -360,8 +364,8 @@ void tst_WavePlay::realServicePlaysFromEverySource()
 {
     QFETCH(int, where);
     QFETCH(bool, async);
-    if (QMediaDevices::defaultAudioOutput().isNull())
-        QSKIP("no sound output");
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+        QSKIP("no sound server");
 
     const QByteArray image = NudgeWave();
     QTemporaryDir dir;

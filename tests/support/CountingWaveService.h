@@ -1,6 +1,7 @@
 // A TWaveService double for tests: counts play and stop requests, keeps the
-// last play request, and can be told to refuse. Installs itself as the
-// default service for as long as it lives, so create it before the players.
+// last play request, and can be told to refuse, to cut the sound off or to
+// have no sound output at all. Installs itself as the default service for as
+// long as it lives, so create it before the players.
 #pragma once
 
 #include "sound/WavePlay.h"
@@ -15,12 +16,20 @@ public:
     {
         ++PlayCount;
         LastRequest = request;
-        return !Refuse;
+        Lost = OutputAway;
+        return !Refuse && !OutputAway;
     }
-    void Stop() override { ++StopCount; }
+    void Stop() override
+    {
+        ++StopCount;
+        Lost = false;
+    }
+    bool OutputLost() const override { return Lost; }
 
     int PlayCount = 0;
     int StopCount = 0;
     TWaveRequest LastRequest;
-    bool Refuse = false; // answer every play request with false
+    bool Refuse = false;     // answer every play request with false
+    bool OutputAway = false; // no sound output: every request fails and is lost
+    bool Lost = false;       // the output cut the last sound off
 };
