@@ -9,8 +9,11 @@
 # looping while the writer stays idle (the chime is loud for about 1.4 s of
 # its 2.4 s, so its rounds can be told apart), fall silent as soon as a key
 # is typed and stay silent until a full interval has passed since that key,
-# when the next nudge starts the chime again. Times are seconds since the
-# recording's first sample.
+# when the next nudge starts the chime again. Then the sound server is
+# killed while the chime loops: the program must go on, without a busy loop
+# and with at most one line on standard error, and once a server answers on
+# the same socket again the next nudge must be heard, and a key must still
+# silence it. Times are seconds since the recording's first sample.
 set -euo pipefail
 
 nudger=$(realpath "$1")
@@ -59,12 +62,24 @@ loud_share()
                              END { printf "%.3f", n ? l / n : 0 }' <<<"$activity"
 }
 
+failures=0
+expect()
+{
+    if check "$2"; then
+        echo "ok: $1"
+    else
+        echo "FAIL: $1" >&2
+        failures=$((failures + 1))
+    fi
+}
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/nudger-e2e-sound.XXXXXX")
 nudger_on_exit "rm -rf '$work'"
 start_dir="$work/start"
 mkdir "$start_dir"
 log="$work/nudger.log"
 recording="$work/recording.wav"
+returned="$work/returned.wav"
 
 cp "$build_dir/nudger.dat" "$start_dir/" || nudger_fail "no nudger.dat in $build_dir"
 printf 'The first line of my story.\n' >"$start_dir/text.txt"
@@ -114,6 +129,61 @@ echo "key typed at ${key}s"
 sleep 2.2
 nudger_pulse_record_stop
 
+# The sound server dies while the chime loops, and comes back on another
+# socket first, so that its recording runs before the program can reach it
+# on its own socket again.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
+log_lines=$(wc -l <"$log")
+ticks=$(cpu_ticks)
+away_from=$(now)
+nudger_pulse_kill KILL
+sleep 3
+away_seconds=$(calc "$(now) - $away_from")
+away_share=$(calc "($(cpu_ticks) - $ticks) / $(getconf CLK_TCK) / $away_seconds")
+kill -0 "$pid" 2>/dev/null || { cat "$log" >&2; nudger_fail "the program ended with the sound server"; }
+nudger_pulse_launch side
+nudger_pulse_record_start "$returned" || nudger_fail "could not record the new server's sink"
+nudger_pulse_open_socket native
+back=$(since_epoch "$(now)")
+echo "sound server back at ${back}s (second recording)"
+
+activity=
+heard=none
+deadline=$(calc "$back + $interval + $latency + 1.5")
+while :; do
+    activity=$(python3 "$e2e_dir/wave_activity.py" "$returned" --windows 2>/dev/null) || activity=
+    heard=$(first_loud_after "$back")
+    [[ "$heard" != none ]] && break
+    check "$(since_epoch "$(now)") > $deadline" && break
+    sleep 0.1
+done
+sleep 0.3
+before=$(now)
+xdotool key y || nudger_fail "could not type into the main window"
+after=$(now)
+key_back=$(since_epoch "$(calc "($before + $after) / 2")")
+sleep 1.3
+nudger_pulse_record_stop
+activity=$(python3 "$e2e_dir/wave_activity.py" "$returned" --windows)
+[[ -n "${NUDGER_E2E_VERBOSE:-}" ]] && echo "$activity"
+
+new_lines=$(($(wc -l <"$log") - log_lines))
+expect "no busy loop while the server is away (${away_share} of a core)" "$away_share < 0.05"
+expect "at most one line on standard error for the loss ($new_lines)" "$new_lines <= 1"
+expect "a nudge is heard once the server is back (at ${heard}s)" \
+    "\"$heard\" != \"none\" && $heard <= $back + $interval + $latency + 0.5"
+[[ "$heard" != none ]] && echo "heard again $(calc "$heard - $back")s after the server's return"
+expect "the chime is loud when the next key is typed" \
+    "$(loud_share "$(calc "$key_back - 0.3")" "$key_back") > 0"
+quiet=$(loud_share "$(calc "$key_back + 0.5")" "$(calc "$key_back + $interval - 0.2")")
+expect "a key still silences the chime after the return (loud share $quiet)" "$quiet == 0"
+tail -n "$new_lines" "$log"
+if ((failures > 0)); then
+    echo "$activity" >&2
+    cat "$log" >&2
+    nudger_fail "$failures check(s) failed"
+fi
+
 # Close; the text has changed, so answer No to saving it.
 nudger_close_window "$window" || nudger_fail "could not send the close request"
 # The question also shows that the key reached the text editor.
@@ -126,16 +196,6 @@ nudger_wait_for_exit "$pid" 10 || nudger_fail "the program did not end within 10
     nudger_fail "the primary file changed although the answer to saving was No"
 
 activity=$(python3 "$e2e_dir/wave_activity.py" "$recording" --windows)
-failures=0
-expect()
-{
-    if check "$2"; then
-        echo "ok: $1"
-    else
-        echo "FAIL: $1" >&2
-        failures=$((failures + 1))
-    fi
-}
 
 onset=$(first_loud_after "$shown")
 echo "first sound at ${onset}s (window at ${shown}s, key at ${key}s)"

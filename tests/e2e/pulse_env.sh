@@ -1,13 +1,15 @@
 # Sourceable helper for the real-sound tests: starts a private PulseAudio
-# daemon whose default sink is a null sink that can be recorded, points Qt
-# (through libpulse) at it, and tears everything down when the sourcing
-# script exits.
+# daemon whose default sink is a null sink that can be recorded, points
+# libpulse at it, and tears everything down when the sourcing script exits.
 #
 #   source "$SRC/tests/e2e/pulse_env.sh"      # exits 77 (skip) without pulseaudio
 #   nudger_pulse_record_start "$dir/rec.wav"  # record what the sink plays
 #   ...run the program...
 #   nudger_pulse_record_stop                  # finishes the WAV file
 #   python3 "$SRC/tests/e2e/wave_activity.py" "$dir/rec.wav" --first-loud
+#   nudger_pulse_kill KILL                    # the server dies
+#   nudger_pulse_launch side                  # a new one, on another socket
+#   nudger_pulse_open_socket native           # ...then on the first one too
 #
 # Times in a recording count from NUDGER_PULSE_RECORD_EPOCH (seconds since
 # the epoch: the wall time of the first recorded sample).
@@ -22,8 +24,11 @@ NUDGER_PULSE_REC_PID=
 NUDGER_PULSE_CLOCK_PID=
 NUDGER_PULSE_RECORD_EPOCH=
 
-nudger_pulse_stop()
+# Ends the recorder, the clock tone and the server, the server with the
+# given signal (default TERM).
+nudger_pulse_kill()
 {
+    local signal=${1:-TERM}
     nudger_pulse_record_stop
     if [[ -n "$NUDGER_PULSE_CLOCK_PID" ]]; then
         kill "$NUDGER_PULSE_CLOCK_PID" 2>/dev/null || true
@@ -31,10 +36,15 @@ nudger_pulse_stop()
         NUDGER_PULSE_CLOCK_PID=
     fi
     if [[ -n "$NUDGER_PULSE_PID" ]]; then
-        kill "$NUDGER_PULSE_PID" 2>/dev/null || true
+        kill "-$signal" "$NUDGER_PULSE_PID" 2>/dev/null || true
         wait "$NUDGER_PULSE_PID" 2>/dev/null || true
         NUDGER_PULSE_PID=
     fi
+}
+
+nudger_pulse_stop()
+{
+    nudger_pulse_kill
     if [[ -n "$NUDGER_PULSE_DIR" ]]; then
         rm -rf "$NUDGER_PULSE_DIR"
         NUDGER_PULSE_DIR=
@@ -105,18 +115,25 @@ nudger_start_pulse()
     export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse"
     export PULSE_STATE_PATH="$NUDGER_PULSE_DIR/state"
     mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
-    local socket="$PULSE_RUNTIME_PATH/native"
 
+    export PULSE_SINK=nullsink
+    nudger_pulse_launch native
+}
+
+# Starts the daemon on the private socket of the given name (in
+# PULSE_RUNTIME_PATH), points libpulse in every client started from now on
+# (the program, pactl, parec) at it, waits until it answers and starts the
+# clock tone. Also brings a server back after nudger_pulse_kill.
+nudger_pulse_launch()
+{
+    local socket="$PULSE_RUNTIME_PATH/${1:-native}"
+    export PULSE_SERVER="unix:$socket"
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
         --log-target=file:"$NUDGER_PULSE_DIR/pulse.log" \
         --load="module-null-sink sink_name=nullsink" \
         --load="module-native-protocol-unix auth-anonymous=1 socket=$socket" \
         >/dev/null 2>&1 &
     NUDGER_PULSE_PID=$!
-
-    # libpulse in every client (Qt, pactl, parec) finds the server here.
-    export PULSE_SERVER="unix:$socket"
-    export PULSE_SINK=nullsink
 
     local tries=0
     until pactl info >/dev/null 2>&1; do
@@ -141,6 +158,13 @@ nudger_start_pulse()
         pacat --latency-msec=200 --playback -d nullsink --raw --format=s16le --rate=22050 \
             --channels=1 --client-name=nudger-clock 2>>"$NUDGER_PULSE_DIR/pacat.log" &
     NUDGER_PULSE_CLOCK_PID=$!
+}
+
+# Makes the running server answer on one more socket of the given name too.
+nudger_pulse_open_socket()
+{
+    pactl load-module module-native-protocol-unix auth-anonymous=1 \
+        socket="$PULSE_RUNTIME_PATH/$1" >/dev/null
 }
 
 nudger_start_pulse
