@@ -461,6 +461,9 @@ void TMain_Form::CreateTimers()
         return t;
     };
     Nudge_Timer = timer("Nudge_Timer", DefaultInterval, false, &TMain_Form::Nudge_TimerTimer);
+    // A coarse timer may fire up to 5% of the interval early or late (250 ms
+    // at 5 s); a nudge comes on time.
+    Nudge_Timer->setTimerType(Qt::PreciseTimer);
     AutoSave_Timer =
         timer("AutoSave_Timer", AutoSaveInterval, true, &TMain_Form::AutoSave_TimerTimer);
     Suggestion_Timer = timer("Suggestion_Timer", 5000, false, &TMain_Form::Suggestion_TimerTimer);
