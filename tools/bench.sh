@@ -5,12 +5,25 @@
 #
 #   bash tools/bench.sh [BUILD_DIR]         install, build (Release), run
 #   bash tools/bench.sh --no-build BUILD    run what BUILD already holds
+#   bash tools/bench.sh --soak [MINUTES] [--no-build] [BUILD_DIR]
+#                                           only the soak (default 10 minutes;
+#                                           not part of CI): bench/soak.py
 #
 # The sound figure is taken with the nudge sound really playing, into a
 # private PulseAudio null sink.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+soak_minutes=
+if [[ "${1:-}" == --soak ]]; then
+    shift
+    soak_minutes=10
+    if [[ "${1:-}" =~ ^[0-9]+$ ]]; then
+        soak_minutes=$1
+        shift
+    fi
+    ((soak_minutes >= 1)) || { echo "the soak lasts at least one minute" >&2; exit 2; }
+fi
 build_first=1
 if [[ "${1:-}" == --no-build ]]; then
     build_first=0
@@ -25,6 +38,18 @@ if [[ $build_first == 1 ]]; then
     fi
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release || exit 1
     cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target bench_programs || exit 1
+fi
+
+if [[ -n "$soak_minutes" ]]; then
+    # The soak needs a private X server and sound server, as the real-sound
+    # tests do, and Debian's own Python with python3-xlib.
+    (
+        source "$root/tests/e2e/xvfb_env.sh"
+        source "$root/tests/e2e/pulse_env.sh"
+        /usr/bin/python3 "$root/bench/soak.py" "$build/Nudger" "$build/nudger_config" \
+            "$build/nudger.dat" "$soak_minutes"
+    )
+    exit
 fi
 
 list="$build/bench/benchmarks.txt"
