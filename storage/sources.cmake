@@ -1,4 +1,4 @@
-list(APPEND NUDGER_LIB_SOURCES
+list(APPEND NUDGER_STORAGE_SOURCES
     storage/TovrinDataEncode_Unit.h storage/TovrinDataEncode_Unit.cpp
     storage/ConfigurationFile_Unit.h storage/ConfigurationFile_Unit.cpp
     storage/Conversions_Unit.h storage/Conversions_Unit.cpp

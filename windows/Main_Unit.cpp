@@ -26,7 +26,6 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStringDecoder>
@@ -998,7 +997,6 @@ void TMain_Form::Nudge_TimerTimer()
 void TMain_Form::Nudge_MenuItemClick()
 {
     SetNudgeEnabled(!NudgeEnabled());
-    EnableTimer(Nudge_Timer, NudgeEnabled());
     SaveConfiguration();
 }
 

@@ -1,4 +1,4 @@
-list(APPEND NUDGER_LIB_SOURCES
+list(APPEND NUDGER_WINDOWS_SOURCES
     windows/Prompts_Unit.h windows/Prompts_Unit.cpp
     windows/CaptionButton_Unit.h windows/CaptionButton_Unit.cpp
     windows/WindowPlacement_Unit.h windows/WindowPlacement_Unit.cpp
