@@ -1,4 +1,5 @@
 list(APPEND NUDGER_STORAGE_SOURCES
+    storage/WholeFile_Unit.h storage/WholeFile_Unit.cpp
     storage/TovrinDataEncode_Unit.h storage/TovrinDataEncode_Unit.cpp
     storage/ConfigurationFile_Unit.h storage/ConfigurationFile_Unit.cpp
     storage/Conversions_Unit.h storage/Conversions_Unit.cpp

@@ -5,6 +5,7 @@
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/ReservedFileGuard_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
+#include "storage/WholeFile_Unit.h"
 #include "windows/About_Unit.h"
 #include "windows/CaptionButton_Unit.h"
 #include "windows/ManualReader_Unit.h"
@@ -17,7 +18,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -110,16 +110,6 @@ bool FileExists(const QString &fileName)
 QString ShellDialogFamily()
 {
     return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-}
-
-// Reads a whole file; false when it cannot be read.
-bool ReadWholeFile(const QString &fileName, QByteArray &bytes)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    bytes = file.readAll();
-    return file.error() == QFileDevice::NoError;
 }
 
 // True when the bytes are valid UTF-8 (callers drop a leading byte-order
@@ -713,7 +703,7 @@ const QByteArray &TMain_Form::TextFileBytes()
 
 bool TMain_Form::WritePrimaryFile()
 {
-    if (!WriteTextFileBytes(FPrimaryFile, TextFileBytes())) {
+    if (!WriteWholeFile(FPrimaryFile, TextFileBytes())) {
         ShowFailureOnce(Message::CannotSaveText);
         return false;
     }
@@ -734,7 +724,7 @@ void TMain_Form::SaveBackupFile()
 {
     if (FBackupFile.isEmpty())
         return;
-    if (!WriteTextFileBytes(FBackupFile, TextFileBytes()))
+    if (!WriteWholeFile(FBackupFile, TextFileBytes()))
         ShowFailureOnce(Message::CannotSaveBackup);
 }
 
