@@ -1,5 +1,6 @@
 #include "storage/WholeFile_Unit.h"
 
+#include "support/FileBytes.h"
 #include "support/FileRestrictions.h"
 
 #include <QCoreApplication>
@@ -15,18 +16,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray ReadAll(const QString &fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 int Mode(const QString &fileName)
 {
