@@ -121,11 +121,13 @@ void TSuggestionSettings_Form::LayOutTopArea()
     fileRow->addWidget(UserSuggestionFile_Edit, 1);
     FTopLayout = new QVBoxLayout(Top_Panel);
     FTopLayout->setContentsMargins(Margin, 6, FileBoxRightGap, 12);
-    FTopLayout->setSpacing(3);
+    FTopLayout->setSpacing(0);
     FTopLayout->addWidget(SuggestionControl_Label);
+    FTopLayout->addSpacing(6);
     FTopLayout->addLayout(checkBoxes);
     FTopLayout->addStretch(1);
     FTopLayout->addWidget(UserSuggestionFile_Label);
+    FTopLayout->addSpacing(6);
     FTopLayout->addLayout(fileRow);
 }
 
