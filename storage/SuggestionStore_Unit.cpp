@@ -4,8 +4,6 @@
 #include "storage/TovrinDataEncode_Unit.h"
 #include "storage/WholeFile_Unit.h"
 
-#include <QFileInfo>
-
 #include <climits>
 
 namespace {
@@ -20,13 +18,6 @@ QStringList DecodeUtf8Lines(const QByteArrayList &lines)
     for (const QByteArray &line : lines)
         decoded << QString::fromUtf8(line);
     return decoded;
-}
-
-// An existing file; a folder of that name does not count.
-bool FileExists(const QString &fileName)
-{
-    const QFileInfo info(fileName);
-    return !fileName.isEmpty() && info.exists() && !info.isDir();
 }
 
 } // namespace
@@ -85,7 +76,7 @@ QList<TSuggestionFault> TSuggestionStore::Load(bool useBuiltIn, bool useUserFile
         TSuggestionsFile file;
         if (userFile.isEmpty())
             faults << TSuggestionFault::NoUserFile;
-        else if (!FileExists(userFile))
+        else if (!IsExistingFile(userFile))
             faults << TSuggestionFault::UserFileMissing;
         else if (!ReadSuggestionsFile(userFile, file))
             faults << TSuggestionFault::UserFileUnreadable;

@@ -58,6 +58,7 @@ enum class TSuggestionFault
     UserFileMissing,   // the named file does not exist
     UserFileUnreadable // it exists but could not be read
 };
+inline constexpr int SuggestionFaultCount = int(TSuggestionFault::UserFileUnreadable) + 1;
 
 class TSuggestionStore
 {

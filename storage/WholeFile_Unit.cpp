@@ -6,6 +6,14 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+bool IsExistingFile(const QString &fileName)
+{
+    if (fileName.isEmpty())
+        return false;
+    const QFileInfo info(fileName);
+    return info.exists() && !info.isDir();
+}
+
 bool ReadWholeFile(const QString &fileName, QByteArray &bytes)
 {
     QFile file(fileName);

@@ -5,6 +5,10 @@
 #include <QByteArray>
 #include <QString>
 
+// Whether a file of that name exists; a folder does not count, nor does the
+// empty name.
+bool IsExistingFile(const QString &fileName);
+
 // Reads the whole file into bytes. False when it cannot be read; bytes is
 // then left as it was.
 bool ReadWholeFile(const QString &fileName, QByteArray &bytes);

@@ -18,7 +18,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -48,46 +47,19 @@ const QString SelectPrimary =
     QStringLiteral("You must select a primary file to save your text to.");
 const QString RetryOrAbort =
     QStringLiteral("Choose Retry to enter a valid primary file, or Abort to exit the application.");
-const QString CannotLoadTovrin = QStringLiteral("I can not load my suggestions file!");
-const QString NoUserFile =
-    QStringLiteral("No user suggestions file selected.  Use suggestions will not be loaded.");
-const QString UserFileNotFound = QStringLiteral("The user suggestion file can not be found.");
-const QString CannotLoadUserFile =
-    QStringLiteral("I can not load your user suggestions file!  Please verify that it is correct.");
+// By TSuggestionFault.
+const QString SuggestionFaults[] = {
+    QStringLiteral("I can not load my suggestions file!"),
+    QStringLiteral("No user suggestions file selected.  Use suggestions will not be loaded."),
+    QStringLiteral("The user suggestion file can not be found."),
+    QStringLiteral(
+        "I can not load your user suggestions file!  Please verify that it is correct.")};
+static_assert(sizeof SuggestionFaults / sizeof SuggestionFaults[0] == SuggestionFaultCount);
 } // namespace Message
 
 void ShowMessage(const QString &text)
 {
     Prompts().ShowMessage(text);
-}
-
-bool IsUsable(const QString &fileName)
-{
-    return IsUsableFile(fileName, ShowMessage);
-}
-
-// An existing file; a folder of that name does not count.
-bool FileExists(const QString &fileName)
-{
-    if (fileName.isEmpty())
-        return false;
-    const QFileInfo info(fileName);
-    return info.exists() && !info.isDir();
-}
-
-QString FaultMessage(TSuggestionFault fault)
-{
-    switch (fault) {
-    case TSuggestionFault::BuiltInFile:
-        return Message::CannotLoadTovrin;
-    case TSuggestionFault::NoUserFile:
-        return Message::NoUserFile;
-    case TSuggestionFault::UserFileMissing:
-        return Message::UserFileNotFound;
-    case TSuggestionFault::UserFileUnreadable:
-        break;
-    }
-    return Message::CannotLoadUserFile;
 }
 
 // Enables or disables a timer. Enabling a running timer leaves its countdown
@@ -521,7 +493,7 @@ void TMain_Form::OpenTextFile()
 
 void TMain_Form::OpenPrimaryFile()
 {
-    if (!FileExists(FPrimaryFile)) {
+    if (!IsExistingFile(FPrimaryFile)) {
         FHeldPrimaryFile.clear();
         return;
     }
@@ -572,7 +544,7 @@ bool TMain_Form::RunSettings()
                 SetPrimaryFile(primary);
                 SetBackupFile(backup);
             }
-            if (!IsUsable(FPrimaryFile))
+            if (!IsUsableFile(FPrimaryFile, ShowMessage))
                 aborted = Prompts().ShowError(Message::RetryOrAbort) == QMessageBox::Abort;
         } while (FPrimaryFile.isEmpty() && !aborted);
     }
@@ -728,7 +700,7 @@ void TMain_Form::LoadSuggestions()
     FirstSuggestion_MenuItem->setVisible(!FRandomizeSuggestions);
     LastSuggestion_MenuItem->setVisible(!FRandomizeSuggestions);
     for (const TSuggestionFault fault : faults)
-        ShowMessage(FaultMessage(fault));
+        ShowMessage(Message::SuggestionFaults[int(fault)]);
 }
 
 void TMain_Form::ShowSuggestion()

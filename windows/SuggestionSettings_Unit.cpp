@@ -1,12 +1,12 @@
 #include "windows/SuggestionSettings_Unit.h"
 
+#include "storage/WholeFile_Unit.h"
 #include "windows/FileBox_Unit.h"
 #include "windows/Prompts_Unit.h"
 #include "windows/TextLayout_Unit.h"
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,11 +39,6 @@ template <typename T> T *Named(T *widget, const char *name, const QString &acces
     widget->setObjectName(QString::fromLatin1(name));
     widget->setAccessibleName(accessibleName);
     return widget;
-}
-
-bool NamedFileExists(const QString &fileName)
-{
-    return !fileName.isEmpty() && QFileInfo::exists(fileName);
 }
 
 } // namespace
@@ -235,7 +230,7 @@ void TSuggestionSettings_Form::SetUserSuggestionsFile(const QString &fileName)
     UserSuggestionFile_Edit->setText(fileName);
     UserSuggestionFile_Edit->setCursorPosition(0);
     FUnreadableFileNamed = false;
-    if (!NamedFileExists(fileName)) {
+    if (!IsExistingFile(fileName)) {
         // The editor's text goes into a new file, in the plain form.
         FFileForm = TSuggestionsFile();
         return;
@@ -285,7 +280,7 @@ bool TSuggestionSettings_Form::SaveUserSuggestions()
 bool TSuggestionSettings_Form::ReloadUserSuggestions()
 {
     const QString fileName = UserSuggestionsFile();
-    if (NamedFileExists(fileName)) {
+    if (IsExistingFile(fileName)) {
         if (!ReadIntoEditor(fileName)) {
             Prompts().ShowMessage(CanNotOpenSelectedMessage);
             FUnreadableFileNamed = true;
