@@ -1,12 +1,12 @@
 #include "windows/SuggestionSettings_Unit.h"
 
-#include "storage/WholeFile_Unit.h"
 #include "windows/FileBox_Unit.h"
 #include "windows/Prompts_Unit.h"
 #include "windows/TextLayout_Unit.h"
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,6 +33,12 @@ constexpr int CheckBoxIndent = 16;
 constexpr int BrowseWidth = 57;
 constexpr int FileRowHeight = 21;
 constexpr int FileBoxRightGap = 5;
+
+// A file or a folder of that name: a folder is refused when it is read.
+bool NamedFileExists(const QString &fileName)
+{
+    return !fileName.isEmpty() && QFileInfo::exists(fileName);
+}
 
 template <typename T> T *Named(T *widget, const char *name, const QString &accessibleName)
 {
@@ -230,7 +236,7 @@ void TSuggestionSettings_Form::SetUserSuggestionsFile(const QString &fileName)
     UserSuggestionFile_Edit->setText(fileName);
     UserSuggestionFile_Edit->setCursorPosition(0);
     FUnreadableFileNamed = false;
-    if (!IsExistingFile(fileName)) {
+    if (!NamedFileExists(fileName)) {
         // The editor's text goes into a new file, in the plain form.
         FFileForm = TSuggestionsFile();
         return;
@@ -280,7 +286,7 @@ bool TSuggestionSettings_Form::SaveUserSuggestions()
 bool TSuggestionSettings_Form::ReloadUserSuggestions()
 {
     const QString fileName = UserSuggestionsFile();
-    if (IsExistingFile(fileName)) {
+    if (NamedFileExists(fileName)) {
         if (!ReadIntoEditor(fileName)) {
             Prompts().ShowMessage(CanNotOpenSelectedMessage);
             FUnreadableFileNamed = true;
