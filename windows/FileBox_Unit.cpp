@@ -66,13 +66,21 @@ void OpenChooserFromFileBox(QLineEdit *box, std::function<void()> onKey,
     box->installEventFilter(new TFileBoxFilter(box, std::move(onKey), std::move(onClick)));
 }
 
-bool ChooseUsableFile(TFileChooserOptions &options)
+bool ChooseUsableFile(const QString &title, QString &fileName)
 {
+    TFileChooserOptions options;
+    options.Title = title;
+    options.FileName = fileName;
+    options.Filter = QStringLiteral("Text files (*.txt)");
+    options.DefaultSuffix = QStringLiteral("txt");
+    options.ConfirmOverwrite = false;
     const auto refuse = [](const QString &text) { Prompts().ShowMessage(text); };
     for (;;) {
         if (!Prompts().ChooseSaveFile(options))
             return false;
-        if (IsUsableFile(options.FileName, refuse))
+        if (IsUsableFile(options.FileName, refuse)) {
+            fileName = options.FileName;
             return true;
+        }
     }
 }

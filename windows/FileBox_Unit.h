@@ -6,7 +6,7 @@
 #include <functional>
 
 class QLineEdit;
-struct TFileChooserOptions;
+class QString;
 
 // From now on a left click or double click on the box runs onClick, and a key
 // that would edit it (one that types a character, Backspace, Delete) runs
@@ -15,7 +15,8 @@ struct TFileChooserOptions;
 void OpenChooserFromFileBox(QLineEdit *box, std::function<void()> onKey,
                             std::function<void()> onClick);
 
-// Runs the save-style chooser until the writer picks a name IsUsableFile
-// accepts (true, with options.FileName set to it) or cancels (false). A
+// Runs the dialogs' save-style chooser for text files, titled title and
+// starting at fileName, until the writer picks a name IsUsableFile accepts
+// (true, with fileName set to it) or cancels (false, fileName unchanged). A
 // refused name is where the next chooser starts.
-bool ChooseUsableFile(TFileChooserOptions &options);
+bool ChooseUsableFile(const QString &title, QString &fileName);

@@ -43,18 +43,6 @@ QPushButton *NewButton(const QString &text, const QString &accessibleName, QWidg
     return button;
 }
 
-// The chooser of both file boxes.
-TFileChooserOptions ChooserOptions(const QString &title, const QString &fileName)
-{
-    TFileChooserOptions options;
-    options.Title = title;
-    options.FileName = fileName;
-    options.Filter = QStringLiteral("Text files (*.txt)");
-    options.DefaultSuffix = QStringLiteral("txt");
-    options.ConfirmOverwrite = false;
-    return options;
-}
-
 QLineEdit *NewFileEdit(const QString &accessibleName, const QString &toolTip, QWidget *parent,
                        const char *objectName)
 {
@@ -275,17 +263,17 @@ void TSettings_Form::SetEnableBackup(bool enable)
 
 void TSettings_Form::PrimaryFileBrowse_ButtonClick()
 {
-    TFileChooserOptions options = ChooserOptions(QStringLiteral("Primary File"), PrimaryFile());
-    if (ChooseUsableFile(options))
-        SetPrimaryFile(options.FileName);
+    QString fileName = PrimaryFile();
+    if (ChooseUsableFile(QStringLiteral("Primary File"), fileName))
+        SetPrimaryFile(fileName);
     CheckSameFile();
 }
 
 void TSettings_Form::BackupFileBrowse_ButtonClick()
 {
-    TFileChooserOptions options = ChooserOptions(QStringLiteral("Backup File"), BackupFile());
-    if (ChooseUsableFile(options))
-        SetBackupFile(options.FileName);
+    QString fileName = BackupFile();
+    if (ChooseUsableFile(QStringLiteral("Backup File"), fileName))
+        SetBackupFile(fileName);
     CheckSameFile();
 }
 

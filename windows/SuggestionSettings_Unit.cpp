@@ -308,15 +308,10 @@ void TSuggestionSettings_Form::UserSuggestionBrowse_ButtonClick()
                           QMessageBox::Yes) == QMessageBox::Yes)
         SaveUserSuggestions();
 
-    TFileChooserOptions options;
-    options.Title = QStringLiteral("User Suggestion File");
-    options.FileName = UserSuggestionsFile();
-    options.Filter = QStringLiteral("Text files (*.txt)");
-    options.DefaultSuffix = QStringLiteral("txt");
-    options.ConfirmOverwrite = false;
-    if (!ChooseUsableFile(options))
+    QString fileName = UserSuggestionsFile();
+    if (!ChooseUsableFile(QStringLiteral("User Suggestion File"), fileName))
         return;
-    SetUserSuggestionsFile(options.FileName);
+    SetUserSuggestionsFile(fileName);
     ReloadUserSuggestions();
 }
 
