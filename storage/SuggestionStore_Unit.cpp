@@ -27,26 +27,23 @@ bool ReadSuggestionsFile(const QString &fileName, TSuggestionsFile &file)
     QByteArray bytes;
     if (!ReadWholeFile(fileName, bytes))
         return false;
-    TSuggestionsFile read;
-    read.ByteOrderMark = bytes.startsWith(ByteOrderMark);
-    const qsizetype start = read.ByteOrderMark ? ByteOrderMarkSize : 0;
+    file.ByteOrderMark = bytes.startsWith(ByteOrderMark);
+    const qsizetype start = file.ByteOrderMark ? ByteOrderMarkSize : 0;
     const qsizetype nul = bytes.indexOf('\0', start);
     const QByteArrayView text(bytes.constData() + start, (nul < 0 ? bytes.size() : nul) - start);
     const bool utf8 = text.isValidUtf8();
-    read.Encoding = utf8 ? TTextEncoding::Utf8 : TTextEncoding::Latin1;
+    file.Encoding = utf8 ? TTextEncoding::Utf8 : TTextEncoding::Latin1;
 
     // The lines are decoded straight from the file's bytes, without a copy of
     // each line.
     const char *const data = bytes.constData();
     qsizetype textEnd = start;
-    read.Lines.reserve(text.count('\n') + 1);
+    file.Lines.reserve(file.Lines.size() + text.count('\n') + 1);
     ForEachLine(text, [&](QByteArrayView line) {
-        read.Lines << (utf8 ? QString::fromUtf8(line) : QString::fromLatin1(line));
+        file.Lines << (utf8 ? QString::fromUtf8(line) : QString::fromLatin1(line));
         textEnd = line.constData() + line.size() - data;
     });
-    if (nul >= 0)
-        read.Rest = bytes.mid(textEnd);
-    file = std::move(read);
+    file.Rest = nul < 0 ? QByteArray() : bytes.mid(textEnd);
     return true;
 }
 
@@ -72,18 +69,18 @@ QList<TSuggestionFault> TSuggestionStore::Load(bool useBuiltIn, bool useUserFile
     FLines.clear();
     if (useBuiltIn && !LoadBuiltIn())
         faults << TSuggestionFault::BuiltInFile;
-    if (useUserFile) {
+    if (useUserFile && userFile.isEmpty()) {
+        faults << TSuggestionFault::NoUserFile;
+    } else if (useUserFile && !IsExistingFile(userFile)) {
+        faults << TSuggestionFault::UserFileMissing;
+    } else if (useUserFile) {
+        // The file's lines follow the built-in ones in the store's own list.
         TSuggestionsFile file;
-        if (userFile.isEmpty())
-            faults << TSuggestionFault::NoUserFile;
-        else if (!IsExistingFile(userFile))
-            faults << TSuggestionFault::UserFileMissing;
-        else if (!ReadSuggestionsFile(userFile, file))
+        file.Lines.swap(FLines);
+        const bool read = ReadSuggestionsFile(userFile, file);
+        FLines.swap(file.Lines);
+        if (!read)
             faults << TSuggestionFault::UserFileUnreadable;
-        else if (FLines.isEmpty())
-            FLines = std::move(file.Lines);
-        else
-            FLines += file.Lines;
     }
     FCount = static_cast<int>(qMin<qsizetype>(FLines.size(), INT_MAX));
     return faults;

@@ -26,7 +26,8 @@ struct TSuggestionsFile
     QByteArray Rest;
 };
 
-// False when the file cannot be read; file is then left as it was.
+// Appends the file's lines to file.Lines and describes its form in the other
+// fields. False when the file cannot be read; file is then left as it was.
 bool ReadSuggestionsFile(const QString &fileName, TSuggestionsFile &file);
 
 // Writes text (lines separated by '\n') in the form the file was read in:
