@@ -46,7 +46,7 @@ is_png()
 [[ -s "$root/resources/Manual.html" ]] && grep -qi '<html' "$root/resources/Manual.html" ||
     fail "the manual resources/Manual.html is missing or is not an HTML document"
 mapfile -t screenshots < <(grep -o '<image>[^<]*</image>' "$root/tools/nudger.metainfo.xml.in" |
-    sed -e 's#.*/##' -e 's#</image>##')
+    sed -e 's#</image>##' -e 's#.*/##')
 ((${#screenshots[@]} > 0)) || fail "tools/nudger.metainfo.xml.in names no screenshot"
 for name in "${screenshots[@]}"; do
     [[ -f "$root/docs/$name" ]] && is_png "$root/docs/$name" ||
