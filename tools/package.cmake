@@ -33,8 +33,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils")
 
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "writing aid that suggests what to write when you stop")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Nudger is a small desktop writing aid for one writer at a time. Its single
+# CPack puts the summary first, as the synopsis, then these lines.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Nudger is a small desktop writing aid for one writer at a time. Its single
 window holds your text below a read-only area that shows one writing
 suggestion at a time. When the text has not changed for the nudge interval
 (5 to 300 seconds), Nudger nudges you with a new suggestion and, with sound
