@@ -10,7 +10,9 @@
 #
 # It changes the system, so it runs as root on a machine where nudger is not
 # installed (CI runs it after tools/package.sh); the developers' test suite
-# does not run it. What it installed it removes, also when a step fails.
+# does not run it. What it installed it removes, also when a step fails. It
+# installs the tools it needs first (tools/deps.sh), unless
+# NUDGER_SKIP_INSTALL=1.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -29,9 +31,10 @@ installed()
     [[ "$(dpkg-query -W -f='${Status}' nudger 2>/dev/null)" == *" installed" ]]
 }
 installed && fail "nudger is installed already; the check installs and removes its own, so remove it first"
-for tool in lintian appstreamcli desktop-file-validate man apt-get; do
-    command -v "$tool" >/dev/null || fail "$tool is not installed (see tools/debian-packages.txt)"
-done
+if [[ "${NUDGER_SKIP_INSTALL:-}" != 1 ]]; then
+    source "$root/tools/deps.sh"
+    nudger_install_deps
+fi
 
 # Lintian warnings left in the package, each with the reason it stays. Any
 # other warning, and any error, fails the check.

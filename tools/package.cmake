@@ -27,14 +27,15 @@ set(CPACK_STRIP_FILES ON)
 
 # The libraries the program links come from dpkg-shlibdeps. What it cannot
 # see: the Wayland platform plugin, which Qt loads by name in a Wayland
-# session (without it Qt falls back to X11 through XWayland), and xdg-open,
+# session (without it Qt runs on X11 through XWayland), and xdg-open,
 # which the About window runs to open the web address.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils")
 
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "writing aid that suggests what to write when you stop")
 # CPack puts the summary first, as the synopsis, then these lines.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Nudger is a small desktop writing aid for one writer at a time. Its single
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Nudger is a small desktop writing aid for one writer at a time. Its single
 window holds your text below a read-only area that shows one writing
 suggestion at a time. When the text has not changed for the nudge interval
 (5 to 300 seconds), Nudger nudges you with a new suggestion and, with sound

@@ -9,6 +9,9 @@
 #   bash tools/package.sh --check-only    only check that the checkout is clean
 #                                         and holds the artwork and the manual
 #
+# It installs the Debian packages it needs first (tools/deps.sh), unless
+# NUDGER_SKIP_INSTALL=1.
+#
 # A checkout with uncommitted changes or untracked files, or one that lacks
 # the manual or a screenshot the software-centre entry shows, gives no
 # package. tools/package-check.sh installs and tries the result.
@@ -30,9 +33,8 @@ fail()
 
 # The package is built from what is committed; anything else in the tree
 # would either be left out silently or be mistaken for part of the release.
-git -C "$root" rev-parse --show-toplevel >/dev/null 2>&1 ||
-    fail "$root is not a git checkout, so it cannot be told clean; build from a clone"
-dirty=$(git -C "$root" status --porcelain --untracked-files=all)
+dirty=$(git -C "$root" status --porcelain --untracked-files=all 2>&1) ||
+    fail "git cannot tell whether $root is clean; build from a clone:" "$dirty"
 if [[ -n "$dirty" ]]; then
     fail "the checkout is not clean; commit, stash or remove these first:" "$dirty"
 fi
@@ -57,9 +59,10 @@ if $check_only; then
     exit 0
 fi
 
-for tool in cmake cpack dpkg-buildflags dpkg-shlibdeps dpkg-deb file; do
-    command -v "$tool" >/dev/null || fail "$tool is not installed (see tools/debian-packages.txt)"
-done
+if [[ "${NUDGER_SKIP_INSTALL:-}" != 1 ]]; then
+    source "$root/tools/deps.sh"
+    nudger_install_deps
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nudger-package.XXXXXX")
 trap 'rm -rf "$work"' EXIT
