@@ -23,7 +23,7 @@ if [[ "${1:-}" == --check-only ]]; then
     check_only=true
     shift
 fi
-output=${1:-$root/build-package}
+output=$(realpath -m "${1:-$root/build-package}")
 
 fail()
 {
