@@ -1,10 +1,10 @@
 #include "windows/AreaColours_Unit.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QColor>
 #include <QEvent>
 #include <QPalette>
-#include <QPlainTextEdit>
 
 #include <cmath>
 
@@ -28,7 +28,7 @@ class TAreaColour : public QObject
     Q_OBJECT
 
 public:
-    explicit TAreaColour(QPlainTextEdit *area) : QObject(area), FArea(area)
+    explicit TAreaColour(QAbstractScrollArea *area) : QObject(area), FArea(area)
     {
         area->installEventFilter(this);
     }
@@ -57,7 +57,7 @@ private:
         FApplying = false;
     }
 
-    QPlainTextEdit *FArea;
+    QAbstractScrollArea *FArea;
     TColor FColour = clBlack;
     bool FApplying = false;
 };
@@ -84,14 +84,16 @@ QPalette TextAreaPalette(const QPalette &scheme, TColor colour)
         const QColor schemeGround = scheme.color(QPalette::Active, QPalette::Base);
         const QColor designedGround(Qt::white);
         const double onScheme = ContrastRatio(text, schemeGround);
-        if (onScheme < ReadableContrast && ContrastRatio(text, designedGround) > onScheme)
+        if (onScheme < ReadableContrast && ContrastRatio(text, designedGround) > onScheme) {
             palette.setColor(QPalette::Base, designedGround);
+            palette.setColor(QPalette::Link, Qt::blue);
+        }
     }
     palette.setColor(QPalette::Text, text);
     return palette;
 }
 
-void SetAreaTextColour(QPlainTextEdit *area, TColor colour)
+void SetAreaTextColour(QAbstractScrollArea *area, TColor colour)
 {
     auto *keeper = area->findChild<TAreaColour *>(QString(), Qt::FindDirectChildrenOnly);
     if (!keeper)

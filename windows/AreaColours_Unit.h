@@ -1,12 +1,12 @@
-// The colours the two text areas paint with: the writer's font colour on a
-// ground it can be read on, under any colour scheme.
+// The colours the text areas (and the manual's page) paint with: the font
+// colour on a ground it can be read on, under any colour scheme.
 #pragma once
 
 #include "storage/Conversions_Unit.h"
 
 class QColor;
 class QPalette;
-class QPlainTextEdit;
+class QAbstractScrollArea;
 
 // The contrast ratio of two colours as accessibility guidelines define it,
 // from 1 (the same) to 21 (black on white).
@@ -20,9 +20,10 @@ inline constexpr double ReadableContrast = 4.5;
 // ground, so a colour that names the area's own ground hides the text. A
 // plain colour keeps the scheme's ground where it reads on it; where it does
 // not (the designed black on a dark scheme), the area gets the white ground
-// the designed colours were made for, when that reads better.
+// and the blue links the designed colours were made for, when that reads
+// better.
 QPalette TextAreaPalette(const QPalette &scheme, TColor colour);
 
 // Paints the area's text in `colour` on the ground TextAreaPalette chooses,
 // and chooses again whenever the application's colour scheme changes.
-void SetAreaTextColour(QPlainTextEdit *area, TColor colour);
+void SetAreaTextColour(QAbstractScrollArea *area, TColor colour);
