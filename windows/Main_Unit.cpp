@@ -576,6 +576,8 @@ void TMain_Form::Exit_MenuItemClick()
 void TMain_Form::BringToFront()
 {
     show();
+    if (CompositorPlacesWindows())
+        return;
     raise();
     activateWindow();
 }
