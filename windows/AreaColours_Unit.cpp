@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QPalette>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
