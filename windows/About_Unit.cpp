@@ -1,6 +1,7 @@
 #include "windows/About_Unit.h"
 
 #include "app/PlatformDependence_Unit.h"
+#include "windows/AreaColours_Unit.h"
 #include "windows/WindowPlacement_Unit.h"
 
 #include <QEvent>
@@ -30,9 +31,12 @@ QLabel *MakeLabel(QWidget *parent, const QString &name, const QString &text, con
     auto *label = new QLabel(text, parent);
     label->setObjectName(name);
     label->setFont(font);
+    // Black as designed, where black reads on the scheme's window colour.
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Qt::black);
-    label->setPalette(palette);
+    if (ContrastRatio(Qt::black, palette.color(QPalette::Window)) >= ReadableContrast) {
+        palette.setColor(QPalette::WindowText, Qt::black);
+        label->setPalette(palette);
+    }
     return label;
 }
 

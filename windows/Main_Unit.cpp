@@ -7,6 +7,7 @@
 #include "storage/ReservedFileGuard_Unit.h"
 #include "storage/WholeFile_Unit.h"
 #include "windows/About_Unit.h"
+#include "windows/AreaColours_Unit.h"
 #include "windows/CaptionButton_Unit.h"
 #include "windows/ManualReader_Unit.h"
 #include "windows/Prompts_Unit.h"
@@ -300,6 +301,8 @@ void TMain_Form::SetStatusPath(const QString &path)
 void TMain_Form::BringToFront()
 {
     show();
+    if (CompositorPlacesWindows())
+        return;
     raise();
     activateWindow();
 }
@@ -802,20 +805,13 @@ void TMain_Form::SetSuggestionFont(const TFont &font)
 void TMain_Form::ApplyTextColour(TColor colour)
 {
     FTextColour = colour;
-    QPalette palette = Text_Memo->palette();
-    const QColor wanted = ColorToQColor(colour, QApplication::palette());
-    if (palette.color(QPalette::Text) == wanted)
-        return;
-    palette.setColor(QPalette::Text, wanted);
-    Text_Memo->setPalette(palette);
+    SetAreaTextColour(Text_Memo, colour);
 }
 
 void TMain_Form::ApplySuggestionColour(TColor colour)
 {
     FSuggestionColour = colour;
-    QPalette palette = Suggestion_Memo->palette();
-    palette.setColor(QPalette::Text, ColorToQColor(colour, QApplication::palette()));
-    Suggestion_Memo->setPalette(palette);
+    SetAreaTextColour(Suggestion_Memo, colour);
 }
 
 void TMain_Form::AdjustTextFont_PanelClick()

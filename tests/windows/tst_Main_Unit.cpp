@@ -7,16 +7,20 @@
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
 #include "support/CountingWaveService.h"
+#include "support/DarkScheme.h"
 #include "support/FileRestrictions.h"
 #include "support/ScriptedPrompts.h"
+#include "windows/AreaColours_Unit.h"
 #include "windows/CaptionButton_Unit.h"
 #include "windows/Main_Unit.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,6 +48,20 @@ void WriteBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+}
+
+// The contrast between the text an area paints and its ground, read from a
+// picture of its viewport: the ground is the empty bottom-right corner, the
+// text the pixel that stands out from it the most.
+double PaintedContrast(QPlainTextEdit *area)
+{
+    const QImage picture = area->viewport()->grab().toImage();
+    const QColor ground = picture.pixelColor(picture.width() - 2, picture.height() - 2);
+    double most = 1;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            most = qMax(most, ContrastRatio(picture.pixelColor(x, y), ground));
+    return most;
 }
 
 } // namespace
@@ -908,6 +926,72 @@ private Q_SLOTS:
         QVERIFY(form->Privacy_MenuItem->isChecked());
         form->Sound_MenuItemClick();
         QCOMPARE(StoredValue(QStringLiteral("Privacy")), QStringLiteral("YES"));
+    }
+
+    void areasReadableUnderEveryScheme_data()
+    {
+        QTest::addColumn<bool>("darkAtStart");
+        QTest::addColumn<bool>("darkLater");
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<bool>("textHidden");
+        QTest::addColumn<TColor>("textColour");
+        QTest::newRow("light scheme") << false << false << QStringList() << false << clBlack;
+        QTest::newRow("dark scheme") << true << false << QStringList() << false << clBlack;
+        QTest::newRow("dark scheme, privacy on")
+            << true << false << QStringList{QStringLiteral("Privacy=YES")} << false << clBlack;
+        QTest::newRow("scheme turns dark while running")
+            << false << true << QStringList{QStringLiteral("Privacy=YES")} << false << clBlack;
+        QTest::newRow("dark scheme, navy text")
+            << true << false << QStringList{QStringLiteral("TextFont=\"Sans\", 12, [], [clNavy]")}
+            << false << TColor(128 << 16);
+        // A font colour naming the area's own ground paints the text in it.
+        QTest::newRow("dark scheme, text in the ground's colour")
+            << true << false
+            << QStringList{QStringLiteral("Privacy=YES"),
+                           QStringLiteral("TextFont=\"Sans\", 12, [], [clWindow]")}
+            << true << TColor(-10);
+    }
+    void areasReadableUnderEveryScheme()
+    {
+        QFETCH(bool, darkAtStart);
+        QFETCH(bool, darkLater);
+        QFETCH(QStringList, stored);
+        QFETCH(bool, textHidden);
+        QFETCH(TColor, textColour);
+        const QPalette light = QApplication::palette();
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+        if (darkAtStart)
+            QApplication::setPalette(DarkScheme());
+        auto form = MakeForm(stored);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        if (darkLater) {
+            QApplication::setPalette(DarkScheme());
+            QTRY_COMPARE(form->palette().color(QPalette::Window),
+                         DarkScheme().color(QPalette::Window));
+        }
+        form->Text_Memo->setPlainText(QStringLiteral("Hamburgefonts"));
+        form->Suggestion_Memo->setPlainText(QStringLiteral("Hamburgefonts"));
+        // Without the focus no caret stands out from the ground.
+        form->Text_Memo->clearFocus();
+
+        for (const bool privacy : {true, false}) {
+            form->SetPrivacy(privacy);
+            const double text = PaintedContrast(form->Text_Memo);
+            const double suggestion = PaintedContrast(form->Suggestion_Memo);
+            const QByteArray figures = QByteArray("privacy ") + (privacy ? "on" : "off") +
+                                       ": text " + QByteArray::number(text, 'f', 2) +
+                                       ":1, suggestion " + QByteArray::number(suggestion, 'f', 2) +
+                                       ":1";
+            if (textHidden)
+                QVERIFY2(text < 1.1, figures);
+            else
+                QVERIFY2(text >= ReadableContrast, figures);
+            QVERIFY2(suggestion >= ReadableContrast, figures);
+        }
+        // The fonts keep the colours they were given; only the ground differs.
+        QCOMPARE(form->TextFont().Color, textColour);
+        QCOMPARE(form->SuggestionFont().Color, clBlack);
     }
 };
 
