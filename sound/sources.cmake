@@ -1,3 +1,3 @@
-list(APPEND NUDGER_LIB_SOURCES
+list(APPEND NUDGER_SOUND_SOURCES
     sound/WavePlay.h sound/WavePlay.cpp
 )

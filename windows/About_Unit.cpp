@@ -8,12 +8,10 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -115,7 +113,8 @@ void TAbout_Form::FormCreate()
 {
     ProgramIcon_Image->setPixmap(QPixmap(QStringLiteral(":/app_bitmap.png")));
     ProductName_Label->setText(QStringLiteral("Nudger"));
-    ProductVersion_Label->setText(QStringLiteral("1.1.1"));
+    // The build takes the version from the project.
+    ProductVersion_Label->setText(QStringLiteral(NUDGER_VERSION));
     Copyright_Label->setText(QStringLiteral("Copyright © 2026 The Nudger developers"));
 }
 

@@ -7,14 +7,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QPushButton>
-#include <QScreen>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QUrl>
-#include <QVBoxLayout>
 
 TManualReader_Form::TManualReader_Form(QWidget *parent) : QDialog(parent)
 {
