@@ -4,9 +4,12 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
@@ -46,6 +49,40 @@ std::function<bool(const QString &, int)> &RunCommandOverride()
 QString WithSeparator(QString directory)
 {
     return directory + QDir::separator();
+}
+
+// Reserves the blocks for size bytes of the file without changing its size
+// or content. Where the file system cannot reserve, only content that needs
+// no more room than the old goes ahead.
+bool ReserveRoom(int fd, off_t oldSize, off_t size)
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        rlim_t(size) > limit.rlim_cur)
+        return false;
+    if (size == 0)
+        return true;
+    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0)
+        return true;
+    const bool unsupported = errno == EOPNOTSUPP || errno == ENOSYS;
+    // A reservation that failed part way may hold blocks past the end.
+    if (::ftruncate(fd, oldSize) != 0)
+        return false;
+    return unsupported && size <= oldSize;
+}
+
+bool WriteAllAt(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
 }
 
 } // namespace
@@ -116,6 +153,21 @@ bool RunCommand(const QString &commandLine, int showMode)
         return false;
     const QString program = words.takeFirst();
     return QProcess::startDetached(program, words);
+}
+
+bool OverwriteFileInPlace(const QString &fileName, const QByteArray &bytes)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info
+    {
+    };
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+              ReserveRoom(fd, info.st_size, off_t(bytes.size()));
+    ok = ok && WriteAllAt(fd, bytes) && ::ftruncate(fd, off_t(bytes.size())) == 0 &&
+         ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
 }
 
 QDateTime Now()

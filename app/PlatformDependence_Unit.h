@@ -2,6 +2,7 @@
 // so that the rest of the program stays portable and tests can replace them.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -31,6 +32,14 @@ QString FallbackUserName();
 // showMode is accepted for the command's callers; windows are managed by the
 // desktop here.
 bool RunCommand(const QString &commandLine, int showMode);
+
+// Replaces the content of an existing regular file where it lies, for a
+// folder that refuses the new file an atomic replacement needs. Room for the
+// new content is reserved before the first byte is written, so a full disk or
+// a file size limit fails with the old content still whole. The file keeps its
+// owner, permissions and links. False when nothing was written, or when a
+// write failed after reservation (which only a failing disk does).
+bool OverwriteFileInPlace(const QString &fileName, const QByteArray &bytes);
 
 // The current local date and time.
 QDateTime Now();

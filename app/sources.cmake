@@ -1,3 +1,3 @@
-list(APPEND NUDGER_LIB_SOURCES
+list(APPEND NUDGER_PLATFORM_SOURCES
     app/PlatformDependence_Unit.h app/PlatformDependence_Unit.cpp
 )

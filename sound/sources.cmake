@@ -1,4 +1,4 @@
-list(APPEND NUDGER_LIB_SOURCES
+list(APPEND NUDGER_SOUND_SOURCES
     sound/WavePlay.h sound/WavePlay.cpp
     sound/PulseWaveService_Unit.h sound/PulseWaveService_Unit.cpp
 )

@@ -2,10 +2,10 @@
 
 #include "app/PlatformDependence_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
+#include "storage/WholeFile_Unit.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -93,12 +93,14 @@ qsizetype TConfigurationFile::FindLine(const QString &fullName) const
 bool TConfigurationFile::Load()
 {
     try {
-        QFile file(FilePath());
-        if (!file.open(QIODevice::ReadOnly))
+        QByteArray content;
+        if (!ReadWholeFile(FilePath(), content)) {
+            // A file that is there but could not be read holds other users'
+            // values that this object has never seen: it must not be replaced.
+            FUnreadable = QFileInfo::exists(FilePath());
             return false;
-        const QByteArray content = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return false;
+        }
+        FUnreadable = false;
 
         const QByteArrayList fileLines = SplitLines(content);
         FLines = DecodeLines(fileLines);
@@ -126,6 +128,8 @@ bool TConfigurationFile::Load()
 bool TConfigurationFile::Save()
 {
     try {
+        if (FUnreadable)
+            return false;
         if (FHideUserValues) {
             // This user's marker vouches for every line of this user after the
             // save, so lines of this user that were never readable go.
@@ -145,17 +149,7 @@ bool TConfigurationFile::Save()
             WriteValue(MarkerName, MarkerValue);
 
         const QByteArray scrambled = Scramble(JoinLines(EncodeLines(FLines)));
-        const QByteArray content = JoinLines(SplitLines(scrambled));
-
-        QSaveFile file(FilePath());
-        file.setDirectWriteFallback(false);
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
-        if (file.write(content) != content.size()) {
-            file.cancelWriting();
-            return false;
-        }
-        return file.commit();
+        return WriteWholeFile(FilePath(), JoinLines(SplitLines(scrambled)));
     } catch (...) {
         return false;
     }

@@ -15,7 +15,9 @@ public:
     // True when the file was read, unscrambled and holds this user's marker.
     // Never throws.
     bool Load();
-    // Replaces the file atomically. True when it was written. Never throws.
+    // Replaces the file whole. True when it was written. Never throws. A file
+    // that the last Load found but could not read is never replaced: it may
+    // hold other users' values.
     bool Save();
 
     bool ValueExists(const QString &name) const;
@@ -36,4 +38,6 @@ private:
     bool FHideUserValues = false;
     // How many lines at the front of the list came from that Load.
     qsizetype FHiddenLines = 0;
+    // Set when a Load found the file but could not read it.
+    bool FUnreadable = false;
 };

@@ -125,18 +125,13 @@ const TColorName ColorNames[] = {
 };
 static_assert(std::size(ColorNames) == 95, "the colour name table has 95 entries");
 
-char16_t UpperAscii(char16_t c)
-{
-    return (c >= u'a' && c <= u'z') ? char16_t(c - (u'a' - u'A')) : c;
-}
-
 bool SameNameIgnoringCase(const QString &text, const char *name)
 {
     const auto length = qsizetype(std::strlen(name));
     if (text.size() != length)
         return false;
     for (qsizetype i = 0; i < length; ++i) {
-        if (UpperAscii(text[i].unicode()) != UpperAscii(char16_t(name[i])))
+        if (UpperCaseAToZ(text[i].unicode()) != UpperCaseAToZ(char16_t(name[i])))
             return false;
     }
     return true;
@@ -333,7 +328,30 @@ QString DateTimeFormat(const QLocale &locale)
            TimeFormat(locale);
 }
 
+// The time separator of the user's locale, taken from its time format.
+QString LocaleTimeSeparator()
+{
+    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    const qsizetype hour = format.indexOf(QLatin1Char('h'), 0, Qt::CaseInsensitive);
+    if (hour >= 0) {
+        qsizetype i = hour;
+        while (i < format.size() && format.at(i).toLower() == QLatin1Char('h'))
+            ++i;
+        if (i < format.size() && !format.at(i).isLetterOrNumber() &&
+            format.at(i) != QLatin1Char(' '))
+            return format.at(i);
+    }
+    return QStringLiteral(":");
+}
+
 } // namespace
+
+QString UpperCaseAToZ(QString text)
+{
+    for (QChar &c : text)
+        c = QChar(UpperCaseAToZ(c.unicode()));
+    return text;
+}
 
 QString BoolToText(bool value)
 {
@@ -547,4 +565,12 @@ TFont QFontToFont(const QFont &font, TColor color)
                    (font.underline() ? fsUnderline : 0) | (font.strikeOut() ? fsStrikeOut : 0);
     result.Color = color;
     return result;
+}
+
+QString DateStampText(const QDateTime &moment)
+{
+    const QString separator = LocaleTimeSeparator();
+    return moment.toString(QStringLiteral("yyyy-MM-dd ")) + moment.toString(QStringLiteral("HH")) +
+           separator + moment.toString(QStringLiteral("mm")) + separator +
+           moment.toString(QStringLiteral("ss.zzz"));
 }

@@ -46,6 +46,14 @@ struct TFont
     bool operator!=(const TFont &other) const { return !(*this == other); }
 };
 
+// Upper-cases the letters a to z and nothing else: the names of files and
+// colours are compared this way, by no locale's rules.
+inline char16_t UpperCaseAToZ(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') ? char16_t(c - (u'a' - u'A')) : c;
+}
+QString UpperCaseAToZ(QString text);
+
 QString BoolToText(bool value);
 bool TextToBool(const QString &text);
 
@@ -61,6 +69,9 @@ TDateTime DateTimeFromQDateTime(const QDateTime &dateTime);
 QDateTime QDateTimeFromDateTime(TDateTime value);
 QString DateTimeToText(TDateTime value);
 TDateTime TextToDateTime(const QString &text); // 0 when unreadable
+// The date stamp put into the writer's text: "yyyy-MM-dd HH:mm:ss.zzz", with
+// the time separator of the user's locale.
+QString DateStampText(const QDateTime &moment);
 
 // Bridges to the toolkit.
 QColor ColorToQColor(TColor color, const QPalette &palette);

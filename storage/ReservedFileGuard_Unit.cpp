@@ -1,6 +1,7 @@
 #include "storage/ReservedFileGuard_Unit.h"
 
 #include "app/PlatformDependence_Unit.h"
+#include "storage/Conversions_Unit.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,17 +12,6 @@ namespace {
 // checked. "NUDGER" is the program itself on this platform.
 const char *const ReservedNames[] = {"NUDGER.DAT", "NUDGER.EXE", "NUDGER.CFG", "QTINTF.DLL",
                                      "NUDGER"};
-
-// Only a to z change: names are compared as the file system's users see
-// them, not by any locale's rules.
-QString UpperCaseAToZ(QString text)
-{
-    for (QChar &c : text) {
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - (u'a' - u'A'));
-    }
-    return text;
-}
 
 bool IsSeparator(QChar c)
 {

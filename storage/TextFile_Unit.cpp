@@ -1,7 +1,7 @@
 #include "storage/TextFile_Unit.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "storage/WholeFile_Unit.h"
+
 #include <QStringDecoder>
 
 #include <cstring>
@@ -66,11 +66,8 @@ bool FitsLatin1(const QString &text)
 
 bool ReadTextFile(const QString &fileName, TTextFileContent &content)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    if (!ReadWholeFile(fileName, bytes))
         return false;
     JoinCrLf(bytes);
 
@@ -99,18 +96,5 @@ QByteArray EncodeTextFile(const QString &text, TTextEncoding encoding)
 
 bool WriteTextFile(const QString &fileName, const QString &text, TTextEncoding encoding)
 {
-    return WriteTextFileBytes(fileName, EncodeTextFile(text, encoding));
-}
-
-bool WriteTextFileBytes(const QString &fileName, const QByteArray &bytes)
-{
-    QSaveFile file(fileName);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return WriteWholeFile(fileName, EncodeTextFile(text, encoding));
 }

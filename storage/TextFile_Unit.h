@@ -1,7 +1,8 @@
-// Reading and writing the writer's plain-text files (primary, backup, user
-// suggestions). Writes replace the file atomically; text that was read from
-// a file whose bytes are not valid UTF-8 is written back in the same 8-bit
-// form, so opening and saving an old file never changes its bytes.
+// The file form of the writer's text (the primary and backup files): lines
+// ended by CR LF. Text read from a file whose bytes are not valid UTF-8 is
+// written back in the same 8-bit form, so opening and saving an old file
+// never changes its bytes. The files are read and written whole through
+// WholeFile_Unit.
 #pragma once
 
 #include <QString>
@@ -24,14 +25,12 @@ bool ReadTextFile(const QString &fileName, TTextFileContent &content);
 
 // Writes text with CR LF between lines and no break after the last line
 // (one final line break of the text is dropped). Text that cannot be
-// represented in Latin-1 is written as UTF-8. Atomic: on failure the old file
-// is left whole. Returns false on failure.
+// represented in Latin-1 is written as UTF-8. On failure the old file is left
+// whole. Returns false on failure.
 bool WriteTextFile(const QString &fileName, const QString &text,
                    TTextEncoding encoding = TTextEncoding::Utf8);
 
-// The bytes WriteTextFile writes for this text and encoding.
+// The bytes WriteTextFile writes for this text and encoding, for a caller
+// that saves the same text repeatedly (through WriteWholeFile) and encodes it
+// once.
 QByteArray EncodeTextFile(const QString &text, TTextEncoding encoding = TTextEncoding::Utf8);
-
-// Writes bytes made by EncodeTextFile, atomically like WriteTextFile, so that
-// a caller saving the same text repeatedly can encode it once.
-bool WriteTextFileBytes(const QString &fileName, const QByteArray &bytes);

@@ -42,12 +42,14 @@ void PermuteText(QByteArray &text, const QByteArray &keyMaterial, bool forward);
 QByteArray InsertLineBreaks(const QByteArray &text);
 QByteArray RemoveLineBreaks(const QByteArray &text);
 
-// The line rule shared by every text file Nudger reads: a line ends at CR LF,
-// a lone CR or a lone LF; a break at the very end adds no empty line; a NUL
-// byte ends the text.
+// The line rule of the suggestion files and of the scrambled files (the
+// writer's text files keep a lone CR): a line ends at CR LF, a lone CR or a
+// lone LF; a break at the very end adds no empty line; a NUL byte ends the
+// text.
 QByteArrayList SplitLines(const QByteArray &text);
-// The same rule without copying: calls take(QByteArrayView) for each line.
-template <typename Take> void ForEachLine(const QByteArray &text, Take take)
+// The same rule without copying: calls take(QByteArrayView) for each line,
+// each a view into text.
+template <typename Take> void ForEachLine(QByteArrayView text, Take take)
 {
     qsizetype end = text.indexOf('\0');
     if (end < 0)

@@ -1,7 +1,10 @@
-list(APPEND NUDGER_LIB_SOURCES
+list(APPEND NUDGER_STORAGE_SOURCES
+    storage/WholeFile_Unit.h storage/WholeFile_Unit.cpp
     storage/TovrinDataEncode_Unit.h storage/TovrinDataEncode_Unit.cpp
     storage/ConfigurationFile_Unit.h storage/ConfigurationFile_Unit.cpp
     storage/Conversions_Unit.h storage/Conversions_Unit.cpp
     storage/ReservedFileGuard_Unit.h storage/ReservedFileGuard_Unit.cpp
     storage/TextFile_Unit.h storage/TextFile_Unit.cpp
+    storage/SuggestionStore_Unit.h storage/SuggestionStore_Unit.cpp
+    storage/MainWindowSettings_Unit.h storage/MainWindowSettings_Unit.cpp
 )

@@ -12,7 +12,7 @@ add_custom_command(
     DEPENDS MakeArtwork
     COMMENT "Drawing the splash picture and the program icon"
     VERBATIM)
-qt_add_resources(nudger_lib "artwork"
+qt_add_resources(nudger_windows "artwork"
     PREFIX "/"
     BASE ${CMAKE_BINARY_DIR}
     FILES ${CMAKE_BINARY_DIR}/splash.png ${CMAKE_BINARY_DIR}/app_bitmap.png)
@@ -30,7 +30,7 @@ add_custom_command(
 # MakeTovrinData scrambles the built-in suggestions into nudger.dat beside the
 # program.
 add_executable(MakeTovrinData ${CMAKE_CURRENT_LIST_DIR}/MakeTovrinData.cpp)
-target_link_libraries(MakeTovrinData PRIVATE nudger_lib)
+target_link_libraries(MakeTovrinData PRIVATE nudger_storage)
 add_custom_command(
     OUTPUT ${CMAKE_BINARY_DIR}/nudger.dat
     COMMAND MakeTovrinData ${PROJECT_SOURCE_DIR}/resources/suggestions.txt
@@ -44,4 +44,4 @@ add_dependencies(Nudger nudger_data)
 # nudger_config reads or writes values of a start directory's Nudger.cfg from
 # scripts.
 add_executable(nudger_config ${CMAKE_CURRENT_LIST_DIR}/NudgerConfig.cpp)
-target_link_libraries(nudger_config PRIVATE nudger_lib)
+target_link_libraries(nudger_config PRIVATE nudger_storage)

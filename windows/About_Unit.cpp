@@ -1,18 +1,17 @@
 #include "windows/About_Unit.h"
 
 #include "app/PlatformDependence_Unit.h"
+#include "windows/AreaColours_Unit.h"
 #include "windows/WindowPlacement_Unit.h"
 
 #include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -32,9 +31,12 @@ QLabel *MakeLabel(QWidget *parent, const QString &name, const QString &text, con
     auto *label = new QLabel(text, parent);
     label->setObjectName(name);
     label->setFont(font);
+    // Black as designed, where black reads on the scheme's window colour.
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Qt::black);
-    label->setPalette(palette);
+    if (ContrastRatio(Qt::black, palette.color(QPalette::Window)) >= ReadableContrast) {
+        palette.setColor(QPalette::WindowText, Qt::black);
+        label->setPalette(palette);
+    }
     return label;
 }
 
@@ -111,7 +113,8 @@ void TAbout_Form::FormCreate()
 {
     ProgramIcon_Image->setPixmap(QPixmap(QStringLiteral(":/app_bitmap.png")));
     ProductName_Label->setText(QStringLiteral("Nudger"));
-    ProductVersion_Label->setText(QStringLiteral("1.1.1"));
+    // The build takes the version from the project.
+    ProductVersion_Label->setText(QStringLiteral(NUDGER_VERSION));
     Copyright_Label->setText(QStringLiteral("Copyright © 2026 The Nudger developers"));
 }
 

@@ -1,29 +1,27 @@
 // Nudger's main window: the suggestion area above the writer's text, the
-// menus, the four timers and the status bar, and everything the window does
-// with them: the nudge, the writer's files, the suggestions, the fonts and
-// the stored settings.
+// menus, the four timers and the status bar (built by TMainControls), wired
+// to the nudge sound, the writer's files, the suggestion store and the stored
+// settings, and every question the window asks the writer.
 #pragma once
 
 #include "storage/Conversions_Unit.h"
+#include "storage/SuggestionStore_Unit.h"
 #include "storage/TextFile_Unit.h"
+#include "windows/MainControls_Unit.h"
 
+#include <QAction>
 #include <QMainWindow>
 #include <QSet>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 
-class QAction;
-class QLabel;
-class QMenu;
 class QPlainTextEdit;
-class QSplitter;
-class QStatusBar;
-class QTimer;
-class TCaptionButton;
 class TWavePlayer;
+struct TMainWindowSettings;
 
 // The secondary windows the main window opens. Tests replace them.
 struct TMainFormDialogs
@@ -37,7 +35,7 @@ struct TMainFormDialogs
     static TMainFormDialogs Real();
 };
 
-class TMain_Form : public QMainWindow
+class TMain_Form : public QMainWindow, public TMainControls
 {
     Q_OBJECT
     Q_PROPERTY(QString PrimaryFile READ PrimaryFile WRITE SetPrimaryFile)
@@ -72,18 +70,18 @@ public:
     void SetPrimaryFile(const QString &fileName) { FPrimaryFile = fileName; }
     QString BackupFile() const { return FBackupFile; }
     void SetBackupFile(const QString &fileName) { FBackupFile = fileName; }
-    int Interval() const;
+    int Interval() const { return Nudge_Timer->interval(); }
     void SetInterval(int milliseconds); // throws std::range_error when negative
-    bool SoundEnabled() const;
+    bool SoundEnabled() const { return Sound_MenuItem->isChecked(); }
     void SetSoundEnabled(bool enabled);
-    bool NudgeEnabled() const;
+    bool NudgeEnabled() const { return Nudge_MenuItem->isChecked(); }
     void SetNudgeEnabled(bool enabled);
     bool NudgeSuppressed() const { return FNudgeSuppressed; }
     void SetNudgeSuppressed(bool suppressed);
     bool AutoSaveSuppressed() const { return FAutoSaveSuppressed; }
     void SetAutoSaveSuppressed(bool suppressed) { FAutoSaveSuppressed = suppressed; }
-    bool AutoSaveEnabled() const;
-    void SetAutoSaveEnabled(bool enabled);
+    bool AutoSaveEnabled() const { return AutoSave_MenuItem->isChecked(); }
+    void SetAutoSaveEnabled(bool enabled) { AutoSave_MenuItem->setChecked(enabled); }
     bool AlwaysSuggest() const { return FAlwaysSuggest; }
     void SetAlwaysSuggest(bool always);
     bool UseTovrinSuggestions() const { return FUseTovrinSuggestions; }
@@ -95,23 +93,21 @@ public:
     QString UserSuggestionsFile() const { return FUserSuggestionsFile; }
     void SetUserSuggestionsFile(const QString &fileName) { FUserSuggestionsFile = fileName; }
     // Reading wraps the number into the store and saves the configuration.
-    int SuggestionNumber();
-    void SetSuggestionNumber(int number) { FSuggestionNumber = number; }
-    bool Privacy() const;
+    int SuggestionNumber() { return FSuggestions.ReadNumber(); }
+    void SetSuggestionNumber(int number) { FSuggestions.SetNumber(number); }
+    bool Privacy() const { return Privacy_Timer->isActive(); }
     void SetPrivacy(bool privacy);
 
     // --- State that is not published ------------------------------------
     bool TextChanged() const { return FTextChanged; }
-    int SuggestionCount() const { return FSuggestionCount; }
-    const QStringList &SuggestionList() const { return FSuggestionList; }
-    int StoredSuggestionNumber() const { return FSuggestionNumber; }
+    int SuggestionCount() const { return FSuggestions.Count(); }
+    const QStringList &SuggestionList() const { return FSuggestions.Lines(); }
+    int StoredSuggestionNumber() const { return FSuggestions.Number(); }
     TColor SavedTextColour() const { return FSavedTextColour; }
     TWavePlayer &WavePlayer() { return *FWavePlayer; }
 
-    // The random source: a 32-bit linear congruential generator.
-    void SetRandomSeed(std::uint32_t seed) { FRandomState = seed; }
-    std::uint32_t RandomSeed() const { return FRandomState; }
-    std::uint32_t Random(std::uint32_t range);
+    // Seeds the random order's source.
+    void SetRandomSeed(std::uint32_t seed) { FRandom.SetSeed(seed); }
 
     // --- Settings persistence -------------------------------------------
     void LoadConfiguration();
@@ -134,10 +130,7 @@ public:
 
     // --- Suggestions ----------------------------------------------------
     void LoadSuggestions();
-    void LoadTovrinSuggestions();
-    void LoadUserSuggestions();
-    QString PickSuggestion();
-    void WrapSuggestionNumber();
+    QString PickSuggestion() { return FSuggestions.Pick(FRandomizeSuggestions, FRandom); }
     void ShowSuggestion();
     void FirstSuggestion();
     void PriorSuggestion();
@@ -151,21 +144,21 @@ public:
     void SetTextFont(const TFont &font);
     TFont SuggestionFont() const;
     void SetSuggestionFont(const TFont &font);
-    const TFont &DefaultTextFont() const { return *FDefaultTextFont; }
-    const TFont &TextDialogStartFont() const { return *FTextDialogStartFont; }
-    const TFont &DefaultSuggestionFont() const { return *FDefaultSuggestionFont; }
+    const TFont &DefaultTextFont() const { return FDefaultTextFont; }
+    const TFont &TextDialogStartFont() const { return FTextDialogStartFont; }
+    const TFont &DefaultSuggestionFont() const { return FDefaultSuggestionFont; }
 
     // --- Commands and event handlers --------------------------------------
     void Save_MenuItemClick();
     void SaveAs_MenuItemClick();
     void Open_MenuItemClick();
-    void Exit_MenuItemClick();
-    void InsertCurrentDate_MenuItemClick();
-    void MakeSuggestion_MenuItemClick();
-    void NextSuggestion_MenuItemClick();
-    void PriorSuggestion_MenuItemClick();
-    void FirstSuggestion_MenuItemClick();
-    void LastSuggestion_MenuItemClick();
+    void Exit_MenuItemClick() { close(); }
+    void InsertCurrentDate_MenuItemClick() { InsertDateStamp(); }
+    void MakeSuggestion_MenuItemClick() { ShowSuggestion(); }
+    void NextSuggestion_MenuItemClick() { ShowSuggestion(); }
+    void PriorSuggestion_MenuItemClick() { PriorSuggestion(); }
+    void FirstSuggestion_MenuItemClick() { FirstSuggestion(); }
+    void LastSuggestion_MenuItemClick() { LastSuggestion(); }
     void AlwaysSuggest_MenuItemClick();
     void SuggestionSettings_MenuItemClick();
     void Nudge_MenuItemClick();
@@ -175,71 +168,39 @@ public:
     void Settings_MenuItemClick();
     void About_MenuItemClick();
     void Manual_MenuItemClick();
-    void MakeSuggestion_PanelClick();
+    void MakeSuggestion_PanelClick() { ShowSuggestion(); }
     void AdjustSuggestionFont_PanelClick();
     void ResetSuggestionFont_PanelClick();
     void AdjustTextFont_PanelClick();
     void ResetTextFont_PanelClick();
     void Text_MemoChange();
-    void Nudge_TimerTimer();
+    void Nudge_TimerTimer() { FireNudge(); }
     void AutoSave_TimerTimer();
     void Suggestion_TimerTimer();
-    void Privacy_TimerTimer();
+    void Privacy_TimerTimer() {}
     void Main_StatusBarResize();
-
-    // --- Controls, for the tests and the accessibility layer ---------------
-    QPlainTextEdit *Text_Memo = nullptr;
-    QPlainTextEdit *Suggestion_Memo = nullptr;
-    QLabel *Suggestion_Label = nullptr;
-    QLabel *YourText_Label = nullptr;
-    TCaptionButton *MakeSuggestion_Panel = nullptr;
-    TCaptionButton *AdjustSuggestionFont_Panel = nullptr;
-    TCaptionButton *ResetSuggestionFont_Panel = nullptr;
-    TCaptionButton *AdjustTextFont_Panel = nullptr;
-    TCaptionButton *ResetTextFont_Panel = nullptr;
-    QSplitter *Splitter1 = nullptr;
-    QStatusBar *Main_StatusBar = nullptr;
-    QLabel *StatusPanel0 = nullptr;
-    QLabel *StatusPanel1 = nullptr;
-    QTimer *Nudge_Timer = nullptr;
-    QTimer *AutoSave_Timer = nullptr;
-    QTimer *Suggestion_Timer = nullptr;
-    QTimer *Privacy_Timer = nullptr;
-    QAction *Save_MenuItem = nullptr;
-    QAction *SaveAs_MenuItem = nullptr;
-    QAction *Open_MenuItem = nullptr;
-    QAction *Exit_MenuItem = nullptr;
-    QAction *InsertCurrentDate_MenuItem = nullptr;
-    QAction *MakeSuggestion_MenuItem = nullptr;
-    QAction *PriorSuggestion_MenuItem = nullptr;
-    QAction *FirstSuggestion_MenuItem = nullptr;
-    QAction *LastSuggestion_MenuItem = nullptr;
-    QAction *AlwaysSuggest_MenuItem = nullptr;
-    QAction *SuggestionSettings_MenuItem = nullptr;
-    QAction *Nudge_MenuItem = nullptr;
-    QAction *Sound_MenuItem = nullptr;
-    QAction *AutoSave_MenuItem = nullptr;
-    QAction *Privacy_MenuItem = nullptr;
-    QAction *Settings_MenuItem = nullptr;
-    QAction *About_MenuItem = nullptr;
-    QAction *Manual_MenuItem = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void CreateControls();
-    void CreateMenus();
-    void CreateTimers();
+    void ConnectControls();
+    void ConnectMenus();
     void FormCreate();
     void InitialiseMainWindow();
-    bool FormCloseQuery();
+    bool FormCloseQuery() { return ConfirmSaveChanges(); }
     void BringToFront();
     // Shows a save-failure message unless the same message is still open.
     void ShowFailureOnce(const QString &text);
+    void ApplySettings(const TMainWindowSettings &settings);
+    TMainWindowSettings CollectSettings() const;
     void ApplyTextColour(TColor colour);
     void ApplySuggestionColour(TColor colour);
+    // False while the primary file exists but could not be read and the
+    // editor has not changed since: what it holds is not the writer's text
+    // for that file.
+    bool MayReplacePrimaryFile() const;
     bool WritePrimaryFile();
     // The editor's text in its file form, encoded once and kept until the
     // text next changes, so that the timer's saves of an unchanged text
@@ -259,20 +220,19 @@ private:
     bool FUseUserSuggestionsFile = false;
     bool FRandomizeSuggestions = false;
     QString FUserSuggestionsFile;
-    int FSuggestionNumber = 0;
-    int FSuggestionCount = 0;
-    QStringList FSuggestionList;
+    TSuggestionStore FSuggestions;
+    TRandomSource FRandom;
     TColor FSavedTextColour = clBlack;
     TColor FTextColour = clBlack;
     TColor FSuggestionColour = clBlack;
-    std::uint32_t FRandomState = 0;
     bool FTerminateRequested = false;
 
     // The primary file's 8-bit form as last read, kept for the next write.
     TTextEncoding FPrimaryEncoding = TTextEncoding::Utf8;
-    // The primary file exists but could not be read: the timer must not
-    // write text over it that did not come from it.
-    bool FPrimaryUnread = false;
+    // A primary file that exists but could not be read, held from saves
+    // until the editor next changes; empty once the primary file was read,
+    // written or found missing.
+    QString FHeldPrimaryFile;
     QSet<QString> FOpenFailureMessages;
     // TextFileBytes' store: emptied by every change to the editor's document.
     QByteArray FTextFileBytes;
@@ -280,7 +240,7 @@ private:
     TTextEncoding FTextFileBytesEncoding = TTextEncoding::Utf8;
 
     std::unique_ptr<TWavePlayer> FWavePlayer;
-    std::unique_ptr<TFont> FDefaultTextFont;
-    std::unique_ptr<TFont> FTextDialogStartFont;
-    std::unique_ptr<TFont> FDefaultSuggestionFont;
+    TFont FDefaultTextFont;
+    TFont FTextDialogStartFont;
+    TFont FDefaultSuggestionFont;
 };

@@ -1,19 +1,16 @@
 #include "windows/ManualReader_Unit.h"
 
 #include "app/PlatformDependence_Unit.h"
+#include "windows/AreaColours_Unit.h"
 #include "windows/Prompts_Unit.h"
 #include "windows/WindowPlacement_Unit.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QPushButton>
-#include <QScreen>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QUrl>
-#include <QVBoxLayout>
 
 TManualReader_Form::TManualReader_Form(QWidget *parent) : QDialog(parent)
 {
@@ -29,6 +26,13 @@ TManualReader_Form::TManualReader_Form(QWidget *parent) : QDialog(parent)
     // nothing outside it to follow.
     Manual_TextBrowser->setOpenLinks(true);
     Manual_TextBrowser->setOpenExternalLinks(false);
+    // The manual's page is written for black text on white, as the text
+    // areas are. Its links take their colour when the page is read, from
+    // the style sheet rather than from the browser's palette.
+    SetAreaTextColour(Manual_TextBrowser, clBlack);
+    Manual_TextBrowser->document()->setDefaultStyleSheet(
+        QStringLiteral("a { color: %1; }")
+            .arg(Manual_TextBrowser->palette().color(QPalette::Link).name()));
 
     Close_Button = LayOutWithCloseStrip(this, Manual_TextBrowser, Qt::AlignRight);
     FormCreate();

@@ -1,17 +1,16 @@
 #include "windows/Settings_Unit.h"
 
-#include "storage/ReservedFileGuard_Unit.h"
+#include "storage/Conversions_Unit.h"
+#include "windows/FileBox_Unit.h"
 #include "windows/Prompts_Unit.h"
 
 #include <QCheckBox>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -27,15 +26,6 @@ constexpr int ButtonPanelHeight = 41;
 
 const char SameFileMessage[] = "You can not have the same file for the primary and backup file.  "
                                "Please choose another backup file.";
-
-// File names are compared with only the letters a to z upper-cased.
-QString UpperCaseAsciiLetters(QString text)
-{
-    for (QChar &c : text)
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            c = QChar(c.unicode() - 'a' + 'A');
-    return text;
-}
 
 QLabel *NewLabel(const QString &text, QWidget *parent, const char *objectName)
 {
@@ -73,6 +63,14 @@ TSettings_Form::TSettings_Form(QWidget *parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Settings"));
     setModal(true);
     CreateControls();
+    LayOutMainPanel();
+    CreateButtonPanel();
+    auto *formLayout = new QVBoxLayout(this);
+    formLayout->setContentsMargins(0, 0, 0, 0);
+    formLayout->setSpacing(0);
+    formLayout->addWidget(Main_Panel, 1);
+    formLayout->addWidget(Button_Panel);
+    ConnectControls();
     SetTabOrder();
     resize(FormWidth, FormHeight);
     FormCreate();
@@ -82,7 +80,6 @@ void TSettings_Form::CreateControls()
 {
     Main_Panel = new QWidget(this);
     Main_Panel->setObjectName(QStringLiteral("Main_Panel"));
-    Main_Panel->installEventFilter(this);
 
     Interval_Label = NewLabel(QStringLiteral("Interval"), Main_Panel, "Interval_Label");
     Interval_SpinEdit = new QSpinBox(Main_Panel);
@@ -120,9 +117,12 @@ void TSettings_Form::CreateControls()
                     QStringLiteral("Click here or press a key to choose the backup file."),
                     Main_Panel, "BackupFile_Edit");
     BackupFile_Label->setBuddy(BackupFile_Edit);
+}
 
-    // The panel: labels above their controls, each Browse button level with
-    // and left of its box, the boxes taking the remaining width.
+// Labels above their controls, each Browse button level with and left of its
+// box, the boxes taking the remaining width.
+void TSettings_Form::LayOutMainPanel()
+{
     FMainLayout = new QGridLayout(Main_Panel);
     auto *intervalRow = new QHBoxLayout;
     intervalRow->addWidget(Interval_Label);
@@ -142,7 +142,11 @@ void TSettings_Form::CreateControls()
     FMainLayout->addWidget(BackupFile_Edit, 5, 1);
     FMainLayout->setColumnStretch(1, 1);
     FMainLayout->setRowStretch(6, 1);
+}
 
+// Save and Cancel on a strip below the panel.
+void TSettings_Form::CreateButtonPanel()
+{
     Button_Panel = new QWidget(this);
     Button_Panel->setObjectName(QStringLiteral("Button_Panel"));
     Button_Panel->setFixedHeight(ButtonPanelHeight);
@@ -155,13 +159,11 @@ void TSettings_Form::CreateControls()
     buttonRow->addWidget(Button1);
     buttonRow->addWidget(Cancel_Button);
     buttonRow->addStretch(1);
+}
 
-    auto *formLayout = new QVBoxLayout(this);
-    formLayout->setContentsMargins(0, 0, 0, 0);
-    formLayout->setSpacing(0);
-    formLayout->addWidget(Main_Panel, 1);
-    formLayout->addWidget(Button_Panel);
-
+void TSettings_Form::ConnectControls()
+{
+    Main_Panel->installEventFilter(this);
     connect(PrimaryFileBrowse_Button, &QPushButton::clicked, this,
             &TSettings_Form::PrimaryFileBrowse_ButtonClick);
     connect(BackupFileBrowse_Button, &QPushButton::clicked, this,
@@ -170,8 +172,12 @@ void TSettings_Form::CreateControls()
             &TSettings_Form::EnableBackupFile_CheckBoxClick);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Cancel_Button, &QPushButton::clicked, this, &QDialog::reject);
-    PrimaryFile_Edit->installEventFilter(this);
-    BackupFile_Edit->installEventFilter(this);
+    OpenChooserFromFileBox(
+        PrimaryFile_Edit, [this] { PrimaryFile_EditKeyDown(); },
+        [this] { PrimaryFileBrowse_ButtonClick(); });
+    OpenChooserFromFileBox(
+        BackupFile_Edit, [this] { BackupFile_EditKeyDown(); },
+        [this] { BackupFileBrowse_ButtonClick(); });
 }
 
 void TSettings_Form::SetTabOrder()
@@ -271,28 +277,6 @@ void TSettings_Form::BackupFileBrowse_ButtonClick()
     CheckSameFile();
 }
 
-bool TSettings_Form::ChooseUsableFile(const QString &title, QString &fileName)
-{
-    const auto refuse = [](const QString &text) { Prompts().ShowMessage(text); };
-    QString shown = fileName;
-    for (;;) {
-        TFileChooserOptions options;
-        options.Title = title;
-        options.FileName = shown;
-        options.Filter = QStringLiteral("Text files (*.txt)");
-        options.DefaultSuffix = QStringLiteral("txt");
-        options.ConfirmOverwrite = false;
-        if (!Prompts().ChooseSaveFile(options))
-            return false;
-        if (IsUsableFile(options.FileName, refuse)) {
-            fileName = options.FileName;
-            return true;
-        }
-        // Ask again, starting at the refused name.
-        shown = options.FileName;
-    }
-}
-
 void TSettings_Form::EnableBackupFile_CheckBoxClick()
 {
     const bool enabled = EnableBackupFile_CheckBox->isChecked();
@@ -304,8 +288,8 @@ void TSettings_Form::EnableBackupFile_CheckBoxClick()
 
 void TSettings_Form::CheckSameFile()
 {
-    const QString primary = UpperCaseAsciiLetters(PrimaryFile());
-    if (primary.isEmpty() || primary != UpperCaseAsciiLetters(BackupFile()))
+    const QString primary = UpperCaseAToZ(PrimaryFile());
+    if (primary.isEmpty() || primary != UpperCaseAToZ(BackupFile()))
         return;
     Prompts().ShowMessage(QString::fromLatin1(SameFileMessage));
     SetBackupFile(QString());
@@ -321,72 +305,10 @@ void TSettings_Form::BackupFile_EditKeyDown()
     BackupFileBrowse_ButtonClick();
 }
 
-bool TSettings_Form::OpensChooser(const QKeyEvent &event)
-{
-    // Keys that move between controls, close the dialog or only modify
-    // another key keep their usual meaning, so the dialog stays usable from
-    // the keyboard; every other key opens the chooser.
-    switch (event.key()) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Meta:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-    case Qt::Key_Hyper_L:
-    case Qt::Key_Hyper_R:
-    case Qt::Key_CapsLock:
-    case Qt::Key_NumLock:
-    case Qt::Key_ScrollLock:
-    case Qt::Key_unknown:
-        return false;
-    default:
-        return true;
-    }
-}
-
-bool TSettings_Form::HandleFileEditEvent(QLineEdit *edit, QEvent *event,
-                                         void (TSettings_Form::*browse)())
-{
-    if (!edit->isEnabled())
-        return false;
-    switch (event->type()) {
-    case QEvent::KeyPress: {
-        const auto &key = static_cast<const QKeyEvent &>(*event);
-        if (!OpensChooser(key))
-            return false;
-        (this->*browse)();
-        return true;
-    }
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick: {
-        const auto &mouse = static_cast<const QMouseEvent &>(*event);
-        // A click counts when the button is let go over the box.
-        if (mouse.button() == Qt::LeftButton && (event->type() == QEvent::MouseButtonDblClick ||
-                                                 edit->rect().contains(mouse.position().toPoint())))
-            (this->*browse)();
-        return false;
-    }
-    default:
-        return false;
-    }
-}
-
 bool TSettings_Form::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Main_Panel && event->type() == QEvent::Resize)
         Main_PanelResize();
-    else if (watched == PrimaryFile_Edit)
-        return HandleFileEditEvent(PrimaryFile_Edit, event,
-                                   &TSettings_Form::PrimaryFile_EditKeyDown);
-    else if (watched == BackupFile_Edit)
-        return HandleFileEditEvent(BackupFile_Edit, event, &TSettings_Form::BackupFile_EditKeyDown);
     return QDialog::eventFilter(watched, event);
 }
 

@@ -6,7 +6,6 @@
 
 class QCheckBox;
 class QGridLayout;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -75,18 +74,15 @@ protected:
 
 private:
     void CreateControls();
+    void LayOutMainPanel();
+    void CreateButtonPanel();
+    void ConnectControls();
     void SetTabOrder();
     void FormCreate();
     void Main_PanelResize();
     void FitFileEdits();
     void PrimaryFile_EditKeyDown();
     void BackupFile_EditKeyDown();
-    // Runs the save-style chooser until the writer picks a usable name
-    // (true, name set) or cancels (false).
-    bool ChooseUsableFile(const QString &title, QString &fileName);
-    // Whether a key pressed in a read-only file box should open its chooser.
-    static bool OpensChooser(const QKeyEvent &event);
-    bool HandleFileEditEvent(QLineEdit *edit, QEvent *event, void (TSettings_Form::*browse)());
 
     QGridLayout *FMainLayout = nullptr;
 };

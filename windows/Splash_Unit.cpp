@@ -5,10 +5,8 @@
 #include "storage/Conversions_Unit.h"
 #include "windows/WindowPlacement_Unit.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
-#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 

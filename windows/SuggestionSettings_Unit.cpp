@@ -1,16 +1,15 @@
 #include "windows/SuggestionSettings_Unit.h"
 
-#include "storage/ReservedFileGuard_Unit.h"
+#include "windows/FileBox_Unit.h"
 #include "windows/Prompts_Unit.h"
+#include "windows/TextLayout_Unit.h"
 
 #include <QCheckBox>
 #include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -29,39 +28,23 @@ const QString LoseChangesQuestion =
     QStringLiteral("You have made changes to your suggestions, which will be lost if you "
                    "cancel.  Are you sure you want to cancel?");
 
-// Positions inside the top area, which has no layout so that the file box can
-// follow the area's width.
 constexpr int Margin = 8;
 constexpr int CheckBoxIndent = 16;
-constexpr int FileRowTop = 112;
 constexpr int BrowseWidth = 57;
 constexpr int FileRowHeight = 21;
 constexpr int FileBoxRightGap = 5;
+
+// A file or a folder of that name: a folder is refused when it is read.
+bool NamedFileExists(const QString &fileName)
+{
+    return !fileName.isEmpty() && QFileInfo::exists(fileName);
+}
 
 template <typename T> T *Named(T *widget, const char *name, const QString &accessibleName)
 {
     widget->setObjectName(QString::fromLatin1(name));
     widget->setAccessibleName(accessibleName);
     return widget;
-}
-
-void PlaceAt(QWidget *widget, int left, int top)
-{
-    widget->adjustSize();
-    widget->move(left, top);
-}
-
-bool ProducesCharacter(const QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
-        return true;
-    const QString text = event->text();
-    return !text.isEmpty() && text.at(0).isPrint();
-}
-
-bool NamedFileExists(const QString &fileName)
-{
-    return !fileName.isEmpty() && QFileInfo::exists(fileName);
 }
 
 } // namespace
@@ -73,8 +56,23 @@ TSuggestionSettings_Form::TSuggestionSettings_Form(QWidget *parent) : QDialog(pa
     setAccessibleName(QStringLiteral("Suggestion Settings"));
     setSizeGripEnabled(true);
     resize(696, 480);
+    CreateTopArea();
+    CreateSuggestionsArea();
+    CreateButtonBar();
+    auto *formLayout = new QVBoxLayout(this);
+    formLayout->setContentsMargins(0, 0, 0, 0);
+    formLayout->setSpacing(0);
+    formLayout->addWidget(Top_Panel);
+    formLayout->addWidget(UserSuggestion_Panel, 1);
+    formLayout->addWidget(Button_Panel);
+    SetTabOrder();
+    ConnectControls();
+    Cancel_Button->setFocus();
+}
 
-    // Top area: sources, order and the user suggestions file.
+// Sources, order and the user suggestions file.
+void TSuggestionSettings_Form::CreateTopArea()
+{
     Top_Panel = Named(new QWidget(this), "Top_Panel", QStringLiteral("Suggestion control"));
     Top_Panel->setFixedHeight(145);
     SuggestionControl_Label =
@@ -95,25 +93,48 @@ TSuggestionSettings_Form::TSuggestionSettings_Form(QWidget *parent) : QDialog(pa
     UserSuggestionBrowse_Button =
         Named(new QPushButton(QStringLiteral("Browse"), Top_Panel), "UserSuggestionBrowse_Button",
               QStringLiteral("Browse for the user suggestion file"));
+    UserSuggestionBrowse_Button->setFixedSize(BrowseWidth, FileRowHeight);
     UserSuggestionFile_Edit = Named(new QLineEdit(Top_Panel), "UserSuggestionFile_Edit",
                                     QStringLiteral("User Suggestion File"));
+    UserSuggestionFile_Edit->setFixedHeight(FileRowHeight);
     UserSuggestionFile_Edit->setReadOnly(true);
     const QString fileBoxHint =
         QStringLiteral("Click here or type any key to choose the user suggestion file.");
     UserSuggestionFile_Edit->setToolTip(fileBoxHint);
     UserSuggestionFile_Edit->setAccessibleDescription(fileBoxHint);
     UserSuggestionFile_Label->setBuddy(UserSuggestionFile_Edit);
+    LayOutTopArea();
+}
 
-    PlaceAt(SuggestionControl_Label, Margin, 6);
-    PlaceAt(RandomizeSuggestions_CheckBox, CheckBoxIndent, 26);
-    PlaceAt(UseTovrinSuggestions_CheckBox, CheckBoxIndent, 46);
-    PlaceAt(UseUserSuggestionsFile_CheckBox, CheckBoxIndent, 66);
-    PlaceAt(UserSuggestionFile_Label, Margin, 92);
-    UserSuggestionBrowse_Button->setGeometry(Margin, FileRowTop, BrowseWidth, FileRowHeight);
-    UserSuggestionFile_Edit->setGeometry(Margin + BrowseWidth + 5, FileRowTop, 200, FileRowHeight);
-    Top_Panel->installEventFilter(this);
+// The caption and the check boxes one under the other at the top, the file
+// row at the bottom, the file box reaching to 5 pixels from the right edge.
+void TSuggestionSettings_Form::LayOutTopArea()
+{
+    auto *checkBoxes = new QVBoxLayout;
+    checkBoxes->setContentsMargins(CheckBoxIndent - Margin, 0, 0, 0);
+    checkBoxes->setSpacing(0);
+    for (QCheckBox *box : {RandomizeSuggestions_CheckBox, UseTovrinSuggestions_CheckBox,
+                           UseUserSuggestionsFile_CheckBox})
+        checkBoxes->addWidget(box);
+    auto *fileRow = new QHBoxLayout;
+    fileRow->setSpacing(5);
+    fileRow->addWidget(UserSuggestionBrowse_Button);
+    fileRow->addWidget(UserSuggestionFile_Edit, 1);
+    FTopLayout = new QVBoxLayout(Top_Panel);
+    FTopLayout->setContentsMargins(Margin, 6, FileBoxRightGap, 12);
+    FTopLayout->setSpacing(0);
+    FTopLayout->addWidget(SuggestionControl_Label);
+    FTopLayout->addSpacing(6);
+    FTopLayout->addLayout(checkBoxes);
+    FTopLayout->addStretch(1);
+    FTopLayout->addWidget(UserSuggestionFile_Label);
+    FTopLayout->addSpacing(6);
+    FTopLayout->addLayout(fileRow);
+}
 
-    // Middle area: the editor of the user suggestions file.
+// The editor of the user suggestions file under its caption.
+void TSuggestionSettings_Form::CreateSuggestionsArea()
+{
     UserSuggestion_Panel =
         Named(new QWidget(this), "UserSuggestion_Panel", QStringLiteral("User suggestions"));
     UserSuggestions_Label = Named(new QLabel(QStringLiteral("User Suggestions")),
@@ -121,36 +142,34 @@ TSuggestionSettings_Form::TSuggestionSettings_Form(QWidget *parent) : QDialog(pa
     UserSuggestions_Memo =
         Named(new QPlainTextEdit, "UserSuggestions_Memo", QStringLiteral("User Suggestions"));
     UserSuggestions_Memo->setAccessibleDescription(QStringLiteral("One suggestion on each line."));
+    UserSuggestions_Memo->setTabChangesFocus(true);
     UserSuggestions_Label->setBuddy(UserSuggestions_Memo);
     auto *middleLayout = new QVBoxLayout(UserSuggestion_Panel);
     middleLayout->setContentsMargins(Margin, 0, Margin, 0);
     middleLayout->addWidget(UserSuggestions_Label);
     middleLayout->addWidget(UserSuggestions_Memo, 1);
+}
 
-    // Bottom bar.
+void TSuggestionSettings_Form::CreateButtonBar()
+{
     Button_Panel = Named(new QWidget(this), "Button_Panel", QStringLiteral("Buttons"));
     Button_Panel->setFixedHeight(41);
     Save_Button =
         Named(new QPushButton(QStringLiteral("Save")), "Save_Button", QStringLiteral("Save"));
     Cancel_Button =
         Named(new QPushButton(QStringLiteral("Cancel")), "Cancel_Button", QStringLiteral("Cancel"));
-    for (QPushButton *button : {Save_Button, Cancel_Button}) {
-        button->setMinimumSize(75, 25);
-        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    }
     auto *buttonLayout = new QHBoxLayout(Button_Panel);
     buttonLayout->setContentsMargins(Margin, 8, Margin, 8);
     buttonLayout->addStretch(1);
-    buttonLayout->addWidget(Save_Button);
-    buttonLayout->addWidget(Cancel_Button);
+    for (QPushButton *button : {Save_Button, Cancel_Button}) {
+        button->setMinimumSize(75, 25);
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        buttonLayout->addWidget(button);
+    }
+}
 
-    auto *formLayout = new QVBoxLayout(this);
-    formLayout->setContentsMargins(0, 0, 0, 0);
-    formLayout->setSpacing(0);
-    formLayout->addWidget(Top_Panel);
-    formLayout->addWidget(UserSuggestion_Panel, 1);
-    formLayout->addWidget(Button_Panel);
-
+void TSuggestionSettings_Form::SetTabOrder()
+{
     setTabOrder(RandomizeSuggestions_CheckBox, UseTovrinSuggestions_CheckBox);
     setTabOrder(UseTovrinSuggestions_CheckBox, UseUserSuggestionsFile_CheckBox);
     setTabOrder(UseUserSuggestionsFile_CheckBox, UserSuggestionBrowse_Button);
@@ -158,9 +177,14 @@ TSuggestionSettings_Form::TSuggestionSettings_Form(QWidget *parent) : QDialog(pa
     setTabOrder(UserSuggestionFile_Edit, UserSuggestions_Memo);
     setTabOrder(UserSuggestions_Memo, Save_Button);
     setTabOrder(Save_Button, Cancel_Button);
-    UserSuggestions_Memo->setTabChangesFocus(true);
+}
 
-    UserSuggestionFile_Edit->installEventFilter(this);
+void TSuggestionSettings_Form::ConnectControls()
+{
+    Top_Panel->installEventFilter(this);
+    OpenChooserFromFileBox(
+        UserSuggestionFile_Edit, [this] { UserSuggestionFile_EditKeyPress(); },
+        [this] { UserSuggestionBrowse_ButtonClick(); });
     connect(UserSuggestionBrowse_Button, &QPushButton::clicked, this,
             [this] { UserSuggestionBrowse_ButtonClick(); });
     connect(UseUserSuggestionsFile_CheckBox, &QCheckBox::clicked, this,
@@ -169,8 +193,6 @@ TSuggestionSettings_Form::TSuggestionSettings_Form(QWidget *parent) : QDialog(pa
             [this] { UserSuggestions_MemoChange(); });
     connect(Save_Button, &QPushButton::clicked, this, [this] { Save_ButtonClick(); });
     connect(Cancel_Button, &QPushButton::clicked, this, [this] { reject(); });
-
-    Cancel_Button->setFocus();
 }
 
 bool TSuggestionSettings_Form::UseTovrinSuggestions() const
@@ -214,8 +236,11 @@ void TSuggestionSettings_Form::SetUserSuggestionsFile(const QString &fileName)
     UserSuggestionFile_Edit->setText(fileName);
     UserSuggestionFile_Edit->setCursorPosition(0);
     FUnreadableFileNamed = false;
-    if (!NamedFileExists(fileName))
+    if (!NamedFileExists(fileName)) {
+        // The editor's text goes into a new file, in the plain form.
+        FFileForm = TSuggestionsFile();
         return;
+    }
     if (!ReadIntoEditor(fileName)) {
         Prompts().ShowMessage(CanNotOpenMessage);
         // The file stays as it is: nothing may be saved over it until a file
@@ -232,22 +257,15 @@ void TSuggestionSettings_Form::EnableUserSuggestionControls(bool enabled)
     UserSuggestions_Memo->setEnabled(enabled);
 }
 
-QString TSuggestionSettings_Form::EditorText() const
-{
-    // toPlainText() would also turn non-breaking spaces into spaces; only the
-    // block separators are wanted as line breaks.
-    QString text = UserSuggestions_Memo->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text;
-}
-
 bool TSuggestionSettings_Form::ReadIntoEditor(const QString &fileName)
 {
-    TTextFileContent content;
-    if (!ReadTextFile(fileName, content))
+    TSuggestionsFile file;
+    if (!ReadSuggestionsFile(fileName, file))
         return false;
-    FEncoding = content.Encoding;
-    UserSuggestions_Memo->setPlainText(content.Text);
+    // The editor shows the lines the nudges take from the file.
+    UserSuggestions_Memo->setPlainText(file.Lines.join(QLatin1Char('\n')));
+    file.Lines.clear();
+    FFileForm = std::move(file);
     FUserSuggestionsChanged = false;
     FUnreadableFileNamed = false;
     return true;
@@ -257,7 +275,7 @@ bool TSuggestionSettings_Form::SaveUserSuggestions()
 {
     const QString fileName = UserSuggestionsFile();
     if (FUnreadableFileNamed || fileName.isEmpty() ||
-        !WriteTextFile(fileName, EditorText(), FEncoding)) {
+        !WriteSuggestionsFile(fileName, EditorText(UserSuggestions_Memo), FFileForm)) {
         Prompts().ShowMessage(CanNotSaveMessage);
         return false;
     }
@@ -279,6 +297,7 @@ bool TSuggestionSettings_Form::ReloadUserSuggestions()
     // A new file: the editor's text goes into it at the next save.
     FUserSuggestionsChanged = false;
     FUnreadableFileNamed = false;
+    FFileForm = TSuggestionsFile();
     return true;
 }
 
@@ -289,20 +308,16 @@ void TSuggestionSettings_Form::UserSuggestionBrowse_ButtonClick()
                           QMessageBox::Yes) == QMessageBox::Yes)
         SaveUserSuggestions();
 
-    TFileChooserOptions options;
-    options.Title = QStringLiteral("User Suggestion File");
-    options.FileName = UserSuggestionsFile();
-    options.Filter = QStringLiteral("Text files (*.txt)");
-    options.DefaultSuffix = QStringLiteral("txt");
-    options.ConfirmOverwrite = false;
-    const auto refuse = [](const QString &message) { Prompts().ShowMessage(message); };
-    do {
-        if (!Prompts().ChooseSaveFile(options))
-            return;
-    } while (!IsUsableFile(options.FileName, refuse));
-
-    SetUserSuggestionsFile(options.FileName);
+    QString fileName = UserSuggestionsFile();
+    if (!ChooseUsableFile(QStringLiteral("User Suggestion File"), fileName))
+        return;
+    SetUserSuggestionsFile(fileName);
     ReloadUserSuggestions();
+}
+
+void TSuggestionSettings_Form::UserSuggestionFile_EditKeyPress()
+{
+    UserSuggestionBrowse_ButtonClick();
 }
 
 void TSuggestionSettings_Form::UseUserSuggestionsFile_CheckBoxClick()
@@ -333,9 +348,12 @@ bool TSuggestionSettings_Form::FormClose()
 
 void TSuggestionSettings_Form::Top_PanelResize()
 {
-    const int left = UserSuggestionFile_Edit->x();
-    UserSuggestionFile_Edit->resize(qMax(0, Top_Panel->width() - left - FileBoxRightGap),
-                                    UserSuggestionFile_Edit->height());
+    // The layout stretches the file box to end FileBoxRightGap pixels short
+    // of the area's right edge; setting an unchanged margin costs nothing.
+    const QMargins margins = FTopLayout->contentsMargins();
+    if (margins.right() != FileBoxRightGap)
+        FTopLayout->setContentsMargins(margins.left(), margins.top(), FileBoxRightGap,
+                                       margins.bottom());
 }
 
 void TSuggestionSettings_Form::done(int result)
@@ -347,21 +365,8 @@ void TSuggestionSettings_Form::done(int result)
 
 bool TSuggestionSettings_Form::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == Top_Panel && event->type() == QEvent::Resize) {
+    if (watched == Top_Panel && event->type() == QEvent::Resize)
         Top_PanelResize();
-    } else if (watched == UserSuggestionFile_Edit) {
-        if (event->type() == QEvent::KeyPress &&
-            ProducesCharacter(static_cast<QKeyEvent *>(event))) {
-            UserSuggestionBrowse_ButtonClick();
-            return true;
-        }
-        if (event->type() == QEvent::MouseButtonRelease) {
-            const auto *mouse = static_cast<QMouseEvent *>(event);
-            if (mouse->button() == Qt::LeftButton &&
-                UserSuggestionFile_Edit->rect().contains(mouse->position().toPoint()))
-                UserSuggestionBrowse_ButtonClick();
-        }
-    }
     return QDialog::eventFilter(watched, event);
 }
 

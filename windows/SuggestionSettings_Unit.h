@@ -2,7 +2,7 @@
 // editor for the user suggestions file.
 #pragma once
 
-#include "storage/TextFile_Unit.h"
+#include "storage/SuggestionStore_Unit.h"
 
 #include <QDialog>
 #include <QString>
@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QVBoxLayout;
 class QWidget;
 
 inline constexpr char DefaultUserSuggestionsFile[] = "user_suggestions.txt";
@@ -54,6 +55,7 @@ public:
 
     // Handlers.
     void UserSuggestionBrowse_ButtonClick();
+    void UserSuggestionFile_EditKeyPress();
     void UseUserSuggestionsFile_CheckBoxClick();
     void UserSuggestions_MemoChange();
     void Save_ButtonClick();
@@ -84,13 +86,21 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QString EditorText() const;
+    void CreateTopArea();
+    void LayOutTopArea();
+    void CreateSuggestionsArea();
+    void CreateButtonBar();
+    void SetTabOrder();
+    void ConnectControls();
     // Reads the named file into the editor; false when it cannot be read.
     bool ReadIntoEditor(const QString &fileName);
 
     bool FUserSuggestionsChanged = false;
     bool FUnreadableFileNamed = false;
-    TTextEncoding FEncoding = TTextEncoding::Utf8;
+    // The form of the named file as last read (encoding, byte-order mark,
+    // what follows a NUL), kept for writing it back.
+    TSuggestionsFile FFileForm;
+    QVBoxLayout *FTopLayout = nullptr;
 };
 
 // Returns true, with the four values updated, only when the writer pressed

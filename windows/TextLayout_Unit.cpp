@@ -1,6 +1,7 @@
 #include "windows/TextLayout_Unit.h"
 
 #include <QFontMetrics>
+#include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -73,4 +74,11 @@ void TTextDocumentLayout::LayoutBlock(const QTextBlock &block, qreal width)
     }
     layout->endLayout();
     const_cast<QTextBlock &>(block).setLineCount(layout->lineCount());
+}
+
+QString EditorText(const QPlainTextEdit *editor)
+{
+    QString text = editor->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
 }

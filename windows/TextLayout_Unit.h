@@ -1,8 +1,14 @@
-// The layout of the writer's text: Qt's plain-text layout, less one cost
-// that a large document cannot afford.
+// The writer's text in Qt's plain-text editor: its layout, which is Qt's less
+// one cost that a large document cannot afford, and its text as lines.
 #pragma once
 
 #include <QPlainTextDocumentLayout>
+
+class QPlainTextEdit;
+
+// The editor's text with its lines separated by '\n' and nothing else changed
+// (toPlainText() would also turn non-breaking spaces into spaces).
+QString EditorText(const QPlainTextEdit *editor);
 
 // While wrapping at the editor's width, a keystroke only lays out the block
 // it changes. Qt's own layout also keeps track of the widest line for the

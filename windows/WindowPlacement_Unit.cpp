@@ -8,10 +8,15 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+bool CompositorPlacesWindows()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 void CentreOnScreen(QWidget *window)
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
+    if (!screen || CompositorPlacesWindows())
         return;
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());

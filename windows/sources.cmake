@@ -1,8 +1,11 @@
-list(APPEND NUDGER_LIB_SOURCES
+list(APPEND NUDGER_WINDOWS_SOURCES
     windows/Prompts_Unit.h windows/Prompts_Unit.cpp
+    windows/FileBox_Unit.h windows/FileBox_Unit.cpp
     windows/CaptionButton_Unit.h windows/CaptionButton_Unit.cpp
     windows/WindowPlacement_Unit.h windows/WindowPlacement_Unit.cpp
+    windows/AreaColours_Unit.h windows/AreaColours_Unit.cpp
     windows/TextLayout_Unit.h windows/TextLayout_Unit.cpp
+    windows/MainControls_Unit.h windows/MainControls_Unit.cpp
     windows/Main_Unit.h windows/Main_Unit.cpp
     windows/Settings_Unit.h windows/Settings_Unit.cpp
     windows/SuggestionSettings_Unit.h windows/SuggestionSettings_Unit.cpp

@@ -4,7 +4,9 @@
 #include "app/PlatformDependence_Unit.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,12 +51,28 @@ private Q_SLOTS:
         QVERIFY(!FallbackUserName().isEmpty());
     }
 
-    void namedLockTwiceIsHarmless()
+    // The lock stays held for the life of the process, whatever else takes
+    // the name here, so another process cannot take it meanwhile.
+    void namedLockIsHeldWhileTheProcessRuns()
     {
-        // A second holder in the same process, and the name again: nothing fails.
-        CreateNamedMutex(QStringLiteral("Tovrin_Nudger_test"));
-        CreateNamedMutex(QStringLiteral("Tovrin_Nudger_test"));
+        const QString flock = QStandardPaths::findExecutable(QStringLiteral("flock"));
+        if (flock.isEmpty())
+            QSKIP("no flock to try the lock from another process");
+        const QString name =
+            QStringLiteral("Tovrin_Nudger_test_%1").arg(QCoreApplication::applicationPid());
+        CreateNamedMutex(name);
+        CreateNamedMutex(name);
         CreateNamedMutex(QStringLiteral("no/such/folder/name"));
+        QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (folder.isEmpty())
+            folder = QDir::tempPath();
+        const QString lockFile = QDir(folder).filePath(name + QStringLiteral(".lock"));
+        QVERIFY(QFile::exists(lockFile));
+        QProcess other;
+        other.start(flock, {QStringLiteral("--nonblock"), lockFile, QStringLiteral("true")});
+        QVERIFY(other.waitForFinished(30000));
+        QCOMPARE(other.exitCode(), 1); // taken
+        QFile::remove(lockFile);
     }
 
     void runCommand_data()

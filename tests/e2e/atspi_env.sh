@@ -1,7 +1,8 @@
-# Sourceable after xvfb_env.sh: starts a private session bus and the
-# accessibility bus on it, and makes Qt publish its accessibility tree there,
-# so that tests/e2e/atspi_tool.py can read the running program as a screen
-# reader would. Exits 77 (skip) when a piece is missing.
+# Sourceable after xvfb_env.sh or weston_env.sh: starts a private session bus
+# and the accessibility bus on it, and makes Qt publish its accessibility tree
+# there, so that tests/e2e/atspi_tool.py can read the running program as a
+# screen reader would. Exits 77 (skip) when a piece is missing, or fails when
+# NUDGER_ATSPI_REQUIRED=1.
 #
 #   source "$SRC/tests/e2e/xvfb_env.sh"
 #   source "$SRC/tests/e2e/atspi_env.sh"
@@ -16,6 +17,8 @@ nudger_start_atspi()
     [[ -x "$NUDGER_ATSPI_LAUNCHER" ]] || missing="$missing at-spi2-core"
     /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || missing="$missing python3-pyatspi"
     if [[ -n "$missing" ]]; then
+        [[ "${NUDGER_ATSPI_REQUIRED:-}" == 1 ]] &&
+            nudger_fail "accessibility test tools are missing (apt-get install $missing)"
         echo "SKIP: accessibility test tools are missing (apt-get install $missing)"
         exit "$NUDGER_SKIP"
     fi

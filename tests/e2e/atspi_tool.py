@@ -25,6 +25,13 @@ tests/e2e/atspi_env.sh starts, and Debian's python3-pyatspi.
                                              ROLE:NAME
     atspi_tool.py click PID NAME             click the middle of the object
                                              with the real mouse (xdotool)
+    atspi_tool.py press PID NAME             do the object's first action (a
+                                             button's or menu item's press);
+                                             returns when the program has
+                                             handled it, so after a modal
+                                             window has closed
+    atspi_tool.py type PID NAME TEXT         insert TEXT at the end of a text
+                                             box, as an input method does
     atspi_tool.py events PID SECONDS COMMAND...
                                              run COMMAND (a shell command),
                                              then print the program's
@@ -228,6 +235,17 @@ def cmd_click(app, args):
     return 0
 
 
+def cmd_press(app, args):
+    action = find(app, args[0]).queryAction()
+    return 0 if action.doAction(0) else 1
+
+
+def cmd_type(app, args):
+    obj = find(app, args[0], want_text=True)
+    end = obj.queryText().characterCount
+    return 0 if obj.queryEditableText().insertText(end, args[1], len(args[1])) else 1
+
+
 def cmd_checked(app, args):
     obj = find(app, args[1], role=args[0])
     print("checked" if "checked" in states(obj) else "unchecked")
@@ -281,6 +299,8 @@ COMMANDS = {
     "description": cmd_description,
     "checked": cmd_checked,
     "click": cmd_click,
+    "press": cmd_press,
+    "type": cmd_type,
     "focused": cmd_focused,
     "events": cmd_events,
 }

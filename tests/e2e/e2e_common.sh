@@ -1,4 +1,5 @@
-# Sourceable after xvfb_env.sh: what the writer-facing end-to-end tests share.
+# Sourceable after xvfb_env.sh (or weston_env.sh, where only the helpers that
+# need no X server serve): what the writer-facing end-to-end tests share.
 # Starting the program in a start directory, waiting for its windows while
 # watching that it still runs, typing into a window (there is no window
 # manager, so a window gets the keyboard only when it is given it), and
@@ -14,14 +15,18 @@
 #   nudger_type WINDOW TEXT                   focus the window, type text
 #   nudger_gone TITLE_REGEX [SECONDS]         wait until no such window shows
 #   nudger_screenshot WINDOW FILE             non-blank screenshot or fail
+#   nudger_start_through_launcher PREFIX DIR  first start through an installed
+#                                             launcher, left by Abort
 #
 # Needs NUDGER (the program), NUDGER_CONFIG (the nudger_config tool),
 # NUDGER_SOURCE_DIR and NUDGER_BUILD_DIR set by the caller.
 
-command -v xdotool >/dev/null 2>&1 || {
+# The window helpers drive X with xdotool; on a Wayland display (no DISPLAY)
+# tests drive the program over the accessibility bus instead.
+if [[ -n "${DISPLAY:-}" ]] && ! command -v xdotool >/dev/null 2>&1; then
     echo "SKIP: xdotool is not installed"
     exit "$NUDGER_SKIP"
-}
+fi
 
 NUDGER_PID=
 NUDGER_WORK=$(mktemp -d "${TMPDIR:-/tmp}/nudger-e2e.XXXXXX")
@@ -161,4 +166,39 @@ nudger_wait_for_file()
 nudger_press()
 {
     xdotool key --delay 40 "$@"
+}
+
+# Starts the launcher installed under PREFIX as the menu entry does (from
+# elsewhere, with only the environment of a session, XDG_DATA_HOME unset
+# unless given), leaves the program by Abort at the first settings step and
+# checks that it ran in START_DIR, holding links to the installed files.
+#
+#   nudger_start_through_launcher PREFIX START_DIR [NAME=VALUE...]
+nudger_start_through_launcher()
+{
+    local prefix=$1 expected_start=$2
+    shift 2
+    (cd / && exec env -u XDG_DATA_HOME "$@" "$prefix/bin/nudger") >"$NUDGER_WORK/run.log" 2>&1 &
+    NUDGER_PID=$!
+    # The first window the program shows after the splash must be the
+    # first-start question: any failure to load the suggestions would put
+    # its box up first, and a box that is up blocks the rest.
+    local info
+    info=$(nudger_window '^Information$' 20)
+    [[ "$(readlink "/proc/$NUDGER_PID/cwd")" == "$expected_start" ]] ||
+        nudger_fail "the program runs in $(readlink "/proc/$NUDGER_PID/cwd"), expected $expected_start"
+    [[ "$(readlink "/proc/$NUDGER_PID/exe")" == "$prefix/libexec/nudger/Nudger" ]] ||
+        nudger_fail "the launcher started $(readlink "/proc/$NUDGER_PID/exe")"
+    local name
+    for name in nudger.dat Manual.html; do
+        [[ "$(readlink "$expected_start/$name")" == "$prefix/share/nudger/$name" ]] ||
+            nudger_fail "$expected_start/$name is not a link to the installed $name"
+    done
+    nudger_keys "$info" Return
+    nudger_keys "$(nudger_window '^Settings$')" Escape
+    # Retry is the default button; the next one is Abort.
+    nudger_keys "$(nudger_window '^Error$')" Tab Return
+    nudger_expect_exit 10
+    [[ -f "$expected_start/Nudger.cfg" ]] || nudger_fail "no configuration in $expected_start"
+    echo "started in $expected_start with links to the installed files"
 }

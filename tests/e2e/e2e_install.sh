@@ -27,7 +27,8 @@ for file in bin/nudger libexec/nudger/Nudger; do
     [[ -x "$prefix/$file" ]] || nudger_fail "$file is not installed as a program"
 done
 for file in share/nudger/nudger.dat share/nudger/Manual.html \
-    share/icons/hicolor/32x32/apps/nudger.png share/applications/nudger.desktop; do
+    share/icons/hicolor/32x32/apps/nudger.png share/applications/nudger.desktop \
+    share/metainfo/org.example.nudger.metainfo.xml share/man/man1/nudger.1.gz; do
     [[ -s "$prefix/$file" ]] || nudger_fail "$file is not installed"
 done
 cmp -s "$prefix/share/nudger/nudger.dat" "$NUDGER_BUILD_DIR/nudger.dat" ||
@@ -48,44 +49,13 @@ else
     echo "desktop-file-validate is not installed (desktop-file-utils): not checked"
 fi
 
-# Starts the launcher as the menu entry does (from elsewhere, with only the
-# environment of a session) and leaves the program by Abort at the first
-# settings step; checks that it ran in the expected start directory.
-run_launcher()
-{
-    local expected_start=$1
-    shift
-    (cd / && exec env -u XDG_DATA_HOME "$@" "$prefix/bin/nudger") >"$NUDGER_WORK/run.log" 2>&1 &
-    NUDGER_PID=$!
-    # The first window the program shows after the splash must be the
-    # first-start question: any failure to load the suggestions would put
-    # its box up first, and a box that is up blocks the rest.
-    local info
-    info=$(nudger_window '^Information$' 20)
-    [[ "$(readlink "/proc/$NUDGER_PID/cwd")" == "$expected_start" ]] ||
-        nudger_fail "the program runs in $(readlink "/proc/$NUDGER_PID/cwd"), expected $expected_start"
-    [[ "$(readlink "/proc/$NUDGER_PID/exe")" == "$prefix/libexec/nudger/Nudger" ]] ||
-        nudger_fail "the launcher started $(readlink "/proc/$NUDGER_PID/exe")"
-    local name
-    for name in nudger.dat Manual.html; do
-        [[ "$(readlink "$expected_start/$name")" == "$prefix/share/nudger/$name" ]] ||
-            nudger_fail "$expected_start/$name is not a link to the installed $name"
-    done
-    nudger_keys "$info" Return
-    nudger_keys "$(nudger_window '^Settings$')" Escape
-    # Retry is the default button; the next one is Abort.
-    nudger_keys "$(nudger_window '^Error$')" Tab Return
-    nudger_expect_exit 10
-    [[ -f "$expected_start/Nudger.cfg" ]] || nudger_fail "no configuration in $expected_start"
-    echo "started in $expected_start with links to the installed files"
-}
-
 home="$NUDGER_WORK/home"
 mkdir -p "$home"
-run_launcher "$home/.local/share/nudger" HOME="$home"
+nudger_start_through_launcher "$prefix" "$home/.local/share/nudger" HOME="$home"
 # Again: the links are renewed, the configuration stays.
-run_launcher "$home/.local/share/nudger" HOME="$home"
-run_launcher "$NUDGER_WORK/data/nudger" HOME="$home" XDG_DATA_HOME="$NUDGER_WORK/data"
+nudger_start_through_launcher "$prefix" "$home/.local/share/nudger" HOME="$home"
+nudger_start_through_launcher "$prefix" "$NUDGER_WORK/data/nudger" HOME="$home" \
+    XDG_DATA_HOME="$NUDGER_WORK/data"
 
 # A file the user put in place of a link stays as it is.
 printf 'mine\n' >"$home/manual-copy"

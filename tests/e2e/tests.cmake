@@ -30,4 +30,12 @@ add_test(NAME e2e_hard_start
             $<TARGET_FILE:Nudger> $<TARGET_FILE:nudger_config> ${PROJECT_BINARY_DIR})
 set_tests_properties(e2e_hard_start PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 120)
 
+# The program under a private headless Weston with Qt's Wayland platform,
+# driven over the accessibility bus; skips (77) only when Weston cannot start.
+add_test(NAME e2e_wayland
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e_wayland.sh
+            $<TARGET_FILE:Nudger> $<TARGET_FILE:nudger_config> ${PROJECT_SOURCE_DIR}
+            ${PROJECT_BINARY_DIR})
+set_tests_properties(e2e_wayland PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 120)
+
 include(${CMAKE_CURRENT_LIST_DIR}/writer.cmake)

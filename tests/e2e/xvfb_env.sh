@@ -10,36 +10,10 @@
 # or decorated, and a close request is a WM_DELETE_WINDOW message
 # (tests/e2e/wm_close.py), not a key press.
 
-NUDGER_SKIP=77
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_base.sh"
+
 NUDGER_XVFB_PID=
 NUDGER_XVFB_TMP=
-NUDGER_EXIT_ACTIONS=()
-
-nudger_on_exit()
-{
-    NUDGER_EXIT_ACTIONS+=("$1")
-}
-
-nudger_run_exit_actions()
-{
-    local status=$?
-    local i
-    for ((i = ${#NUDGER_EXIT_ACTIONS[@]} - 1; i >= 0; i--)); do
-        eval "${NUDGER_EXIT_ACTIONS[i]}" || true
-    done
-    if [[ -n "$NUDGER_XVFB_PID" ]]; then
-        kill "$NUDGER_XVFB_PID" 2>/dev/null || true
-        wait "$NUDGER_XVFB_PID" 2>/dev/null || true
-    fi
-    [[ -n "$NUDGER_XVFB_TMP" ]] && rm -rf "$NUDGER_XVFB_TMP"
-    return $status
-}
-
-nudger_fail()
-{
-    echo "FAIL: $*" >&2
-    exit 1
-}
 
 # Starts Xvfb on a display number that the server picks itself (-displayfd),
 # so parallel tests never race for the same number.
@@ -50,13 +24,14 @@ nudger_start_xvfb()
         exit "$NUDGER_SKIP"
     fi
     NUDGER_XVFB_TMP=$(mktemp -d "${TMPDIR:-/tmp}/nudger-xvfb.XXXXXX")
-    trap nudger_run_exit_actions EXIT
-    trap 'exit 130' INT TERM
+    # The first clean-up registered runs last, after the program has ended.
+    nudger_on_exit "rm -rf '$NUDGER_XVFB_TMP'"
 
     local fdfile="$NUDGER_XVFB_TMP/display"
     Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp -noreset \
         9>"$fdfile" >"$NUDGER_XVFB_TMP/xvfb.log" 2>&1 &
     NUDGER_XVFB_PID=$!
+    nudger_on_exit "kill $NUDGER_XVFB_PID 2>/dev/null; wait $NUDGER_XVFB_PID 2>/dev/null"
 
     # Xvfb writes the display number once it accepts connections.
     local tries=0
@@ -95,21 +70,4 @@ nudger_close_window()
     /usr/bin/python3 "$NUDGER_E2E_DIR/wm_close.py" --id "$1"
 }
 
-# Waits up to the given seconds for a background process of this shell to
-# end and leaves its exit status in NUDGER_EXIT_STATUS; returns 1 when it is
-# still running. Call it directly, not in $(...): only this shell can wait
-# for its own children.
-nudger_wait_for_exit()
-{
-    local pid=$1 seconds=${2:-10} tries=0
-    NUDGER_EXIT_STATUS=
-    while kill -0 "$pid" 2>/dev/null; do
-        ((++tries > seconds * 10)) && return 1
-        sleep 0.1
-    done
-    NUDGER_EXIT_STATUS=0
-    wait "$pid" || NUDGER_EXIT_STATUS=$?
-}
-
-NUDGER_E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 nudger_start_xvfb

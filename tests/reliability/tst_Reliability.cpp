@@ -9,6 +9,7 @@
 #include "app/PlatformDependence_Unit.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/Conversions_Unit.h"
+#include "storage/SuggestionStore_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
 #include "support/CountingWaveService.h"
 #include "windows/Main_Unit.h"
@@ -710,9 +711,20 @@ void tst_Reliability::badInput()
         suggestions.SetUseUserSuggestionsFile(true);
         suggestions.SetUserSuggestionsFile(Path(file));
         QVERIFY2(timer.elapsed() < ReadBoundMs, qPrintable(QString::number(timer.elapsed())));
-        // Shown, or refused with a message and nothing saved over it.
-        QVERIFY(!suggestions.UserSuggestions_Memo->toPlainText().isEmpty() ||
-                suggestions.UnreadableFileNamed());
+        // Refused with a message and nothing saved over it, or shown as far
+        // as it is text and saved back with the same lines and, after a NUL,
+        // the same bytes.
+        if (!suggestions.UnreadableFileNamed()) {
+            TSuggestionsFile before;
+            QVERIFY(ReadSuggestionsFile(Path(file), before));
+            QVERIFY(suggestions.SaveUserSuggestions());
+            TSuggestionsFile after;
+            QVERIFY(ReadSuggestionsFile(Path(file), after));
+            QCOMPARE(after.Lines, before.Lines);
+            const QByteArray saved = ReadBytes(Path(file));
+            if (bad.contains('\0'))
+                QCOMPARE(saved.mid(saved.indexOf('\0')), bad.mid(bad.indexOf('\0')));
+        }
     } else {
         TMain_Form form(nullptr, FDialogs);
         QVERIFY2(timer.elapsed() < ReadBoundMs, qPrintable(QString::number(timer.elapsed())));
@@ -736,8 +748,10 @@ void tst_Reliability::badInput()
         QVERIFY2(ReadingMessages.contains(text), qPrintable(text));
     QVERIFY2(timer.elapsed() < ReadBoundMs, qPrintable(QString::number(timer.elapsed())));
     // The bad file itself is never written over unless it is the primary
-    // file, which the save just wrote from what the editor showed.
-    if (kind != QLatin1String("primary") && kind != QLatin1String("configuration"))
+    // file, which the save just wrote from what the editor showed, or the
+    // editor's, checked above.
+    if (kind != QLatin1String("primary") && kind != QLatin1String("configuration") &&
+        kind != QLatin1String("user suggestions editor"))
         QVERIFY(ReadBytes(Path(file)) == bad);
     ++FSurvived;
 }

@@ -1,6 +1,7 @@
 #include "app/PlatformDependence_Unit.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
+#include "support/FileRestrictions.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -8,9 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
 
@@ -57,32 +56,6 @@ bool WriteAndSave(const QList<QPair<QString, QString>> &values)
     return configuration.Save();
 }
 
-// Lowers this process's file size limit for one scope, so that writing a
-// bigger file fails as on a full disk.
-class TFileSizeLimit
-{
-public:
-    explicit TFileSizeLimit(rlim_t bytes)
-    {
-        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &FOld);
-        rlimit lowered = FOld;
-        lowered.rlim_cur = bytes;
-        FActive = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~TFileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &FOld);
-        std::signal(SIGXFSZ, FOldHandler);
-    }
-    bool Active() const { return FActive; }
-
-private:
-    rlimit FOld{};
-    void (*FOldHandler)(int) = nullptr;
-    bool FActive = false;
-};
-
 } // namespace
 
 class TestConfigurationFile : public QObject
@@ -108,6 +81,7 @@ private Q_SLOTS:
     void saveFailsWhenTheFolderIsUnusable_data();
     void saveFailsWhenTheFolderIsUnusable();
     void failedSaveLeavesTheOldFileWhole();
+    void unreadableFileIsNeverReplaced();
 
 private:
     std::unique_ptr<QTemporaryDir> FDir;
@@ -325,6 +299,32 @@ void TestConfigurationFile::failedSaveLeavesTheOldFileWhole()
     configuration.WriteValue(QStringLiteral("Interval"), QStringLiteral("1000"));
     QVERIFY(!configuration.Save());
     QVERIFY(QFileInfo(FPath).isDir());
+}
+
+// Replacing a file that could not be read would drop every other user's
+// values.
+void TestConfigurationFile::unreadableFileIsNeverReplaced()
+{
+    UseUser(QStringLiteral("user2"));
+    QVERIFY(WriteAndSave({{"Interval", "7000"}}));
+    const QByteArray before = ReadBytes(FPath);
+    TOrdinaryUser writer;
+    if (!writer.Valid())
+        QSKIP("no ordinary user to read the file as");
+    // The folder is the writer's; the file is someone else's, and private.
+    QVERIFY(writer.Give(FDir->path()));
+    QVERIFY(QFile::setPermissions(FPath, QFile::WriteOwner));
+    UseUser(QStringLiteral("user1"));
+    writer.Begin();
+    TConfigurationFile configuration;
+    const bool loaded = configuration.Load();
+    configuration.WriteValue(QStringLiteral("Interval"), QStringLiteral("1000"));
+    const bool saved = configuration.Save();
+    writer.End();
+    QVERIFY(!loaded);
+    QVERIFY(!saved);
+    QCOMPARE(ReadBytes(FPath), before);
+    QCOMPARE(QDir(FDir->path()).entryList(QDir::Files), QStringList{"Nudger.cfg"});
 }
 
 QTEST_GUILESS_MAIN(TestConfigurationFile)

@@ -1,6 +1,7 @@
 #include "storage/ReservedFileGuard_Unit.h"
 
 #include "app/PlatformDependence_Unit.h"
+#include "support/FileBytes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -8,22 +9,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-QByteArray ReadAll(const QString &fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-} // namespace
 
 class tst_ReservedFileGuard_Unit : public QObject
 {

@@ -1,44 +1,11 @@
 #include "storage/TextFile_Unit.h"
 
+#include "support/FileBytes.h"
+
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <cstring>
-
-namespace {
-
-QByteArray ReadAll(const QString &fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// Run as a child: "--write <file> <bytes> [ignore-xfsz]" writes that many
-// letters through WriteTextFile and exits 0 on success, 1 on failure.
-constexpr char WriteHelperSwitch[] = "--write";
-
-int RunWriteHelper(int argc, char **argv)
-{
-    if (argc >= 5 && std::strcmp(argv[4], "ignore-xfsz") == 0)
-        std::signal(SIGXFSZ, SIG_IGN);
-    const QString fileName = QString::fromLocal8Bit(argv[2]);
-    const QString text(QByteArray(argv[3]).toInt(), u'x');
-    return WriteTextFile(fileName, text) ? 0 : 1;
-}
-
-} // namespace
 
 class tst_TextFile_Unit : public QObject
 {
@@ -56,10 +23,6 @@ private Q_SLOTS:
     void eightBitFileComesBackUnchanged();
     void latin1FallsBackToUtf8();
     void readMissingFileFails();
-    void failedWriteKeepsOldFile_data();
-    void failedWriteKeepsOldFile();
-    void interruptedWriteKeepsOldFile_data();
-    void interruptedWriteKeepsOldFile();
 };
 
 void tst_TextFile_Unit::readLineEnds_data()
@@ -202,80 +165,6 @@ void tst_TextFile_Unit::readMissingFileFails()
     QCOMPARE(content.Text, QStringLiteral("kept"));
 }
 
-void tst_TextFile_Unit::failedWriteKeepsOldFile_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("missing folder") << "missing/new.txt";
-    QTest::newRow("under a regular file") << "old.txt/new.txt";
-    QTest::newRow("a folder") << "folder";
-}
-
-void tst_TextFile_Unit::failedWriteKeepsOldFile()
-{
-    QFETCH(QString, name);
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString old = dir.filePath(QStringLiteral("old.txt"));
-    QVERIFY(WriteAll(old, "old text"));
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
-    QVERIFY(!WriteTextFile(dir.filePath(name), QStringLiteral("new text")));
-    QCOMPARE(ReadAll(old), QByteArray("old text"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             (QStringList{QStringLiteral("folder"), QStringLiteral("old.txt")}));
-}
-
-void tst_TextFile_Unit::interruptedWriteKeepsOldFile_data()
-{
-    QTest::addColumn<bool>("ignoreSignal");
-    QTest::newRow("killed by the size limit") << false;
-    QTest::newRow("write refused by the size limit") << true;
-}
-
-void tst_TextFile_Unit::interruptedWriteKeepsOldFile()
-{
-    QFETCH(bool, ignoreSignal);
-    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sh"));
-    if (shell.isEmpty())
-        QSKIP("no sh to set the file size limit");
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString fileName = dir.filePath(QStringLiteral("story.txt"));
-    const QByteArray old(3000, 'o');
-    QVERIFY(WriteAll(fileName, old));
-
-    // The limit is counted in blocks of 512 or 1024 bytes depending on the
-    // shell; 200000 letters exceed either.
-    QProcess child;
-    child.start(shell, {QStringLiteral("-c"), QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\""),
-                        QCoreApplication::applicationFilePath(),
-                        QString::fromLatin1(WriteHelperSwitch), fileName, QStringLiteral("200000"),
-                        ignoreSignal ? QStringLiteral("ignore-xfsz") : QStringLiteral("")});
-    QVERIFY(child.waitForFinished(60000));
-    if (ignoreSignal) {
-        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), 1); // reported as a failure
-    } else {
-        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-    }
-    QCOMPARE(ReadAll(fileName), old);
-
-    // Without the limit the same helper succeeds, so the limit was the cause.
-    QProcess unlimited;
-    unlimited.start(QCoreApplication::applicationFilePath(),
-                    {QString::fromLatin1(WriteHelperSwitch), fileName, QStringLiteral("200000")});
-    QVERIFY(unlimited.waitForFinished(60000));
-    QCOMPARE(unlimited.exitCode(), 0);
-    QCOMPARE(ReadAll(fileName), QByteArray(200000, 'x'));
-}
-
-int main(int argc, char **argv)
-{
-    if (argc >= 4 && std::strcmp(argv[1], WriteHelperSwitch) == 0)
-        return RunWriteHelper(argc, argv);
-    QCoreApplication app(argc, argv);
-    tst_TextFile_Unit test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(tst_TextFile_Unit)
 
 #include "tst_TextFile_Unit.moc"

@@ -2,12 +2,15 @@
 // handed to the desktop.
 
 #include "app/PlatformDependence_Unit.h"
+#include "support/DarkScheme.h"
 #include "support/ScriptedPrompts.h"
 #include "windows/About_Unit.h"
+#include "windows/AreaColours_Unit.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -64,6 +67,20 @@ private Q_SLOTS:
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
         QCOMPARE(about.focusWidget(), about.Close_Button);
+    }
+
+    void labelsReadableUnderDarkScheme()
+    {
+        const QPalette light = QApplication::palette();
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+        QApplication::setPalette(DarkScheme());
+        TAbout_Form about;
+        for (const QLabel *label : about.Main_Panel->findChildren<QLabel *>()) {
+            const QPalette &colours = label->palette();
+            QVERIFY2(ContrastRatio(colours.color(QPalette::WindowText),
+                                   colours.color(QPalette::Window)) >= ReadableContrast,
+                     qPrintable(label->objectName()));
+        }
     }
 
     void programIconHasAtMost16Colours()

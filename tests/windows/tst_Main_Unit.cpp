@@ -7,14 +7,20 @@
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
 #include "support/CountingWaveService.h"
+#include "support/DarkScheme.h"
+#include "support/FileRestrictions.h"
 #include "support/ScriptedPrompts.h"
+#include "windows/AreaColours_Unit.h"
 #include "windows/CaptionButton_Unit.h"
 #include "windows/Main_Unit.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +48,20 @@ void WriteBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+}
+
+// The contrast between the text an area paints and its ground, read from a
+// picture of its viewport: the ground is the empty bottom-right corner, the
+// text the pixel that stands out from it the most.
+double PaintedContrast(QPlainTextEdit *area)
+{
+    const QImage picture = area->viewport()->grab().toImage();
+    const QColor ground = picture.pixelColor(picture.width() - 2, picture.height() - 2);
+    double most = 1;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            most = qMax(most, ContrastRatio(picture.pixelColor(x, y), ground));
+    return most;
 }
 
 } // namespace
@@ -257,14 +277,21 @@ private Q_SLOTS:
         QCOMPARE(second.PrimaryFile(), Path(QStringLiteral("other.txt")));
     }
 
+    // However the window is resized, status panel 1 stays 75 pixels wide at
+    // the right edge and panel 0 takes the rest.
     void statusBarKeepsRightPanel()
     {
         auto form = MakeForm();
-        form->Main_StatusBar->resize(500, 19);
-        form->Main_StatusBarResize();
-        QCOMPARE(form->StatusPanel1->width(), 75);
-        QCOMPARE(form->StatusPanel0->width(), 425);
-        QCOMPARE(form->StatusPanel1->x(), 425);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        for (const int width : {500, 900, 300}) {
+            form->resize(width, 480);
+            QTRY_COMPARE(form->Main_StatusBar->width(), form->width());
+            QTRY_COMPARE(form->StatusPanel1->geometry(),
+                         QRect(width - 75, 0, 75, form->Main_StatusBar->height()));
+            QCOMPARE(form->StatusPanel0->geometry(),
+                     QRect(0, 0, width - 75, form->Main_StatusBar->height()));
+        }
     }
 
     void menusAsDesigned()
@@ -503,6 +530,36 @@ private Q_SLOTS:
         QCOMPARE(StoredValue(QStringLiteral("PrimaryFile")), Path(QStringLiteral("text.txt")));
     }
 
+    // A writer's novel.md is listed by both choosers; Open starts at no name.
+    void choosersListEveryFile_data()
+    {
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QString>("startName");
+        QTest::newRow("Save As") << false << QStringLiteral("text.txt");
+        QTest::newRow("Open") << true << QString();
+    }
+    void choosersListEveryFile()
+    {
+        QFETCH(bool, open);
+        QFETCH(QString, startName);
+        auto form = MakeForm();
+        FPrompts->CancelChooser();
+        if (open)
+            form->Open_MenuItemClick();
+        else
+            form->SaveAs_MenuItemClick();
+        QCOMPARE(FPrompts->Choosers.size(), 1);
+        const TFileChooserOptions options = FPrompts->Choosers.constFirst();
+        QCOMPARE(options.FileName, startName.isEmpty() ? QString() : Path(startName));
+        // Qt filters "label (patterns)" separated by ";;": the first one's
+        // patterns decide what the chooser lists at first.
+        const QString filter = options.Filter.section(QStringLiteral(";;"), 0, 0);
+        const QStringList patterns =
+            filter.isEmpty() ? QStringList{QStringLiteral("*")}
+                             : filter.section(QLatin1Char('('), -1).chopped(1).split(u' ');
+        QVERIFY2(QDir::match(patterns, QStringLiteral("novel.md")), qPrintable(filter));
+    }
+
     void settingsCancelKeepsUnsavedText()
     {
         WriteBytes(Path(QStringLiteral("text.txt")), "on disk");
@@ -541,6 +598,58 @@ private Q_SLOTS:
         FPrompts->Records.clear();
         form->AutoSave_TimerTimer(); // must not try to write over it
         QVERIFY(FPrompts->Records.isEmpty());
+    }
+
+    // Open empties the editor and then cannot read the chosen file: nothing
+    // may put that empty editor in the file's place, until the writer types.
+    void openedUnreadableFileIsNotReplaced_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("File > Save") << QStringLiteral("save");
+        QTest::newRow("auto-save") << QStringLiteral("tick");
+        QTest::newRow("closing the window") << QStringLiteral("close");
+        QTest::newRow("typing, then File > Save") << QStringLiteral("type");
+    }
+    void openedUnreadableFileIsNotReplaced()
+    {
+        QFETCH(QString, way);
+        TOrdinaryUser writer;
+        if (!writer.Valid())
+            QSKIP("no ordinary user to open the file as");
+        const QString locked = Path(QStringLiteral("locked.txt"));
+        const QString backup = Path(QStringLiteral("copy.txt"));
+        WriteBytes(locked, "the only copy");
+        WriteBytes(backup, "the only copy");
+        // The writer's own file and folder; the file may be written, not read.
+        QVERIFY(writer.Give(FDir->path()) && writer.Give(locked) && writer.Give(backup));
+        QVERIFY(QFile::setPermissions(locked, QFile::WriteOwner));
+        auto form = MakeForm({QStringLiteral("BackupFile=") + backup});
+        form->show();
+        FPrompts->AnswerFile(locked);
+        writer.Begin();
+        form->Open_MenuItemClick();
+        QCOMPARE(FPrompts->Records.value(0).Kind, QStringLiteral("open"));
+        QCOMPARE(FPrompts->Texts().mid(1),
+                 QStringList({QStringLiteral("I can not open the primary file!"),
+                              QStringLiteral("Your primary file has been set to ") + locked}));
+        QVERIFY(!form->TextChanged());
+        FPrompts->Records.clear();
+        if (way == QLatin1String("save"))
+            form->Save_MenuItemClick();
+        else if (way == QLatin1String("tick"))
+            form->AutoSave_TimerTimer();
+        else if (way == QLatin1String("close"))
+            QVERIFY(form->close());
+        else {
+            QTest::keyClicks(form->Text_Memo, QStringLiteral("new"));
+            form->Save_MenuItemClick();
+        }
+        writer.End();
+        const QByteArray expected = way == QLatin1String("type") ? "new" : "the only copy";
+        QCOMPARE(ReadBytes(locked), expected);
+        QCOMPARE(ReadBytes(backup), expected);
+        QCOMPARE(FPrompts->Texts(),
+                 way == QLatin1String("save") ? QStringList{CannotSaveText} : QStringList());
     }
 
     // The encoded text is kept between saves; every kind of change must
@@ -582,45 +691,6 @@ private Q_SLOTS:
     }
 
     // --- Suggestions -------------------------------------------------------
-
-    // The user file is taken as UTF-8 exactly when its bytes survive a round
-    // trip through QString, else as Latin-1, and cut into lines by
-    // SplitLines; a leading byte-order mark only marks UTF-8 and is dropped.
-    // The loader must agree with that model on every input.
-    void userSuggestionsDecoding_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QByteArray straddle(64 * 1024 - 1, 'x');
-        straddle += "\xc3\xa9 after the piece boundary\r\nlast";
-        QByteArray lateFault(70 * 1024, 'y');
-        lateFault += "\r\nbad \xe9 here";
-        QTest::newRow("UTF-8 with every line end")
-            << QByteArray("caf\xc3\xa9\r\nna\xc3\xafve\rx\ny\r\n");
-        QTest::newRow("Latin-1") << QByteArray("caf\xe9\r\nna\xefve");
-        QTest::newRow("sequence cut at the end") << QByteArray("ok\r\ncaf\xc3");
-        QTest::newRow("text ends at NUL") << QByteArray("one\r\ntw\0o\r\nthree", 16);
-        QTest::newRow("byte order mark first") << QByteArray("\xef\xbb\xbf"
-                                                             "caf\xc3\xa9\r\nna\xc3\xafve");
-        QTest::newRow("byte order mark on a later line")
-            << QByteArray("one\r\n\xef\xbb\xbftwo \xc3\xa9");
-        QTest::newRow("encoded surrogate") << QByteArray("a\xed\xa0\x80"
-                                                         "b");
-        QTest::newRow("sequence across the piece boundary") << straddle;
-        QTest::newRow("fault after the first piece") << lateFault;
-        QTest::newRow("empty lines kept") << QByteArray("\r\n\r\nthree");
-    }
-    void userSuggestionsDecoding()
-    {
-        QFETCH(QByteArray, bytes);
-        const QByteArray body = bytes.startsWith("\xef\xbb\xbf") ? bytes.mid(3) : bytes;
-        const bool utf8 = QString::fromUtf8(body).toUtf8() == body;
-        QStringList expected;
-        for (const QByteArray &line : SplitLines(body))
-            expected << (utf8 ? QString::fromUtf8(line) : QString::fromLatin1(line));
-        auto form = MakeOrderedForm(bytes);
-        QCOMPARE(form->SuggestionList(), expected);
-        QCOMPARE(form->SuggestionCount(), int(expected.size()));
-    }
 
     void orderedNavigation()
     {
@@ -691,26 +761,6 @@ private Q_SLOTS:
         QCOMPARE(seen, expected);
         QCOMPARE(form->StoredSuggestionNumber(), 3);
         QVERIFY(!QFile::exists(Path(QStringLiteral("Nudger.cfg"))));
-    }
-
-    void lineSplitting_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("CR LF") << QByteArray("a\r\nb") << QStringList{"a", "b"};
-        QTest::newRow("lone CR") << QByteArray("a\rb") << QStringList{"a", "b"};
-        QTest::newRow("lone LF") << QByteArray("a\nb") << QStringList{"a", "b"};
-        QTest::newRow("final break adds nothing") << QByteArray("a\nb\n") << QStringList{"a", "b"};
-        QTest::newRow("empty line is a suggestion")
-            << QByteArray("a\n\nb") << QStringList{"a", "", "b"};
-        QTest::newRow("NUL ends the text") << QByteArray("a\nb\0c\n", 6) << QStringList{"a", "b"};
-    }
-    void lineSplitting()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, lines);
-        auto form = MakeOrderedForm(bytes);
-        QCOMPARE(form->SuggestionList(), lines);
     }
 
     void bothSourcesInOrder()
@@ -876,6 +926,72 @@ private Q_SLOTS:
         QVERIFY(form->Privacy_MenuItem->isChecked());
         form->Sound_MenuItemClick();
         QCOMPARE(StoredValue(QStringLiteral("Privacy")), QStringLiteral("YES"));
+    }
+
+    void areasReadableUnderEveryScheme_data()
+    {
+        QTest::addColumn<bool>("darkAtStart");
+        QTest::addColumn<bool>("darkLater");
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<bool>("textHidden");
+        QTest::addColumn<TColor>("textColour");
+        QTest::newRow("light scheme") << false << false << QStringList() << false << clBlack;
+        QTest::newRow("dark scheme") << true << false << QStringList() << false << clBlack;
+        QTest::newRow("dark scheme, privacy on")
+            << true << false << QStringList{QStringLiteral("Privacy=YES")} << false << clBlack;
+        QTest::newRow("scheme turns dark while running")
+            << false << true << QStringList{QStringLiteral("Privacy=YES")} << false << clBlack;
+        QTest::newRow("dark scheme, navy text")
+            << true << false << QStringList{QStringLiteral("TextFont=\"Sans\", 12, [], [clNavy]")}
+            << false << TColor(128 << 16);
+        // A font colour naming the area's own ground paints the text in it.
+        QTest::newRow("dark scheme, text in the ground's colour")
+            << true << false
+            << QStringList{QStringLiteral("Privacy=YES"),
+                           QStringLiteral("TextFont=\"Sans\", 12, [], [clWindow]")}
+            << true << TColor(-10);
+    }
+    void areasReadableUnderEveryScheme()
+    {
+        QFETCH(bool, darkAtStart);
+        QFETCH(bool, darkLater);
+        QFETCH(QStringList, stored);
+        QFETCH(bool, textHidden);
+        QFETCH(TColor, textColour);
+        const QPalette light = QApplication::palette();
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+        if (darkAtStart)
+            QApplication::setPalette(DarkScheme());
+        auto form = MakeForm(stored);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        if (darkLater) {
+            QApplication::setPalette(DarkScheme());
+            QTRY_COMPARE(form->palette().color(QPalette::Window),
+                         DarkScheme().color(QPalette::Window));
+        }
+        form->Text_Memo->setPlainText(QStringLiteral("Hamburgefonts"));
+        form->Suggestion_Memo->setPlainText(QStringLiteral("Hamburgefonts"));
+        // Without the focus no caret stands out from the ground.
+        form->Text_Memo->clearFocus();
+
+        for (const bool privacy : {true, false}) {
+            form->SetPrivacy(privacy);
+            const double text = PaintedContrast(form->Text_Memo);
+            const double suggestion = PaintedContrast(form->Suggestion_Memo);
+            const QByteArray figures = QByteArray("privacy ") + (privacy ? "on" : "off") +
+                                       ": text " + QByteArray::number(text, 'f', 2) +
+                                       ":1, suggestion " + QByteArray::number(suggestion, 'f', 2) +
+                                       ":1";
+            if (textHidden)
+                QVERIFY2(text < 1.1, figures);
+            else
+                QVERIFY2(text >= ReadableContrast, figures);
+            QVERIFY2(suggestion >= ReadableContrast, figures);
+        }
+        // The fonts keep the colours they were given; only the ground differs.
+        QCOMPARE(form->TextFont().Color, textColour);
+        QCOMPARE(form->SuggestionFont().Color, clBlack);
     }
 };
 

@@ -3,13 +3,16 @@
 // manual itself.
 
 #include "app/PlatformDependence_Unit.h"
+#include "support/DarkScheme.h"
 #include "support/ScriptedPrompts.h"
+#include "windows/AreaColours_Unit.h"
 #include "windows/ManualReader_Unit.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSet>
 #include <QTemporaryDir>
@@ -122,6 +125,21 @@ private Q_SLOTS:
         QTRY_COMPARE(browser->source().fragment(), QStringLiteral("far"));
         QTRY_VERIFY(browser->verticalScrollBar()->value() > 0);
         QVERIFY(browser->toPlainText().contains(QStringLiteral("The end.")));
+    }
+
+    // The page is written in black (and dark headings) for a light ground.
+    void pageReadableUnderDarkScheme()
+    {
+        const QPalette light = QApplication::palette();
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+        QApplication::setPalette(DarkScheme());
+        QVERIFY(WriteFile(ManualFile(), SampleManual()));
+        TManualReader_Form manual;
+        manual.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&manual));
+        const QImage page = manual.Manual_TextBrowser->viewport()->grab().toImage();
+        const QColor ground = page.pixelColor(page.width() - 2, page.height() - 2);
+        QVERIFY2(ContrastRatio(Qt::black, ground) >= ReadableContrast, qPrintable(ground.name()));
     }
 
     void showManualWindowShowsItModally()

@@ -459,6 +459,7 @@ private Q_SLOTS:
             row("escape key", 0);
             row("enter key", 0);
             row("shift key alone", 0);
+            row("arrow key", 0);
         }
     }
 
@@ -501,6 +502,8 @@ private Q_SLOTS:
             QTest::keyClick(edit, Qt::Key_Return);
         else if (gesture == QLatin1String("shift key alone"))
             QTest::keyClick(edit, Qt::Key_Shift, Qt::ShiftModifier);
+        else if (gesture == QLatin1String("arrow key"))
+            QTest::keyClick(edit, Qt::Key_Left);
         else
             QFAIL("unknown gesture");
 

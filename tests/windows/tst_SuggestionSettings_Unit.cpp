@@ -3,6 +3,7 @@
 #include "app/PlatformDependence_Unit.h"
 #include "storage/ReservedFileGuard_Unit.h"
 #include "support/ScriptedPrompts.h"
+#include "windows/TextLayout_Unit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -499,6 +500,22 @@ void tst_SuggestionSettings_Unit::roundTrip_data()
         << QByteArray("caf\xe9\xa0ok\r\nx");
     QTest::newRow("UTF-8 no-break space")
         << QByteArray("a\xc2\xa0z") << QStringLiteral(u"a\u00a0z") << QByteArray("a\xc2\xa0z");
+    QTest::newRow("byte-order mark") << QByteArray("\xef\xbb\xbf"
+                                                   "caf\xc3\xa9\r\nx")
+                                     << QStringLiteral(u"caf\u00e9\nx")
+                                     << QByteArray("\xef\xbb\xbf"
+                                                   "caf\xc3\xa9\r\nx");
+    QTest::newRow("lone CR ends a line")
+        << QByteArray("a\rb\r\nc") << QStringLiteral("a\nb\nc") << QByteArray("a\r\nb\r\nc");
+    QTest::newRow("CR LF, final break")
+        << QByteArray("a\r\nb\r\n") << QStringLiteral("a\nb") << QByteArray("a\r\nb");
+    QTest::newRow("NUL ends the text, the rest is kept")
+        << QByteArray("a\r\nb\0c\r\nd", 10) << QStringLiteral("a\nb")
+        << QByteArray("a\r\nb\0c\r\nd", 10);
+    QTest::newRow("invalid UTF-8")
+        << QByteArray("\x80\x81 x\r\n\xc3") << QStringLiteral(u"\u0080\u0081 x\n\u00c3")
+        << QByteArray("\x80\x81 x\r\n\xc3");
+    QTest::newRow("empty") << QByteArray() << QString() << QByteArray();
 }
 
 void tst_SuggestionSettings_Unit::roundTrip()
@@ -510,10 +527,12 @@ void tst_SuggestionSettings_Unit::roundTrip()
     const QString file = Path("mine.txt");
     QVERIFY(WriteBytes(file, bytes));
     auto form = ShownForm(file);
-    QCOMPARE(form->UserSuggestions_Memo->document()->toRawText().replace(QChar::ParagraphSeparator,
-                                                                         QLatin1Char('\n')),
-             shown);
+    QCOMPARE(EditorText(form->UserSuggestions_Memo), shown);
     QVERIFY(!form->UserSuggestionsChanged());
+    // The nudges take the lines the editor shows.
+    TSuggestionStore store;
+    QVERIFY(store.Load(false, true, file).isEmpty());
+    QCOMPARE(store.Lines().join(QLatin1Char('\n')), shown);
 
     QVERIFY(form->SaveUserSuggestions());
     QCOMPARE(ReadBytes(file), saved);
