@@ -6,9 +6,14 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QIconEngine>
+#include <QImageReader>
+#include <QPixmap>
+#include <QProxyStyle>
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -29,6 +34,82 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext &context,
     std::_Exit(EXIT_FAILURE);
 }
 
+// Left to guess an image's format, Qt loads every image-format plugin and
+// the libraries behind them (SVG, JPEG, GIF, ICO) to ask each one: 0.7 MiB
+// and a few milliseconds at every start. The window icon is read as the PNG
+// it is, and the icon a menu bar makes at once for the button that shows
+// menus it has no room for is left to be read when first drawn.
+
+QPixmap ReadPng(const QString &path)
+{
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
+// A style's standard icon, asked of the style when it is first needed.
+class TDeferredIconEngine : public QIconEngine
+{
+public:
+    TDeferredIconEngine(const QStyle *style, QStyle::StandardPixmap which)
+        : FStyle(style), FWhich(which)
+    {
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override
+    {
+        return Icon().pixmap(size, scale, mode, state);
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().availableSizes(mode, state);
+    }
+    bool isNull() override { return Icon().isNull(); }
+    QString key() const override { return QStringLiteral("TDeferredIconEngine"); }
+    QIconEngine *clone() const override { return new TDeferredIconEngine(*this); }
+
+private:
+    const QIcon &Icon()
+    {
+        if (!FIcon)
+            FIcon = FStyle->standardIcon(FWhich);
+        return *FIcon;
+    }
+
+    const QStyle *FStyle;
+    QStyle::StandardPixmap FWhich;
+    std::optional<QIcon> FIcon;
+};
+
+// The style the toolkit chose, with the menu bar's extension icons deferred.
+class TStartupStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+
+    QIcon standardIcon(StandardPixmap which, const QStyleOption *option,
+                       const QWidget *widget) const override
+    {
+        if (which == SP_ToolBarHorizontalExtensionButton ||
+            which == SP_ToolBarVerticalExtensionButton)
+            return QIcon(new TDeferredIconEngine(baseStyle(), which));
+        return QProxyStyle::standardIcon(which, option, widget);
+    }
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -41,7 +122,8 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(PreviousMessageHandler);
 
     QApplication::setApplicationName(QStringLiteral("Nudger"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/app_bitmap.png")));
+    QApplication::setStyle(new TStartupStyle);
+    QApplication::setWindowIcon(QIcon(ReadPng(QStringLiteral(":/app_bitmap.png"))));
     TMain_Form mainForm;
     // Abort in the first settings step ends the program before it shows.
     if (mainForm.TerminateRequested())

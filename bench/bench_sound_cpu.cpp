@@ -1,7 +1,8 @@
 // The looping nudge sound as the writer's machine feels it and hears it:
 //  - the delay from Play to the first sample heard, for the very first Play
-//    of the process (which loads and connects the sound output) and for a
-//    later one, taken from a recording of the default sink's monitor;
+//    of the process (which loads libpulse and connects to the sound server)
+//    and for a later one, taken from a recording of the default sink's
+//    monitor (parec);
 //  - the CPU share and wake-ups of the process while a TWavePlayer loops the
 //    embedded wave, beside the same figures for the idle event loop,
 //    measured first in the same run.
@@ -17,9 +18,11 @@
 #include <QFile>
 #include <QTimer>
 
-#include <pulse/simple.h>
-
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -91,32 +94,49 @@ double FirstLoudInWave()
     return 0;
 }
 
-// Records the default sink's monitor in 5 ms pieces and notes when a loud
-// sample was played, from the piece's arrival less the recording's latency.
+// Records the default sink's monitor through parec in 5 ms pieces and notes
+// when a loud sample was played, from the piece's arrival: a few
+// milliseconds late at most, never early. A separate process, so that
+// libpulse is not loaded here before the player loads it.
 class TMonitorRecorder
 {
 public:
     bool Open()
     {
-        pa_sample_spec spec{PA_SAMPLE_S16LE, Rate, 1};
-        pa_buffer_attr buffer{};
-        buffer.maxlength = quint32(-1);
-        buffer.fragsize = PieceFrames * 2;
-        int error = 0;
-        FStream = pa_simple_new(nullptr, "bench_sound_cpu", PA_STREAM_RECORD, "@DEFAULT_MONITOR@",
-                                "first sample", &spec, nullptr, &buffer, &error);
-        if (!FStream)
+        int fds[2];
+        if (pipe(fds) != 0)
+            return false;
+        FRecorder = fork();
+        if (FRecorder == 0) {
+            dup2(fds[1], STDOUT_FILENO);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDERR_FILENO);
+            close(fds[0]);
+            execlp("parec", "parec", "-d", "@DEFAULT_MONITOR@", "--raw", "--format=s16le",
+                   "--rate=22050", "--channels=1", "--latency-msec=5",
+                   static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        FPipe = fds[0];
+        // Something must arrive: the faint tone that keeps a test sink
+        // running, or silence from a real one.
+        qint16 first[PieceFrames];
+        if (FRecorder < 0 || !ReadPiece(first))
             return false;
         FThread = std::thread([this] { Run(); });
         return true;
     }
     ~TMonitorRecorder()
     {
-        FQuit = true;
+        if (FRecorder > 0) {
+            kill(FRecorder, SIGTERM);
+            waitpid(FRecorder, nullptr, 0);
+        }
         if (FThread.joinable())
             FThread.join();
-        if (FStream)
-            pa_simple_free(FStream);
+        if (FPipe >= 0)
+            close(FPipe);
     }
 
     // The next loud sample played at or after `from` counts.
@@ -140,7 +160,7 @@ public:
     }
 
 private:
-    static constexpr quint32 Rate = 22050;
+    static constexpr int Rate = 22050;
     static constexpr int PieceFrames = Rate / 200;
 
     static long long Ns(Clock::time_point t)
@@ -148,21 +168,28 @@ private:
         return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
     }
 
+    bool ReadPiece(qint16 *piece)
+    {
+        auto *bytes = reinterpret_cast<char *>(piece);
+        size_t done = 0;
+        while (done < sizeof(qint16) * PieceFrames) {
+            const ssize_t n = read(FPipe, bytes + done, sizeof(qint16) * PieceFrames - done);
+            if (n <= 0)
+                return false;
+            done += size_t(n);
+        }
+        return true;
+    }
+
     void Run()
     {
         qint16 piece[PieceFrames];
-        while (!FQuit) {
-            int error = 0;
-            if (pa_simple_read(FStream, piece, sizeof piece, &error) < 0)
-                return;
+        while (ReadPiece(piece)) {
             const Clock::time_point now = Clock::now();
-            const pa_usec_t latency = pa_simple_get_latency(FStream, &error);
             for (int i = 0; i < PieceFrames; ++i) {
                 if (std::abs(piece[i]) < LoudLevel * 32768)
                     continue;
-                // The sample went by `latency` plus the rest of the piece ago.
                 const auto ago =
-                    std::chrono::microseconds(latency) +
                     std::chrono::microseconds((long long)(PieceFrames - i) * 1000000 / Rate);
                 const long long played = Ns(now - ago);
                 FLastLoudNs = played;
@@ -172,9 +199,9 @@ private:
         }
     }
 
-    pa_simple *FStream = nullptr;
+    pid_t FRecorder = -1;
+    int FPipe = -1;
     std::thread FThread;
-    std::atomic<bool> FQuit{false};
     std::atomic<long long> FArmedNs{0};
     std::atomic<long long> FHeardNs{-1};
     std::atomic<long long> FLastLoudNs{0};

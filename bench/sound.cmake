@@ -1,16 +1,6 @@
 # The looping nudge sound must cost next to nothing while it plays, and the
-# first nudge must sound at once; the benchmark records the sink with
-# libpulse-simple.
-find_library(NUDGER_PULSE_LIBRARY pulse)
-find_library(NUDGER_PULSE_SIMPLE_LIBRARY pulse-simple)
-if(NUDGER_PULSE_LIBRARY AND NUDGER_PULSE_SIMPLE_LIBRARY)
-    nudger_add_benchmark(bench_sound_cpu bench_sound_cpu.cpp)
-    target_include_directories(bench_sound_cpu PRIVATE ${NUDGER_PULSE_INCLUDE_DIR})
-    target_link_libraries(bench_sound_cpu PRIVATE ${NUDGER_PULSE_SIMPLE_LIBRARY}
-                                                  ${NUDGER_PULSE_LIBRARY})
-else()
-    message(STATUS "libpulse-simple missing: the sound benchmark is not built")
-endif()
+# first nudge must sound at once (the benchmark records the sink with parec).
+nudger_add_benchmark(bench_sound_cpu bench_sound_cpu.cpp)
 
 # The same target for the real program while it nudges with the sound looping,
 # on an X server of its own, beside the program sitting idle.
