@@ -1,8 +1,9 @@
 #include "sound/WavePlay.h"
 
 #include "sound/PulseWaveService_Unit.h"
+#include "storage/WholeFile_Unit.h"
 
-#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstring>
@@ -43,10 +44,13 @@ std::optional<QByteArray> ReadWaveImage(const TWaveRequest &request)
     }
     if (request.Name.isEmpty() || (request.Where != wwInFile && request.Where != wwInResource))
         return std::nullopt;
-    QFile file(request.Where == wwInFile ? request.Name : WaveResourcePath(request.Name));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxWaveImageSize)
+    const QString path = request.Where == wwInFile ? request.Name : WaveResourcePath(request.Name);
+    // The size is looked at before reading, so a huge file is never read.
+    QByteArray image;
+    if (QFileInfo(path).size() > MaxWaveImageSize || !ReadWholeFile(path, image) ||
+        image.size() > MaxWaveImageSize)
         return std::nullopt;
-    return file.readAll();
+    return image;
 }
 
 // The PCM format and samples of a complete RIFF WAVE image, or nothing when
