@@ -232,11 +232,11 @@ void TPulseWaveService::DropContext()
 void TPulseWaveService::OpenStream()
 {
     const TPcmWave &wave = *FWave;
-    pa_sample_spec spec{};
-    spec.format = wave.BitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-    spec.rate = quint32(wave.SampleRate);
-    spec.channels = quint8(wave.Channels);
-    FStream = FPulse.pa_stream_new(FContext, "Nudge", &spec, nullptr);
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = wave.BitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    sampleFormat.rate = quint32(wave.SampleRate);
+    sampleFormat.channels = quint8(wave.Channels);
+    FStream = FPulse.pa_stream_new(FContext, "Nudge", &sampleFormat, nullptr);
     if (!FStream) {
         Finish(true);
         return;
@@ -244,7 +244,7 @@ void TPulseWaveService::OpenStream()
     FPulse.pa_stream_set_state_callback(FStream, &TPulseWaveService::OnStreamState, this);
     FPulse.pa_stream_set_write_callback(FStream, &TPulseWaveService::OnWrite, this);
 
-    const quint32 bytesPerSecond = spec.rate * quint32(wave.BytesPerFrame());
+    const quint32 bytesPerSecond = sampleFormat.rate * quint32(wave.BytesPerFrame());
     pa_buffer_attr buffer{};
     buffer.maxlength = quint32(-1);
     buffer.tlength = bytesPerSecond * BufferedMs / 1000;
