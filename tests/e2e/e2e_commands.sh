@@ -8,11 +8,7 @@
 #   e2e_commands.sh NUDGER_BINARY CONFIG_TOOL SOURCE_DIR BUILD_DIR
 set -euo pipefail
 
-NUDGER=$(realpath "$1")
-NUDGER_CONFIG=$(realpath "$2")
-NUDGER_SOURCE_DIR=$(realpath "$3")
-NUDGER_BUILD_DIR=$(realpath "$4")
-e2e_dir="$NUDGER_SOURCE_DIR/tests/e2e"
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_arguments.sh" "$@"
 source "$e2e_dir/xvfb_env.sh"
 source "$e2e_dir/atspi_env.sh"
 source "$e2e_dir/e2e_common.sh"
