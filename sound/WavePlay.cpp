@@ -4,6 +4,7 @@
 #include "storage/WholeFile_Unit.h"
 
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -18,14 +19,12 @@ constexpr quint32 MaxWaveImageSize = 64u * 1024u * 1024u;
 
 quint32 ReadLE32(const char *p)
 {
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    return quint32(u[0]) | (quint32(u[1]) << 8) | (quint32(u[2]) << 16) | (quint32(u[3]) << 24);
+    return qFromLittleEndian<quint32>(p);
 }
 
 quint16 ReadLE16(const char *p)
 {
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    return quint16(u[0] | (u[1] << 8));
+    return qFromLittleEndian<quint16>(p);
 }
 
 // The complete wave image a request names, from its file, the program's

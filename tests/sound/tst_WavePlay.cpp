@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <memory>
@@ -15,14 +16,12 @@ namespace {
 
 quint32 LE32(const QByteArray &bytes, int offset)
 {
-    const auto *u = reinterpret_cast<const unsigned char *>(bytes.constData() + offset);
-    return quint32(u[0]) | (quint32(u[1]) << 8) | (quint32(u[2]) << 16) | (quint32(u[3]) << 24);
+    return qFromLittleEndian<quint32>(bytes.constData() + offset);
 }
 
 quint16 LE16(const QByteArray &bytes, int offset)
 {
-    const auto *u = reinterpret_cast<const unsigned char *>(bytes.constData() + offset);
-    return quint16(u[0] | (u[1] << 8));
+    return qFromLittleEndian<quint16>(bytes.constData() + offset);
 }
 
 QByteArray NudgeWave()
