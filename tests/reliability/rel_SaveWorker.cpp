@@ -7,10 +7,12 @@
 //       the configuration and the user suggestions file until it is killed;
 //       prints "ready" once the window is up and "<file> N" after each
 //       completed save of version N.
-//   rel_SaveWorker fail text|configuration|user DIR
-//       makes one save of a large text that the caller's limits make fail,
-//       with a timer tick running while the failure's box is open, and
-//       prints what the writer was told and whether the text is still there.
+//   rel_SaveWorker fail text|configuration|user DIR [short]
+//       makes one save of a large text (or, with "short", of a text small
+//       enough to stay in a write buffer until the file is closed) that the
+//       caller's limits make fail, with a timer tick running while the
+//       failure's box is open, and prints what the writer was told and
+//       whether the text is still there.
 //
 // Output goes straight to the pipe, unbuffered, so that what was printed
 // before a kill is never lost.
@@ -103,7 +105,7 @@ int SaveForever(const QString &dir, quint64 first)
     }
 }
 
-int FailOnce(const QString &kind, const QString &dir)
+int FailOnce(const QString &kind, const QString &dir, bool shortText)
 {
     SetStartDirectoryForTesting(dir);
     TNestingPrompts prompts;
@@ -112,8 +114,9 @@ int FailOnce(const QString &kind, const QString &dir)
     TMain_Form form(nullptr, Dialogs(primary));
     form.SetBackupFile(dir + QStringLiteral("/backup.txt"));
     qsizetype before = prompts.Records.size();
-    // Larger than any limit the caller sets.
-    const QString large = Versions::Text(9, Versions::PrimarySalt).repeated(2);
+    // Larger than any limit the caller sets, or a few hundred bytes.
+    const QString large = shortText ? Versions::Text(2, Versions::PrimarySalt)
+                                    : Versions::Text(9, Versions::PrimarySalt).repeated(2);
     bool kept = false;
 
     if (kind == QLatin1String("text")) {
@@ -160,8 +163,8 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     if (args.size() == 4 && args.at(1) == QLatin1String("save"))
         return SaveForever(args.at(2), args.at(3).toULongLong());
-    if (args.size() == 4 && args.at(1) == QLatin1String("fail"))
-        return FailOnce(args.at(2), args.at(3));
-    std::fprintf(stderr, "usage: rel_SaveWorker save DIR FIRST | fail KIND DIR\n");
+    if ((args.size() == 4 || args.size() == 5) && args.at(1) == QLatin1String("fail"))
+        return FailOnce(args.at(2), args.at(3), args.value(4) == QLatin1String("short"));
+    std::fprintf(stderr, "usage: rel_SaveWorker save DIR FIRST | fail KIND DIR [short]\n");
     return 3;
 }

@@ -12,9 +12,11 @@
 #include "storage/SuggestionStore_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
 #include "support/CountingWaveService.h"
+#include "support/FullDisk.h"
 #include "windows/Main_Unit.h"
 #include "windows/SuggestionSettings_Unit.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -104,7 +106,8 @@ QStringList StrayNames(const QString &dir)
     const QStringList names =
         QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString &name : names) {
-        if (!OwnFiles.contains(name))
+        // What fills a full disk is the test's own.
+        if (!OwnFiles.contains(name) && name != QLatin1String("filler"))
             stray << name;
     }
     return stray;
@@ -288,7 +291,7 @@ private Q_SLOTS:
 
     // --- A full disk, unwritable targets -------------------------------------
 
-    void fullDisk_data() { FailKinds(); }
+    void fullDisk_data();
     void fullDisk();
     void unwritableTarget_data();
     void unwritableTarget();
@@ -484,16 +487,48 @@ void tst_Reliability::killWhileSaving()
 // A full disk and unwritable targets
 // ---------------------------------------------------------------------------
 
+void tst_Reliability::fullDisk_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("disk");
+    QTest::addColumn<QString>("size");
+    const std::pair<const char *, QString> kinds[] = {
+        {"primary and backup", QStringLiteral("text")},
+        {"configuration", QStringLiteral("configuration")},
+        {"user suggestions", QStringLiteral("user")}};
+    for (const auto &[row, kind] : kinds) {
+        QTest::addRow("%s, size limit", row) << kind << "limit"
+                                             << "long";
+        QTest::addRow("%s, full disk, short", row) << kind << "tmpfs"
+                                                   << "short";
+        QTest::addRow("%s, full disk, long", row) << kind << "tmpfs"
+                                                  << "long";
+    }
+}
+
 void tst_Reliability::fullDisk()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, disk);
+    QFETCH(QString, size);
+    std::optional<TFullDisk> tmpfs;
+    if (disk == QLatin1String("tmpfs")) {
+        tmpfs.emplace(FDir->path(), 512);
+        if (!tmpfs->Mounted())
+            QSKIP(qPrintable(QStringLiteral("no tmpfs to fill: ") + tmpfs->Error()));
+    }
     PrepareFailDir();
+    if (tmpfs)
+        QVERIFY(tmpfs->Fill());
     const auto before = Snapshot();
+    const QStringList worker = {WorkerPath(), QStringLiteral("fail"), kind, FDir->path(), size};
     // 64 blocks of 512 bytes: the old files fit, the new text does not.
     const QByteArray output =
-        RunFailChild(QStringLiteral("/bin/sh"),
-                     {QStringLiteral("-c"), QStringLiteral("ulimit -f 64 && exec \"$0\" \"$@\""),
-                      WorkerPath(), QStringLiteral("fail"), kind, FDir->path()});
+        tmpfs ? RunFailChild(WorkerPath(), worker.mid(1))
+              : RunFailChild(QStringLiteral("/bin/sh"),
+                             QStringList{QStringLiteral("-c"),
+                                         QStringLiteral("ulimit -f 64 && exec \"$0\" \"$@\"")} +
+                                 worker);
     QCOMPARE(DecodedBoxes(output).join(QLatin1Char('|')), FailBoxes(kind).join(QLatin1Char('|')));
     QVERIFY2(output.contains("\nkept\n"), output.constData());
     CompareWithSnapshot(before);
@@ -836,5 +871,12 @@ void tst_Reliability::unchangedFileSavesSameBytes()
     ++FSurvived;
 }
 
-QTEST_MAIN(tst_Reliability)
+int main(int argc, char **argv)
+{
+    EnterPrivateMountNamespace();
+    QApplication app(argc, argv);
+    tst_Reliability test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_Reliability.moc"

@@ -1,7 +1,9 @@
 #include "storage/WholeFile_Unit.h"
 
+#include "app/PlatformDependence_Unit.h"
 #include "support/FileBytes.h"
 #include "support/FileRestrictions.h"
+#include "support/FullDisk.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -52,6 +54,8 @@ private Q_SLOTS:
     void interruptedWriteKeepsOldFile();
     void writeKeepsModeAndUsesASharedFolder_data();
     void writeKeepsModeAndUsesASharedFolder();
+    void fullDiskKeepsOldFile_data();
+    void fullDiskKeepsOldFile();
 };
 
 void tst_WholeFile_Unit::readFailureKeepsBytes()
@@ -185,10 +189,48 @@ void tst_WholeFile_Unit::writeKeepsModeAndUsesASharedFolder()
              QStringList{QStringLiteral("story.txt")});
 }
 
+// On a real full disk every writer fails, and says so, with the old file
+// whole and nothing of the new one left: also a payload small enough to sit
+// in a write buffer until the end, and one that needs more room than the old
+// file's blocks when written in place.
+void tst_WholeFile_Unit::fullDiskKeepsOldFile_data()
+{
+    QTest::addColumn<bool>("inPlace");
+    QTest::addColumn<int>("size");
+    QTest::newRow("replaced, short") << false << 10000;
+    QTest::newRow("replaced, long") << false << 100000;
+    QTest::newRow("in place, short") << true << 10000;
+    QTest::newRow("in place, long") << true << 100000;
+}
+
+void tst_WholeFile_Unit::fullDiskKeepsOldFile()
+{
+    QFETCH(bool, inPlace);
+    QFETCH(int, size);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const TFullDisk disk(dir.path(), 64);
+    if (!disk.Mounted())
+        QSKIP(qPrintable(QStringLiteral("no tmpfs to fill: ") + disk.Error()));
+    const QString fileName = dir.filePath(QStringLiteral("story.txt"));
+    const QByteArray old("forty bytes of the writer's earlier text");
+    QVERIFY(WriteAll(fileName, old));
+    QVERIFY(disk.Fill());
+
+    const QByteArray text(size, 'x');
+    const bool written =
+        inPlace ? OverwriteFileInPlace(fileName, text) : WriteWholeFile(fileName, text);
+    QVERIFY(!written);
+    QCOMPARE(ReadAll(fileName), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("filler"), QStringLiteral("story.txt")}));
+}
+
 int main(int argc, char **argv)
 {
     if (argc >= 4 && std::strcmp(argv[1], WriteHelperSwitch) == 0)
         return RunWriteHelper(argc, argv);
+    EnterPrivateMountNamespace();
     QCoreApplication app(argc, argv);
     tst_WholeFile_Unit test;
     QTEST_SET_MAIN_SOURCE_PATH
