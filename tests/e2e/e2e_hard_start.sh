@@ -73,8 +73,16 @@ else
     prepare "$work/readonly" "$fallback" "$texts/text.txt"
     chmod -R a+rX "$work/readonly"
     chmod 755 "$work/readonly"
+    # A sanitizer build's suppressions file lies in the checkout, which that
+    # user may not be able to enter: give the copy a readable one of its own.
+    as_user=()
+    if [[ "${LSAN_OPTIONS:-}" == *suppressions=* ]]; then
+        suppressions=$(sed -E 's/.*suppressions=([^:]*).*/\1/' <<<"$LSAN_OPTIONS")
+        install -m 644 "$suppressions" "$work/lsan.supp"
+        as_user=(env "LSAN_OPTIONS=${LSAN_OPTIONS//"$suppressions"/$work/lsan.supp}")
+    fi
     (cd "$work/readonly" &&
-        exec setpriv --reuid=$uid --regid=$uid --clear-groups ./Nudger) \
+        exec "${as_user[@]}" setpriv --reuid=$uid --regid=$uid --clear-groups ./Nudger) \
         >"$log-readonly.log" 2>&1 &
     third=$!
     nudger_on_exit "kill $third 2>/dev/null"

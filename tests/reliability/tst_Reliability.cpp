@@ -189,9 +189,12 @@ private:
     }
 
     // Runs the worker's "fail" mode and returns its output.
-    QByteArray RunFailChild(const QString &program, const QStringList &arguments)
+    QByteArray
+    RunFailChild(const QString &program, const QStringList &arguments,
+                 const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
         QProcess child;
+        child.setProcessEnvironment(environment);
         child.setProgram(program);
         child.setArguments(arguments);
         child.setProcessChannelMode(QProcess::SeparateChannels);
@@ -556,11 +559,32 @@ void tst_Reliability::unprivilegedUser()
                           QStringLiteral("-x"), WorkerPath()});
     if (!probe.waitForFinished(ChildBoundMs) || probe.exitCode() != 0)
         QSKIP("the user nobody cannot run the worker from this build folder");
+    // A sanitizer build's suppressions file lies in the checkout, which that
+    // user may not be able to enter: the child gets a readable copy.
+    QTemporaryDir shared;
+    QVERIFY2(shared.isValid(), qPrintable(shared.errorString()));
+    QVERIFY(QFile::setPermissions(
+        shared.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                           QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QString leakOptions = environment.value(QStringLiteral("LSAN_OPTIONS"));
+    const QRegularExpressionMatch suppressions =
+        QRegularExpression(QStringLiteral("suppressions=([^:]*)")).match(leakOptions);
+    if (suppressions.hasMatch()) {
+        const QString copy = shared.filePath(QStringLiteral("lsan.supp"));
+        QVERIFY(QFile::copy(suppressions.captured(1), copy));
+        QVERIFY(
+            QFile::setPermissions(copy, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        leakOptions.replace(suppressions.capturedStart(1), suppressions.capturedLength(1), copy);
+        environment.insert(QStringLiteral("LSAN_OPTIONS"), leakOptions);
+    }
     const auto before = Snapshot();
     const QByteArray output =
-        RunFailChild(setpriv, {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                               QStringLiteral("--clear-groups"), WorkerPath(),
-                               QStringLiteral("fail"), kind, FDir->path()});
+        RunFailChild(setpriv,
+                     {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                      QStringLiteral("--clear-groups"), WorkerPath(), QStringLiteral("fail"), kind,
+                      FDir->path()},
+                     environment);
     QCOMPARE(DecodedBoxes(output).join(QLatin1Char('|')), FailBoxes(kind).join(QLatin1Char('|')));
     QVERIFY2(output.contains("\nkept\n"), output.constData());
     CompareWithSnapshot(before);
