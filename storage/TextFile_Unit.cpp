@@ -69,6 +69,12 @@ bool ReadTextFile(const QString &fileName, TTextFileContent &content)
     QByteArray bytes;
     if (!ReadWholeFile(fileName, bytes))
         return false;
+    DecodeTextFile(std::move(bytes), content);
+    return true;
+}
+
+void DecodeTextFile(QByteArray bytes, TTextFileContent &content)
+{
     JoinCrLf(bytes);
 
     // A byte order mark is kept as a character so that it is written back.
@@ -82,7 +88,6 @@ bool ReadTextFile(const QString &fileName, TTextFileContent &content)
         content.Text = std::move(text);
         content.Encoding = TTextEncoding::Utf8;
     }
-    return true;
 }
 
 QByteArray EncodeTextFile(const QString &text, TTextEncoding encoding)

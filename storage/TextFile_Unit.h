@@ -19,6 +19,10 @@ struct TTextFileContent
     TTextEncoding Encoding = TTextEncoding::Utf8;
 };
 
+// Decodes a text file's bytes: CR LF and lone LF end lines (a lone CR is
+// kept); bytes that are not valid UTF-8 are taken as Latin-1.
+void DecodeTextFile(QByteArray bytes, TTextFileContent &content);
+
 // Reads the whole file. CR LF and lone LF end lines (a lone CR is kept).
 // Returns false when the file cannot be read.
 bool ReadTextFile(const QString &fileName, TTextFileContent &content);

@@ -5,6 +5,7 @@ list(APPEND NUDGER_STORAGE_SOURCES
     storage/Conversions_Unit.h storage/Conversions_Unit.cpp
     storage/ReservedFileGuard_Unit.h storage/ReservedFileGuard_Unit.cpp
     storage/TextFile_Unit.h storage/TextFile_Unit.cpp
+    storage/TextDocument_Unit.h storage/TextDocument_Unit.cpp
     storage/SuggestionStore_Unit.h storage/SuggestionStore_Unit.cpp
     storage/MainWindowSettings_Unit.h storage/MainWindowSettings_Unit.cpp
 )

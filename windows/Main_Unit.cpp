@@ -9,6 +9,7 @@
 #include "windows/About_Unit.h"
 #include "windows/AreaColours_Unit.h"
 #include "windows/CaptionButton_Unit.h"
+#include "windows/ConflictBar_Unit.h"
 #include "windows/ManualReader_Unit.h"
 #include "windows/Prompts_Unit.h"
 #include "windows/Settings_Unit.h"
@@ -18,10 +19,14 @@
 #include "windows/WindowPlacement_Unit.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -43,6 +48,8 @@ const QString CannotSaveBackup = QStringLiteral("I cannot save your text to the 
 const QString PrimaryFileSet = QStringLiteral("Your primary file has been set to ");
 const QString CannotOpenSelected = QStringLiteral("I can not open the file you selected!");
 const QString CannotOpenPrimary = QStringLiteral("I can not open the primary file!");
+const QString ReadAgain = QStringLiteral("Read again, as another program changed it: ");
+const QString TextKeptIn = QStringLiteral("Your text has been kept in ");
 const QString SaveChanges = QStringLiteral("Do you want to save your changes?");
 const QString SelectPrimary =
     QStringLiteral("You must select a primary file to save your text to.");
@@ -128,9 +135,11 @@ TMainFormDialogs TMainFormDialogs::Real()
 // ---------------------------------------------------------------------------
 
 TMain_Form::TMain_Form(QWidget *parent, const TMainFormDialogs &dialogs)
-    : QMainWindow(parent), FDialogs(dialogs)
+    : QMainWindow(parent), FDialogs(dialogs), FDocument([this] { return EditorText(Text_Memo); })
 {
     SetupControls(this);
+    Conflict_Bar = new TConflictBar(Text_Memo->parentWidget());
+    static_cast<QBoxLayout *>(Text_Memo->parentWidget()->layout())->insertWidget(0, Conflict_Bar);
     ApplySuggestionColour(clBlack);
     ApplyTextColour(clBlack);
     ConnectControls();
@@ -151,9 +160,13 @@ void TMain_Form::ConnectControls()
     Text_Memo->installEventFilter(this);
     connect(Text_Memo, &QPlainTextEdit::textChanged, this, &TMain_Form::Text_MemoChange);
     // Any change to the document, whatever makes it, outdates the encoded text.
-    connect(Text_Memo->document(), &QTextDocument::contentsChange, this, [this] {
-        FTextFileBytesValid = false;
-        FTextFileBytes = QByteArray();
+    connect(Text_Memo->document(), &QTextDocument::contentsChange, this,
+            [this] { FDocument.TextReplaced(); });
+    connect(Conflict_Bar, &TConflictBar::KeepMineClicked, this, &TMain_Form::KeepMyText);
+    connect(Conflict_Bar, &TConflictBar::TakeFileClicked, this, &TMain_Form::TakeFileText);
+    connect(Conflict_Bar, &TConflictBar::SaveAsClicked, this, [this] {
+        const TSuppression suppression(*this);
+        SavePrimaryFileAs();
     });
     const std::pair<TCaptionButton *, void (TMain_Form::*)()> panels[] = {
         {MakeSuggestion_Panel, &TMain_Form::MakeSuggestion_PanelClick},
@@ -242,7 +255,7 @@ void TMain_Form::InitialiseMainWindow()
 
     EnableTimer(Nudge_Timer, NudgeEnabled());
 
-    FTextChanged = false;
+    SetTextChanged(false);
     FNudgeSuppressed = false;
     FAutoSaveSuppressed = false;
     FSuggestions.SetNumber(0);
@@ -309,7 +322,7 @@ void TMain_Form::BringToFront()
 
 void TMain_Form::ShowFailureOnce(const QString &text)
 {
-    if (FOpenFailureMessages.contains(text))
+    if (FQuiet || FOpenFailureMessages.contains(text))
         return;
     FOpenFailureMessages.insert(text);
     ShowMessage(text);
@@ -379,8 +392,8 @@ TMainWindowSettings TMain_Form::CollectSettings() const
     settings.SoundEnabled = SoundEnabled();
     settings.NudgeEnabled = NudgeEnabled();
     settings.AutoSaveEnabled = AutoSaveEnabled();
-    settings.PrimaryFile = FPrimaryFile;
-    settings.BackupFile = FBackupFile;
+    settings.PrimaryFile = PrimaryFile();
+    settings.BackupFile = BackupFile();
     settings.TextFont = TextFont();
     settings.SuggestionFont = SuggestionFont();
     settings.AlwaysSuggest = FAlwaysSuggest;
@@ -414,63 +427,159 @@ void TMain_Form::SaveConfiguration()
 // The document
 // ---------------------------------------------------------------------------
 
-const QByteArray &TMain_Form::TextFileBytes()
+void TMain_Form::SetTextChanged(bool changed)
 {
-    if (!FTextFileBytesValid || FTextFileBytesEncoding != FPrimaryEncoding) {
-        FTextFileBytes = EncodeTextFile(EditorText(Text_Memo), FPrimaryEncoding);
-        FTextFileBytesEncoding = FPrimaryEncoding;
-        FTextFileBytesValid = true;
-    }
-    return FTextFileBytes;
+    if (changed == FTextChanged)
+        return;
+    FTextChanged = changed;
+    Q_EMIT UnsavedTextChanged(changed);
 }
 
-bool TMain_Form::MayReplacePrimaryFile() const
+bool TMain_Form::WritePrimaryFile(bool overwrite)
 {
-    return FHeldPrimaryFile.isEmpty() || FHeldPrimaryFile != FPrimaryFile;
-}
-
-bool TMain_Form::WritePrimaryFile()
-{
-    if (!MayReplacePrimaryFile() || !WriteWholeFile(FPrimaryFile, TextFileBytes())) {
-        ShowFailureOnce(Message::CannotSaveText);
+    switch (FDocument.SavePrimary(FTextChanged, overwrite)) {
+    case TSaveResult::Saved:
+        SetTextChanged(false);
+        SetStatusPath(PrimaryFile());
+        FPrimaryConflict = false;
+        ShowConflict();
+        return true;
+    case TSaveResult::ReadAgain:
+        TakeOutsideText(FDocument.OutsideText());
+        return true;
+    case TSaveResult::Conflict:
+        FPrimaryConflict = true;
+        ShowConflict();
         return false;
+    case TSaveResult::Held:
+    case TSaveResult::Failed:
+        break;
     }
-    FTextChanged = false;
-    FHeldPrimaryFile.clear();
-    SetStatusPath(FPrimaryFile);
-    return true;
+    ShowFailureOnce(Message::CannotSaveText);
+    return false;
 }
 
 bool TMain_Form::SavePrimaryFile()
 {
-    if (FPrimaryFile.isEmpty())
+    if (PrimaryFile().isEmpty())
         return SavePrimaryFileAs();
     return WritePrimaryFile();
 }
 
+void TMain_Form::WriteBackupFile(bool overwrite)
+{
+    switch (FDocument.SaveBackup(overwrite)) {
+    case TSaveResult::Saved:
+        FBackupConflict = false;
+        ShowConflict();
+        break;
+    case TSaveResult::Failed:
+        ShowFailureOnce(Message::CannotSaveBackup);
+        break;
+    case TSaveResult::Conflict:
+        // A saved text is in the primary file already: nothing to ask.
+        FBackupConflict = FTextChanged;
+        ShowConflict();
+        break;
+    case TSaveResult::Held:
+    case TSaveResult::ReadAgain:
+        break;
+    }
+}
+
 void TMain_Form::SaveBackupFile()
 {
-    // Nor does the backup, perhaps the one readable copy of that file, get
-    // text that is not the writer's.
-    if (FBackupFile.isEmpty() || !MayReplacePrimaryFile())
+    WriteBackupFile();
+}
+
+void TMain_Form::ShowConflict()
+{
+    Conflict_Bar->ShowFor(FPrimaryConflict, FBackupConflict);
+}
+
+void TMain_Form::TakeOutsideText(const QString &text)
+{
+    const int position = Text_Memo->textCursor().position();
+    const int scroll = Text_Memo->verticalScrollBar()->value();
+    Text_Memo->setPlainText(text);
+    QTextCursor cursor = Text_Memo->textCursor();
+    cursor.setPosition(qMin(position, Text_Memo->document()->characterCount() - 1));
+    Text_Memo->setTextCursor(cursor);
+    Text_Memo->verticalScrollBar()->setValue(scroll);
+    SetTextChanged(false);
+    FPrimaryConflict = false;
+    ShowConflict();
+    SetStatusPath(Message::ReadAgain + PrimaryFile());
+}
+
+void TMain_Form::KeepMyText()
+{
+    const TSuppression suppression(*this);
+    if (FPrimaryConflict)
+        WritePrimaryFile(true);
+    if (FBackupConflict)
+        WriteBackupFile(true);
+}
+
+QString TMain_Form::KeptCopyName() const
+{
+    const QFileInfo primary(PrimaryFile());
+    return primary.dir().filePath(primary.completeBaseName() + QStringLiteral(" (your text ") +
+                                  Now().toString(QStringLiteral("yyyy-MM-dd hh.mm.ss")) +
+                                  QStringLiteral(").txt"));
+}
+
+void TMain_Form::TakeFileText()
+{
+    const TSuppression suppression(*this);
+    // The writer's own text first goes where they can find it again.
+    QString keptIn = BackupFile();
+    if (keptIn.isEmpty() || FBackupConflict || FDocument.SaveBackup() != TSaveResult::Saved) {
+        keptIn = KeptCopyName();
+        if (!FDocument.SaveCopy(keptIn)) {
+            ShowFailureOnce(Message::CannotSaveText);
+            return;
+        }
+    }
+    QString text;
+    if (FDocument.ReadPrimary(text) != TReadResult::Read) {
+        ShowMessage(Message::CannotOpenPrimary);
         return;
-    if (!WriteWholeFile(FBackupFile, TextFileBytes()))
-        ShowFailureOnce(Message::CannotSaveBackup);
+    }
+    TakeOutsideText(text);
+    SetStatusPath(PrimaryFile());
+    FBackupConflict = false;
+    ShowConflict();
+    ShowMessage(Message::TextKeptIn + keptIn);
+}
+
+void TMain_Form::LastTick()
+{
+    FQuiet = true;
+    bool kept = !FTextChanged;
+    if (!FAutoSaveSuppressed && AutoSaveEnabled() && !PrimaryFile().isEmpty())
+        kept = FDocument.SavePrimary(FTextChanged) == TSaveResult::Saved || kept;
+    if (!BackupFile().isEmpty())
+        kept = FDocument.SaveBackup() == TSaveResult::Saved || kept;
+    // Unsaved text that reached neither file gets one of its own.
+    if (!kept && FDocument.MayReplacePrimaryFile() && !PrimaryFile().isEmpty())
+        FDocument.SaveCopy(KeptCopyName());
 }
 
 bool TMain_Form::SavePrimaryFileAs()
 {
     TFileChooserOptions options;
     options.Title = QStringLiteral("Save As");
-    options.FileName = FPrimaryFile;
+    options.FileName = PrimaryFile();
     // One entry, labelled "*.txt", that lists every file.
     options.Filter = QStringLiteral("*.txt (*)");
     options.ConfirmOverwrite = true;
     if (!Prompts().ChooseSaveFile(options))
         return false;
     SetPrimaryFile(options.FileName);
-    const bool saved = WritePrimaryFile();
-    ShowMessage(Message::PrimaryFileSet + FPrimaryFile);
+    // The writer chose this file, and said whether it may be replaced.
+    const bool saved = WritePrimaryFile(true);
+    ShowMessage(Message::PrimaryFileSet + PrimaryFile());
     return saved;
 }
 
@@ -488,33 +597,30 @@ void TMain_Form::OpenTextFile()
     }
     Text_Memo->clear();
     // Emptying the editor for the file to come is no change of the writer's.
-    FTextChanged = false;
+    SetTextChanged(false);
     SetPrimaryFile(options.FileName);
     OpenPrimaryFile();
-    ShowMessage(Message::PrimaryFileSet + FPrimaryFile);
+    ShowMessage(Message::PrimaryFileSet + PrimaryFile());
 }
 
 void TMain_Form::OpenPrimaryFile()
 {
-    if (!IsExistingFile(FPrimaryFile)) {
-        FHeldPrimaryFile.clear();
+    QString text;
+    switch (FDocument.ReadPrimary(text)) {
+    case TReadResult::Missing:
         return;
-    }
-    TTextFileContent content;
-    if (!ReadTextFile(FPrimaryFile, content)) {
-        // The editor holds nothing of this file (Open has emptied it, the
-        // settings step has left the text there was): until the writer
-        // types, no save may put that in the file's place.
-        FHeldPrimaryFile = FPrimaryFile;
+    case TReadResult::Failed:
         ShowMessage(Message::CannotOpenPrimary);
         return;
+    case TReadResult::Read:
+        break;
     }
-    FPrimaryEncoding = content.Encoding;
-    FHeldPrimaryFile.clear();
-    Text_Memo->setPlainText(content.Text);
+    Text_Memo->setPlainText(text);
     Text_Memo->moveCursor(QTextCursor::End);
-    SetStatusPath(FPrimaryFile);
-    FTextChanged = false;
+    SetStatusPath(PrimaryFile());
+    SetTextChanged(false);
+    FPrimaryConflict = false;
+    ShowConflict();
 }
 
 bool TMain_Form::ConfirmSaveChanges()
@@ -534,8 +640,8 @@ bool TMain_Form::RunSettings()
     const bool proceeded = ConfirmSaveChanges();
     if (proceeded) {
         int interval = Interval();
-        QString primary = FPrimaryFile;
-        QString backup = FBackupFile;
+        QString primary = PrimaryFile();
+        QString backup = BackupFile();
         if (primary.isEmpty())
             Prompts().ShowInformation(Message::SelectPrimary);
         do {
@@ -547,9 +653,9 @@ bool TMain_Form::RunSettings()
                 SetPrimaryFile(primary);
                 SetBackupFile(backup);
             }
-            if (!IsUsableFile(FPrimaryFile, ShowMessage))
+            if (!IsUsableFile(PrimaryFile(), ShowMessage))
                 aborted = Prompts().ShowError(Message::RetryOrAbort) == QMessageBox::Abort;
-        } while (FPrimaryFile.isEmpty() && !aborted);
+        } while (PrimaryFile().isEmpty() && !aborted);
     }
     if (aborted) {
         FTerminateRequested = true;
@@ -564,7 +670,7 @@ bool TMain_Form::RunSettings()
 void TMain_Form::OpenAtStart()
 {
     const TSuppression suppression(*this, true, TSuppression::Restore);
-    if (FPrimaryFile.isEmpty())
+    if (PrimaryFile().isEmpty())
         RunSettings();
     OpenPrimaryFile();
 }
@@ -607,7 +713,7 @@ void TMain_Form::AutoSave_TimerTimer()
     if (FAutoSaveSuppressed)
         return;
     // Held back quietly where Save would say so.
-    if (AutoSaveEnabled() && MayReplacePrimaryFile())
+    if (AutoSaveEnabled() && FDocument.MayReplacePrimaryFile())
         SavePrimaryFile();
     SaveBackupFile();
 }
@@ -615,8 +721,8 @@ void TMain_Form::AutoSave_TimerTimer()
 void TMain_Form::Text_MemoChange()
 {
     RestoreTextColour();
-    FTextChanged = true;
-    FHeldPrimaryFile.clear();
+    SetTextChanged(true);
+    FDocument.TextEdited();
     StopNudge();
     RestartNudgeTimer();
 }

@@ -6,7 +6,7 @@
 
 #include "storage/Conversions_Unit.h"
 #include "storage/SuggestionStore_Unit.h"
-#include "storage/TextFile_Unit.h"
+#include "storage/TextDocument_Unit.h"
 #include "windows/MainControls_Unit.h"
 
 #include <QAction>
@@ -20,6 +20,7 @@
 #include <memory>
 
 class QPlainTextEdit;
+class TConflictBar;
 class TWavePlayer;
 struct TMainWindowSettings;
 
@@ -66,10 +67,10 @@ public:
     bool TerminateRequested() const { return FTerminateRequested; }
 
     // --- Published settings ---------------------------------------------
-    QString PrimaryFile() const { return FPrimaryFile; }
-    void SetPrimaryFile(const QString &fileName) { FPrimaryFile = fileName; }
-    QString BackupFile() const { return FBackupFile; }
-    void SetBackupFile(const QString &fileName) { FBackupFile = fileName; }
+    QString PrimaryFile() const { return FDocument.PrimaryFile(); }
+    void SetPrimaryFile(const QString &fileName) { FDocument.SetPrimaryFile(fileName); }
+    QString BackupFile() const { return FDocument.BackupFile(); }
+    void SetBackupFile(const QString &fileName) { FDocument.SetBackupFile(fileName); }
     int Interval() const { return Nudge_Timer->interval(); }
     void SetInterval(int milliseconds); // throws std::range_error when negative
     bool SoundEnabled() const { return Sound_MenuItem->isChecked(); }
@@ -100,6 +101,7 @@ public:
 
     // --- State that is not published ------------------------------------
     bool TextChanged() const { return FTextChanged; }
+    TTextDocument &Document() { return FDocument; }
     int SuggestionCount() const { return FSuggestions.Count(); }
     const QStringList &SuggestionList() const { return FSuggestions.Lines(); }
     int StoredSuggestionNumber() const { return FSuggestions.Number(); }
@@ -122,6 +124,17 @@ public:
     bool ConfirmSaveChanges();
     bool RunSettings();
     void OpenAtStart();
+
+    // --- Files changed by other programs, and the end of the session -----
+    // The bar that asks which text to keep; hidden while there is nothing
+    // to choose.
+    TConflictBar *Conflict_Bar = nullptr;
+    void KeepMyText();
+    void TakeFileText();
+    // The session ends (a signal, the display gone): one last auto-save tick
+    // as AutoSave_TimerTimer makes it, with no box and no chooser; the text
+    // that may go into neither file goes into a copy of its own.
+    void LastTick();
 
     // --- The nudge ------------------------------------------------------
     void FireNudge();
@@ -180,6 +193,10 @@ public:
     void Privacy_TimerTimer() {}
     void Main_StatusBarResize();
 
+Q_SIGNALS:
+    // The editor now holds text that is in no file, or no longer does.
+    void UnsavedTextChanged(bool unsaved);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -200,19 +217,25 @@ private:
     // False while the primary file exists but could not be read and the
     // editor has not changed since: what it holds is not the writer's text
     // for that file.
-    bool MayReplacePrimaryFile() const;
-    bool WritePrimaryFile();
-    // The editor's text in its file form, encoded once and kept until the
-    // text next changes, so that the timer's saves of an unchanged text
-    // (every tick, primary and backup) do not copy and encode it again.
-    const QByteArray &TextFileBytes();
+    void SetTextChanged(bool changed);
+    bool WritePrimaryFile(bool overwrite = false);
+    void WriteBackupFile(bool overwrite = false);
+    // Puts a file's text into the editor in place of a saved text, the
+    // cursor kept as near its place as the new text allows.
+    void TakeOutsideText(const QString &text);
+    void ShowConflict();
+    // A name beside the primary file for a copy of the writer's text.
+    QString KeptCopyName() const;
     void SetStatusPath(const QString &path);
 
     TMainFormDialogs FDialogs;
 
-    QString FPrimaryFile;
-    QString FBackupFile;
+    TTextDocument FDocument;
     bool FTextChanged = false;
+    bool FPrimaryConflict = false;
+    bool FBackupConflict = false;
+    // While true no box is shown: the session is ending.
+    bool FQuiet = false;
     bool FNudgeSuppressed = false;
     bool FAutoSaveSuppressed = false;
     bool FAlwaysSuggest = false;
@@ -226,18 +249,7 @@ private:
     TColor FTextColour = clBlack;
     TColor FSuggestionColour = clBlack;
     bool FTerminateRequested = false;
-
-    // The primary file's 8-bit form as last read, kept for the next write.
-    TTextEncoding FPrimaryEncoding = TTextEncoding::Utf8;
-    // A primary file that exists but could not be read, held from saves
-    // until the editor next changes; empty once the primary file was read,
-    // written or found missing.
-    QString FHeldPrimaryFile;
     QSet<QString> FOpenFailureMessages;
-    // TextFileBytes' store: emptied by every change to the editor's document.
-    QByteArray FTextFileBytes;
-    bool FTextFileBytesValid = false;
-    TTextEncoding FTextFileBytesEncoding = TTextEncoding::Utf8;
 
     std::unique_ptr<TWavePlayer> FWavePlayer;
     TFont FDefaultTextFont;

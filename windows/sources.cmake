@@ -6,6 +6,7 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/AreaColours_Unit.h windows/AreaColours_Unit.cpp
     windows/TextLayout_Unit.h windows/TextLayout_Unit.cpp
     windows/MainControls_Unit.h windows/MainControls_Unit.cpp
+    windows/ConflictBar_Unit.h windows/ConflictBar_Unit.cpp
     windows/Main_Unit.h windows/Main_Unit.cpp
     windows/Settings_Unit.h windows/Settings_Unit.cpp
     windows/SuggestionSettings_Unit.h windows/SuggestionSettings_Unit.cpp
