@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QPixmap>
 #include <QProxyStyle>
+#include <QThread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +33,34 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext &context,
     std::fprintf(stderr, "%s\n", qPrintable(message));
     std::fflush(stderr);
     std::_Exit(EXIT_FAILURE);
+}
+
+// The session ends, by a signal or with the display: every main window makes
+// its last tick, with no box and no chooser.
+void MakeLastTicks()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (auto *form = qobject_cast<TMain_Form *>(window))
+            form->LastTick();
+    }
+}
+
+// The toolkit ends the process at once when the display connection breaks
+// (the session is over), after saying so: the last tick comes first.
+void SessionMessageHandler(QtMsgType type, const QMessageLogContext &context,
+                           const QString &message)
+{
+    static bool ticked = false;
+    if (!ticked && (message.startsWith(QLatin1String("The X11 connection")) ||
+                    message.startsWith(QLatin1String("The Wayland connection")))) {
+        ticked = true;
+        if (QThread::currentThread() == qApp->thread())
+            MakeLastTicks();
+        else
+            QMetaObject::invokeMethod(qApp, &MakeLastTicks, Qt::BlockingQueuedConnection);
+    }
+    PreviousMessageHandler(type, context, message);
 }
 
 // Left to guess an image's format, Qt loads every image-format plugin and
@@ -119,7 +148,12 @@ int main(int argc, char *argv[])
 
     PreviousMessageHandler = qInstallMessageHandler(StartupMessageHandler);
     QApplication application(argc, argv);
-    qInstallMessageHandler(PreviousMessageHandler);
+    qInstallMessageHandler(SessionMessageHandler);
+    CatchTerminationSignals(&application, [](int) {
+        MakeLastTicks();
+        std::fflush(stderr);
+        std::_Exit(EXIT_SUCCESS);
+    });
 
     QApplication::setApplicationName(QStringLiteral("Nudger"));
     QApplication::setStyle(new TStartupStyle);

@@ -1,10 +1,13 @@
 #include "app/PlatformDependence_Unit.h"
 
 #include <QDir>
+#include <QPointer>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -85,7 +88,59 @@ bool WriteAllAt(int fd, const QByteArray &bytes)
     return true;
 }
 
+// The pipe from the signal handler into the event loop.
+int SignalPipe[2] = {-1, -1};
+
+void WriteSignalByte(int signal)
+{
+    const int saved = errno;
+    const char byte = char(signal);
+    [[maybe_unused]] const ssize_t n = ::write(SignalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+struct TSignalCatcher
+{
+    QPointer<QSocketNotifier> Notifier;
+    std::function<void(int)> Handler;
+    bool Handled = false;
+};
+
+TSignalCatcher &SignalCatcher()
+{
+    static TSignalCatcher catcher;
+    return catcher;
+}
+
 } // namespace
+
+void CatchTerminationSignals(QObject *context, const std::function<void(int)> &handler)
+{
+    TSignalCatcher &catcher = SignalCatcher();
+    catcher.Handler = handler;
+    if (SignalPipe[0] < 0 && ::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    delete catcher.Notifier;
+    catcher.Notifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(catcher.Notifier, &QSocketNotifier::activated, context, [] {
+        char byte = 0;
+        TSignalCatcher &caught = SignalCatcher();
+        while (::read(SignalPipe[0], &byte, 1) == 1) {
+            if (caught.Handled || !caught.Handler)
+                continue;
+            caught.Handled = true;
+            caught.Handler(int(byte));
+        }
+    });
+    struct sigaction action
+    {
+    };
+    action.sa_handler = WriteSignalByte;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+        ::sigaction(signal, &action, nullptr);
+}
 
 void CaptureStartDirectory()
 {

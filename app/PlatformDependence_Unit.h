@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 
+class QObject;
+
 // The working directory at the moment the process started, always ending in
 // the platform's path separator.
 QString StartDirectory();
@@ -40,6 +42,14 @@ bool RunCommand(const QString &commandLine, int showMode);
 // owner, permissions and links. False when nothing was written, or when a
 // write failed after reservation (which only a failing disk does).
 bool OverwriteFileInPlace(const QString &fileName, const QByteArray &bytes);
+
+// Takes SIGTERM, SIGHUP and SIGINT into the event loop: the signal no longer
+// ends the process by itself; instead handler runs, with the signal's number,
+// in the event loop of context's thread, once: further signals are ignored
+// from then on, so that whatever the handler writes is finished. The signal
+// handler itself only writes one byte to a pipe. Later calls replace the
+// handler.
+void CatchTerminationSignals(QObject *context, const std::function<void(int)> &handler);
 
 // The current local date and time.
 QDateTime Now();

@@ -1,0 +1,49 @@
+#!/bin/bash
+# The session ends while the writer has unsaved text: SIGTERM (a logout, a
+# shutdown, kill), SIGHUP (the terminal closed) and the X server gone. Each
+# time the program makes one last auto-save tick before it ends: the primary
+# file with Auto-Save on, the backup file always.
+#
+#   e2e_session_end.sh NUDGER_BINARY CONFIG_TOOL SOURCE_DIR BUILD_DIR
+set -euo pipefail
+
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_arguments.sh" "$@"
+source "$e2e_dir/xvfb_env.sh"
+source "$e2e_dir/atspi_env.sh"
+source "$e2e_dir/e2e_common.sh"
+
+# One writer's session: Auto-Save as given, a few words typed, then the end
+# by the given signal, or by the display going away.
+session_round()
+{
+    local cause=$1 autosave=$2 start main
+    local primary="$NUDGER_WORK/$cause.txt" backup="$NUDGER_WORK/$cause-backup.txt"
+    printf 'Old words.' >"$primary"
+    nudger_new_start_dir start PrimaryFile="$primary" BackupFile="$backup" SoundEnabled=NO \
+        NudgeEnabled=NO AutoSaveEnabled="$autosave"
+    nudger_launch "$start"
+    main=$(nudger_main_window)
+    nudger_atspi wait-text "$NUDGER_PID" "text:Your Text" "Old words." 10
+    nudger_type "$main" " Last words."
+    nudger_atspi wait-text "$NUDGER_PID" "text:Your Text" "Old words. Last words." 10
+    if [[ $cause == display ]]; then
+        kill -9 "$NUDGER_XVFB_PID"
+    else
+        kill -s "$cause" "$NUDGER_PID"
+    fi
+    nudger_wait_for_exit "$NUDGER_PID" 10 || nudger_fail "$cause: the program did not end"
+    NUDGER_PID=
+    local expected="Old words."
+    [[ $autosave == YES ]] && expected="Old words. Last words."
+    [[ "$(cat "$primary")" == "$expected" ]] ||
+        nudger_fail "$cause: the primary file holds \"$(cat "$primary")\""
+    [[ -f "$backup" && "$(cat "$backup")" == "Old words. Last words." ]] ||
+        nudger_fail "$cause: the backup file holds \"$(cat "$backup" 2>/dev/null)\""
+    echo "$cause (Auto-Save $autosave): primary \"$expected\", backup with the last words"
+}
+
+session_round TERM YES
+session_round HUP NO
+# Last: the display goes for good.
+session_round display YES
+echo "PASS: a last tick at SIGTERM, at SIGHUP and when the display went"
