@@ -4,7 +4,7 @@
 # needs is missing.
 foreach(nudger_e2e_test e2e_first_start e2e_save_close e2e_nudge e2e_commands
         e2e_accessibility e2e_screenshots e2e_dark_scheme e2e_full_disk
-        e2e_session_end)
+        e2e_session_end e2e_two_copies)
     add_test(NAME ${nudger_e2e_test}
         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/${nudger_e2e_test}.sh
                 $<TARGET_FILE:Nudger> $<TARGET_FILE:nudger_config>
