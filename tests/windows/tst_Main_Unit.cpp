@@ -12,6 +12,7 @@
 #include "support/ScriptedPrompts.h"
 #include "windows/AreaColours_Unit.h"
 #include "windows/CaptionButton_Unit.h"
+#include "windows/ConflictBar_Unit.h"
 #include "windows/Main_Unit.h"
 
 #include <QAction>
@@ -20,6 +21,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -496,6 +498,73 @@ private Q_SLOTS:
         QVERIFY(!form->close());
         QVERIFY(form->isVisible());
         QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("precious"));
+    }
+
+    // Another program rewrote the primary file while the writer's text was
+    // unsaved: nothing is written over it until the writer chooses on the
+    // bar, which keys typed into the text never reach; the backup keeps
+    // receiving the text meanwhile.
+    void fileChangedOutsideWhileUnsaved_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<bool>("withBackup");
+        QTest::addColumn<QByteArray>("primary");
+        QTest::addColumn<QString>("editor");
+        QTest::newRow("typing chooses nothing")
+            << "type" << true << QByteArray("theirs") << " \nmine";
+        QTest::newRow("keep my text") << "keep" << true << QByteArray("mine") << "mine";
+        QTest::newRow("take the file's, mine in the backup")
+            << "take" << true << QByteArray("theirs") << "theirs";
+        QTest::newRow("take the file's, mine in a copy")
+            << "take" << false << QByteArray("theirs") << "theirs";
+    }
+    void fileChangedOutsideWhileUnsaved()
+    {
+        QFETCH(QString, choice);
+        QFETCH(bool, withBackup);
+        QFETCH(QByteArray, primary);
+        QFETCH(QString, editor);
+        const QString backup = Path(QStringLiteral("copy.txt"));
+        WriteBytes(Path(QStringLiteral("text.txt")), "old");
+        auto form = MakeForm(withBackup ? QStringList{QStringLiteral("BackupFile=") + backup}
+                                        : QStringList());
+        form->show();
+        form->Text_Memo->setPlainText(QStringLiteral("mine"));
+        QFile::remove(Path(QStringLiteral("text.txt")));
+        WriteBytes(Path(QStringLiteral("text.txt")), "theirs");
+        form->AutoSave_TimerTimer();
+        form->Save_MenuItemClick();
+        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("theirs"));
+        QVERIFY(form->Conflict_Bar->isVisible());
+        QVERIFY(FPrompts->Records.isEmpty());
+        if (withBackup)
+            QCOMPARE(ReadBytes(backup), QByteArray("mine"));
+        if (choice == QLatin1String("type")) {
+            form->Text_Memo->setFocus();
+            QTest::keyClicks(form->Text_Memo, QStringLiteral(" "));
+            QTest::keyClick(form->Text_Memo, Qt::Key_Return);
+            QTest::keyClick(form.get(), Qt::Key_Space);
+            QTest::keyClick(form.get(), Qt::Key_Return);
+            QVERIFY(form->Conflict_Bar->isVisible());
+        } else if (choice == QLatin1String("keep")) {
+            QTest::mouseClick(form->Conflict_Bar->KeepMine_Button, Qt::LeftButton);
+            QVERIFY(!form->TextChanged());
+        } else {
+            QTest::mouseClick(form->Conflict_Bar->TakeFile_Button, Qt::LeftButton);
+            const QString keptIn =
+                withBackup ? backup
+                           : Path(QStringLiteral("text (your text ")) + QStringLiteral("*");
+            QCOMPARE(FPrompts->Texts().size(), 1);
+            QVERIFY(FPrompts->Texts().value(0).startsWith(
+                QStringLiteral("Your text has been kept in ") +
+                keptIn.chopped(withBackup ? 0 : 1)));
+            const QString copy = FPrompts->Texts().value(0).mid(27);
+            QCOMPARE(ReadBytes(copy), QByteArray("mine"));
+            QVERIFY(!form->TextChanged());
+        }
+        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), primary);
+        QCOMPARE(form->Text_Memo->toPlainText(), editor);
+        QCOMPARE(form->Conflict_Bar->isVisible(), choice == QLatin1String("type"));
     }
 
     void closingUnchangedAsksNothing()

@@ -1,0 +1,140 @@
+#include "storage/TextDocument_Unit.h"
+
+#include "support/FileBytes.h"
+#include "support/FileRestrictions.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+Q_DECLARE_METATYPE(TSaveResult)
+
+// What the document does when the file it is about to write was changed by
+// another program since it last read or wrote it.
+class tst_TextDocument_Unit : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void changedOutside_data();
+    void changedOutside();
+    void unreadableFileIsHeldUntilTyping();
+};
+
+void tst_TextDocument_Unit::changedOutside_data()
+{
+    QTest::addColumn<bool>("backup");
+    QTest::addColumn<bool>("unsaved");
+    QTest::addColumn<QString>("outside");
+    QTest::addColumn<TSaveResult>("result");
+    QTest::addColumn<QByteArray>("onDisk");
+    for (const bool backup : {false, true}) {
+        const char *file = backup ? "backup" : "primary";
+        for (const bool unsaved : {false, true}) {
+            const char *editor = unsaved ? "unsaved" : "saved";
+            const QByteArray mine = unsaved ? "mine" : "one\r\ntwo";
+            // A saved text takes the primary file's new version; the backup
+            // is left to whoever wrote it.
+            const TSaveResult changed =
+                unsaved || backup ? TSaveResult::Conflict : TSaveResult::ReadAgain;
+            QTest::addRow("%s, %s, rewritten", file, editor)
+                << backup << unsaved << "rewritten" << changed << QByteArray("theirs");
+            QTest::addRow("%s, %s, only touched", file, editor)
+                << backup << unsaved << "touched" << TSaveResult::Saved << mine;
+            QTest::addRow("%s, %s, deleted", file, editor)
+                << backup << unsaved << "deleted" << TSaveResult::Saved << mine;
+            QTest::addRow("%s, %s, rewritten with the same text", file, editor)
+                << backup << unsaved << "same" << TSaveResult::Saved << mine;
+            QTest::addRow("%s, %s, unreadable", file, editor)
+                << backup << unsaved << "unreadable"
+                << (unsaved || backup ? TSaveResult::Conflict : TSaveResult::Held)
+                << QByteArray("theirs");
+        }
+    }
+}
+
+void tst_TextDocument_Unit::changedOutside()
+{
+    QFETCH(bool, backup);
+    QFETCH(bool, unsaved);
+    QFETCH(QString, outside);
+    QFETCH(TSaveResult, result);
+    QFETCH(QByteArray, onDisk);
+    TOrdinaryUser writer;
+    if (outside == QLatin1String("unreadable") && !writer.Valid())
+        QSKIP("no ordinary user to be kept out of the file");
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString primary = dir.filePath(QStringLiteral("text.txt"));
+    const QString target = backup ? dir.filePath(QStringLiteral("backup.txt")) : primary;
+    QVERIFY(WriteAll(primary, "one\r\ntwo"));
+
+    QString text;
+    TTextDocument document([&text] { return text; });
+    document.SetPrimaryFile(primary);
+    QCOMPARE(document.ReadPrimary(text), TReadResult::Read);
+    QCOMPARE(text, QStringLiteral("one\ntwo"));
+    if (backup) {
+        document.SetBackupFile(target);
+        QCOMPARE(document.SaveBackup(), TSaveResult::Saved);
+    }
+    if (unsaved) {
+        text = QStringLiteral("mine");
+        document.TextReplaced();
+        document.TextEdited();
+    }
+
+    if (outside == QLatin1String("touched")) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                 QFileDevice::FileModificationTime));
+    } else if (outside == QLatin1String("deleted")) {
+        QVERIFY(QFile::remove(target));
+    } else if (outside == QLatin1String("same")) {
+        QVERIFY(QFile::remove(target));
+        QVERIFY(WriteAll(target, unsaved ? "mine" : "one\r\ntwo"));
+    } else {
+        QVERIFY(QFile::remove(target));
+        QVERIFY(WriteAll(target, "theirs"));
+    }
+    if (outside == QLatin1String("unreadable")) {
+        QVERIFY(writer.Give(dir.path()) && writer.Give(primary));
+        QVERIFY(::chmod(QFile::encodeName(target).constData(), 0) == 0);
+        writer.Begin();
+    }
+    const TSaveResult saved = backup ? document.SaveBackup() : document.SavePrimary(unsaved);
+    writer.End();
+    QCOMPARE(saved, result);
+    QCOMPARE(ReadAll(target), onDisk);
+    if (result == TSaveResult::ReadAgain)
+        QCOMPARE(document.OutsideText(), QStringLiteral("theirs"));
+}
+
+// A primary file that exists but cannot be read is never replaced by text
+// the writer did not write, neither is the backup; typing lifts that.
+void tst_TextDocument_Unit::unreadableFileIsHeldUntilTyping()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QString text = QStringLiteral("not the file's");
+    TTextDocument document([&text] { return text; });
+    // Exists, yet cannot be read from its start, even by root.
+    document.SetPrimaryFile(QStringLiteral("/proc/self/mem"));
+    document.SetBackupFile(dir.filePath(QStringLiteral("backup.txt")));
+    QCOMPARE(document.ReadPrimary(text), TReadResult::Failed);
+    QVERIFY(!document.MayReplacePrimaryFile());
+    QCOMPARE(document.SavePrimary(false), TSaveResult::Held);
+    QCOMPARE(document.SaveBackup(), TSaveResult::Held);
+    QVERIFY(!QFile::exists(document.BackupFile()));
+    document.TextEdited();
+    QCOMPARE(document.SaveBackup(), TSaveResult::Saved);
+    QCOMPARE(ReadAll(document.BackupFile()), QByteArray("not the file's"));
+}
+
+QTEST_GUILESS_MAIN(tst_TextDocument_Unit)
+#include "tst_TextDocument_Unit.moc"
