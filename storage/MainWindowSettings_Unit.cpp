@@ -24,6 +24,7 @@ const QString RandomizeSuggestions = QStringLiteral("RandomizeSuggestions");
 const QString UserSuggestionsFile = QStringLiteral("UserSuggestionsFile");
 const QString SuggestionNumber = QStringLiteral("SuggestionNumber");
 const QString Privacy = QStringLiteral("Privacy");
+const QString LastSplash = QStringLiteral("FLastSplashScreen");
 } // namespace Key
 
 // Reads the named font over base; false, with what was read before the fault,
@@ -84,6 +85,18 @@ void TMainWindowSettings::Read(const TConfigurationFile &configuration, const TF
     SuggestionNumber = readNumber(Key::SuggestionNumber);
     Privacy = readBool(Key::Privacy, false);
     KeysRead = KeyCount;
+}
+
+bool ExchangeLastSplashStamp(TDateTime now, TDateTime &last)
+{
+    TConfigurationFile configuration;
+    configuration.Load();
+    const bool stamped = configuration.ValueExists(Key::LastSplash);
+    if (stamped)
+        last = TextToDateTime(configuration.ReadValue(Key::LastSplash));
+    configuration.WriteValue(Key::LastSplash, DateTimeToText(now));
+    configuration.Save();
+    return stamped;
 }
 
 void TMainWindowSettings::Write(TConfigurationFile &configuration) const

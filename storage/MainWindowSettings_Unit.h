@@ -71,3 +71,8 @@ struct TMainWindowSettings
     // Writes all fifteen keys in the save order (a font only when it is set).
     void Write(TConfigurationFile &configuration) const;
 };
+
+// The splash step's stamp, "FLastSplashScreen": the time the step last ran.
+// Puts now in its place and gives the stamp it held, when there was one (an
+// unreadable stamp reads as 0). The configuration is saved at once.
+bool ExchangeLastSplashStamp(TDateTime now, TDateTime &last);

@@ -3,7 +3,6 @@
 #include "app/PlatformDependence_Unit.h"
 #include "sound/WavePlay.h"
 #include "storage/ConfigurationFile_Unit.h"
-#include "storage/MainWindowSettings_Unit.h"
 #include "storage/ReservedFileGuard_Unit.h"
 #include "storage/WholeFile_Unit.h"
 #include "windows/About_Unit.h"
@@ -27,6 +26,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSessionManager>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -137,6 +137,9 @@ TMainFormDialogs TMainFormDialogs::Real()
 TMain_Form::TMain_Form(QWidget *parent, const TMainFormDialogs &dialogs)
     : QMainWindow(parent), FDialogs(dialogs), FDocument([this] { return EditorText(Text_Memo); })
 {
+    // Until the configuration is read, no source of suggestions, in order.
+    FSettings.UseTovrinSuggestions = false;
+    FSettings.RandomizeSuggestions = false;
     SetupControls(this);
     Conflict_Bar = new TConflictBar(Text_Memo->parentWidget());
     static_cast<QBoxLayout *>(Text_Memo->parentWidget()->layout())->insertWidget(0, Conflict_Bar);
@@ -162,6 +165,8 @@ void TMain_Form::ConnectControls()
     // Any change to the document, whatever makes it, outdates the encoded text.
     connect(Text_Memo->document(), &QTextDocument::contentsChange, this,
             [this] { FDocument.TextReplaced(); });
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &TMain_Form::CommitSessionData,
+            Qt::DirectConnection);
     connect(Conflict_Bar, &TConflictBar::KeepMineClicked, this, &TMain_Form::KeepMyText);
     connect(Conflict_Bar, &TConflictBar::TakeFileClicked, this, &TMain_Form::TakeFileText);
     connect(Conflict_Bar, &TConflictBar::SaveAsClicked, this, [this] {
@@ -231,7 +236,7 @@ void TMain_Form::InitialiseMainWindow()
     // Nothing may nudge or save while the window is being set up.
     FNudgeSuppressed = true;
     FAutoSaveSuppressed = true;
-    FAlwaysSuggest = false;
+    FSettings.AlwaysSuggest = false;
 
     SetPrivacy(false);
 
@@ -263,7 +268,7 @@ void TMain_Form::InitialiseMainWindow()
 
 void TMain_Form::closeEvent(QCloseEvent *event)
 {
-    if (FormCloseQuery())
+    if (FSessionAnswered || FormCloseQuery())
         event->accept();
     else
         event->ignore();
@@ -387,7 +392,7 @@ void TMain_Form::ApplySettings(const TMainWindowSettings &settings)
 
 TMainWindowSettings TMain_Form::CollectSettings() const
 {
-    TMainWindowSettings settings;
+    TMainWindowSettings settings = FSettings;
     settings.Interval = Interval();
     settings.SoundEnabled = SoundEnabled();
     settings.NudgeEnabled = NudgeEnabled();
@@ -396,11 +401,6 @@ TMainWindowSettings TMain_Form::CollectSettings() const
     settings.BackupFile = BackupFile();
     settings.TextFont = TextFont();
     settings.SuggestionFont = SuggestionFont();
-    settings.AlwaysSuggest = FAlwaysSuggest;
-    settings.UseTovrinSuggestions = FUseTovrinSuggestions;
-    settings.UseUserSuggestionsFile = FUseUserSuggestionsFile;
-    settings.RandomizeSuggestions = FRandomizeSuggestions;
-    settings.UserSuggestionsFile = FUserSuggestionsFile;
     // The stored number, not the property, whose reading would save again.
     settings.SuggestionNumber = FSuggestions.Number();
     settings.Privacy = Privacy();
@@ -551,6 +551,23 @@ void TMain_Form::TakeFileText()
     FBackupConflict = false;
     ShowConflict();
     ShowMessage(Message::TextKeptIn + keptIn);
+}
+
+void TMain_Form::CommitSessionData(QSessionManager &manager)
+{
+    if (!FTextChanged)
+        return;
+    if (!manager.allowsInteraction()) {
+        LastTick();
+        FQuiet = false;
+        return;
+    }
+    const bool mayEnd = ConfirmSaveChanges();
+    manager.release();
+    if (mayEnd)
+        FSessionAnswered = true;
+    else
+        manager.cancel();
 }
 
 void TMain_Form::LastTick()
@@ -722,6 +739,7 @@ void TMain_Form::Text_MemoChange()
 {
     RestoreTextColour();
     SetTextChanged(true);
+    FSessionAnswered = false;
     FDocument.TextEdited();
     StopNudge();
     RestartNudgeTimer();
@@ -802,12 +820,14 @@ void TMain_Form::Sound_MenuItemClick()
 void TMain_Form::LoadSuggestions()
 {
     const QList<TSuggestionFault> faults =
-        FSuggestions.Load(FUseTovrinSuggestions, FUseUserSuggestionsFile, FUserSuggestionsFile);
-    MakeSuggestion_MenuItem->setText(FRandomizeSuggestions ? QStringLiteral("Make Suggestion")
-                                                           : QStringLiteral("Next Suggestion"));
-    PriorSuggestion_MenuItem->setVisible(!FRandomizeSuggestions);
-    FirstSuggestion_MenuItem->setVisible(!FRandomizeSuggestions);
-    LastSuggestion_MenuItem->setVisible(!FRandomizeSuggestions);
+        FSuggestions.Load(FSettings.UseTovrinSuggestions, FSettings.UseUserSuggestionsFile,
+                          FSettings.UserSuggestionsFile);
+    MakeSuggestion_MenuItem->setText(FSettings.RandomizeSuggestions
+                                         ? QStringLiteral("Make Suggestion")
+                                         : QStringLiteral("Next Suggestion"));
+    PriorSuggestion_MenuItem->setVisible(!FSettings.RandomizeSuggestions);
+    FirstSuggestion_MenuItem->setVisible(!FSettings.RandomizeSuggestions);
+    LastSuggestion_MenuItem->setVisible(!FSettings.RandomizeSuggestions);
     for (const TSuggestionFault fault : faults)
         ShowMessage(Message::SuggestionFaults[int(fault)]);
 }
@@ -840,7 +860,7 @@ void TMain_Form::LastSuggestion()
 
 void TMain_Form::SetAlwaysSuggest(bool always)
 {
-    FAlwaysSuggest = always;
+    FSettings.AlwaysSuggest = always;
     Suggestion_Timer->setInterval(Interval());
     EnableTimer(Suggestion_Timer, always);
     if (always)
@@ -856,7 +876,7 @@ void TMain_Form::Suggestion_TimerTimer()
 
 void TMain_Form::AlwaysSuggest_MenuItemClick()
 {
-    SetAlwaysSuggest(!FAlwaysSuggest);
+    SetAlwaysSuggest(!FSettings.AlwaysSuggest);
     SaveConfiguration();
 }
 
@@ -864,10 +884,10 @@ void TMain_Form::SuggestionSettings_MenuItemClick()
 {
     {
         const TSuppression suppression(*this);
-        bool useTovrin = FUseTovrinSuggestions;
-        bool useUser = FUseUserSuggestionsFile;
-        bool randomize = FRandomizeSuggestions;
-        QString userFile = FUserSuggestionsFile;
+        bool useTovrin = FSettings.UseTovrinSuggestions;
+        bool useUser = FSettings.UseUserSuggestionsFile;
+        bool randomize = FSettings.RandomizeSuggestions;
+        QString userFile = FSettings.UserSuggestionsFile;
         if (FDialogs.ExecuteSuggestionSettings &&
             FDialogs.ExecuteSuggestionSettings(useTovrin, useUser, randomize, userFile)) {
             SetUseTovrinSuggestions(useTovrin);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "storage/Conversions_Unit.h"
+#include "storage/MainWindowSettings_Unit.h"
 #include "storage/SuggestionStore_Unit.h"
 #include "storage/TextDocument_Unit.h"
 #include "windows/MainControls_Unit.h"
@@ -20,9 +21,9 @@
 #include <memory>
 
 class QPlainTextEdit;
+class QSessionManager;
 class TConflictBar;
 class TWavePlayer;
-struct TMainWindowSettings;
 
 // The secondary windows the main window opens. Tests replace them.
 struct TMainFormDialogs
@@ -83,16 +84,19 @@ public:
     void SetAutoSaveSuppressed(bool suppressed) { FAutoSaveSuppressed = suppressed; }
     bool AutoSaveEnabled() const { return AutoSave_MenuItem->isChecked(); }
     void SetAutoSaveEnabled(bool enabled) { AutoSave_MenuItem->setChecked(enabled); }
-    bool AlwaysSuggest() const { return FAlwaysSuggest; }
+    bool AlwaysSuggest() const { return FSettings.AlwaysSuggest; }
     void SetAlwaysSuggest(bool always);
-    bool UseTovrinSuggestions() const { return FUseTovrinSuggestions; }
-    void SetUseTovrinSuggestions(bool use) { FUseTovrinSuggestions = use; }
-    bool UseUserSuggestionsFile() const { return FUseUserSuggestionsFile; }
-    void SetUseUserSuggestionsFile(bool use) { FUseUserSuggestionsFile = use; }
-    bool RandomizeSuggestions() const { return FRandomizeSuggestions; }
-    void SetRandomizeSuggestions(bool randomize) { FRandomizeSuggestions = randomize; }
-    QString UserSuggestionsFile() const { return FUserSuggestionsFile; }
-    void SetUserSuggestionsFile(const QString &fileName) { FUserSuggestionsFile = fileName; }
+    bool UseTovrinSuggestions() const { return FSettings.UseTovrinSuggestions; }
+    void SetUseTovrinSuggestions(bool use) { FSettings.UseTovrinSuggestions = use; }
+    bool UseUserSuggestionsFile() const { return FSettings.UseUserSuggestionsFile; }
+    void SetUseUserSuggestionsFile(bool use) { FSettings.UseUserSuggestionsFile = use; }
+    bool RandomizeSuggestions() const { return FSettings.RandomizeSuggestions; }
+    void SetRandomizeSuggestions(bool randomize) { FSettings.RandomizeSuggestions = randomize; }
+    QString UserSuggestionsFile() const { return FSettings.UserSuggestionsFile; }
+    void SetUserSuggestionsFile(const QString &fileName)
+    {
+        FSettings.UserSuggestionsFile = fileName;
+    }
     // Reading wraps the number into the store and saves the configuration.
     int SuggestionNumber() { return FSuggestions.ReadNumber(); }
     void SetSuggestionNumber(int number) { FSuggestions.SetNumber(number); }
@@ -135,6 +139,9 @@ public:
     // as AutoSave_TimerTimer makes it, with no box and no chooser; the text
     // that may go into neither file goes into a copy of its own.
     void LastTick();
+    // An X11 session manager asks before the session ends: the close
+    // button's question, and Cancel holds the logout.
+    void CommitSessionData(QSessionManager &manager);
 
     // --- The nudge ------------------------------------------------------
     void FireNudge();
@@ -143,7 +150,7 @@ public:
 
     // --- Suggestions ----------------------------------------------------
     void LoadSuggestions();
-    QString PickSuggestion() { return FSuggestions.Pick(FRandomizeSuggestions, FRandom); }
+    QString PickSuggestion() { return FSuggestions.Pick(FSettings.RandomizeSuggestions, FRandom); }
     void ShowSuggestion();
     void FirstSuggestion();
     void PriorSuggestion();
@@ -236,13 +243,15 @@ private:
     bool FBackupConflict = false;
     // While true no box is shown: the session is ending.
     bool FQuiet = false;
+    // The writer answered the save question for the session's end, and has
+    // not typed since: closing asks no more.
+    bool FSessionAnswered = false;
     bool FNudgeSuppressed = false;
     bool FAutoSaveSuppressed = false;
-    bool FAlwaysSuggest = false;
-    bool FUseTovrinSuggestions = false;
-    bool FUseUserSuggestionsFile = false;
-    bool FRandomizeSuggestions = false;
-    QString FUserSuggestionsFile;
+    // The settings that live in no control: the suggestion sources and
+    // order, Always Suggest. (The rest of the record goes unused here: the
+    // files are the document's, the others live in the controls.)
+    TMainWindowSettings FSettings;
     TSuggestionStore FSuggestions;
     TRandomSource FRandom;
     TColor FSavedTextColour = clBlack;

@@ -1,8 +1,8 @@
 #include "windows/Splash_Unit.h"
 
 #include "app/PlatformDependence_Unit.h"
-#include "storage/ConfigurationFile_Unit.h"
 #include "storage/Conversions_Unit.h"
+#include "storage/MainWindowSettings_Unit.h"
 #include "windows/WindowPlacement_Unit.h"
 
 #include <QLabel>
@@ -16,8 +16,6 @@ namespace {
 
 const int DefaultCloseInterval = 1000;
 int CloseIntervalSetting = DefaultCloseInterval;
-
-const QString LastSplashKey = QStringLiteral("FLastSplashScreen");
 
 // Due when more than a tenth of a day lies between the two stamps. Counted
 // in whole milliseconds so that exactly 2 hours 24 minutes is reliably not
@@ -79,19 +77,10 @@ void TSplash_Form::Close_TimerTimer()
 
 bool SplashIsDue()
 {
-    bool due = true;
     const TDateTime now = DateTimeFromQDateTime(Now());
-
-    TConfigurationFile configuration;
-    configuration.Load();
-    if (configuration.ValueExists(LastSplashKey)) {
-        // An unreadable stamp reads as 0, long ago: the splash is due.
-        const TDateTime last = TextToDateTime(configuration.ReadValue(LastSplashKey));
-        due = MoreThanATenthOfADay(last, now);
-    }
-    configuration.WriteValue(LastSplashKey, DateTimeToText(now));
-    configuration.Save();
-    return due;
+    TDateTime last = 0;
+    // An unreadable stamp reads as 0, long ago: the splash is due.
+    return !ExchangeLastSplashStamp(now, last) || MoreThanATenthOfADay(last, now);
 }
 
 void ShowSplash()
