@@ -7,6 +7,7 @@
 #include "storage/WholeFile_Unit.h"
 #include "windows/About_Unit.h"
 #include "windows/AreaColours_Unit.h"
+#include "windows/Attention_Unit.h"
 #include "windows/CaptionButton_Unit.h"
 #include "windows/ConflictBar_Unit.h"
 #include "windows/ManualReader_Unit.h"
@@ -787,6 +788,7 @@ void TMain_Form::FireNudge()
     ShowSuggestion();
     if (SoundEnabled())
         FWavePlayer->Play();
+    AskForAttention(this);
 }
 
 void TMain_Form::StopNudge()
