@@ -242,7 +242,7 @@ void TMain_Form::InitialiseMainWindow()
 
     EnableTimer(Nudge_Timer, NudgeEnabled());
 
-    FTextChanged = false;
+    SetTextChanged(false);
     FNudgeSuppressed = false;
     FAutoSaveSuppressed = false;
     FSuggestions.SetNumber(0);
@@ -296,6 +296,14 @@ void TMain_Form::SetStatusPath(const QString &path)
     StatusPanel0->setText(path);
     // The panel's fixed accessible name hides its text from screen readers.
     StatusPanel0->setAccessibleDescription(path);
+}
+
+void TMain_Form::SetTextChanged(bool changed)
+{
+    if (changed == FTextChanged)
+        return;
+    FTextChanged = changed;
+    Q_EMIT UnsavedTextChanged(changed);
 }
 
 void TMain_Form::BringToFront()
@@ -435,7 +443,7 @@ bool TMain_Form::WritePrimaryFile()
         ShowFailureOnce(Message::CannotSaveText);
         return false;
     }
-    FTextChanged = false;
+    SetTextChanged(false);
     FHeldPrimaryFile.clear();
     SetStatusPath(FPrimaryFile);
     return true;
@@ -488,7 +496,7 @@ void TMain_Form::OpenTextFile()
     }
     Text_Memo->clear();
     // Emptying the editor for the file to come is no change of the writer's.
-    FTextChanged = false;
+    SetTextChanged(false);
     SetPrimaryFile(options.FileName);
     OpenPrimaryFile();
     ShowMessage(Message::PrimaryFileSet + FPrimaryFile);
@@ -514,7 +522,7 @@ void TMain_Form::OpenPrimaryFile()
     Text_Memo->setPlainText(content.Text);
     Text_Memo->moveCursor(QTextCursor::End);
     SetStatusPath(FPrimaryFile);
-    FTextChanged = false;
+    SetTextChanged(false);
 }
 
 bool TMain_Form::ConfirmSaveChanges()
@@ -615,7 +623,7 @@ void TMain_Form::AutoSave_TimerTimer()
 void TMain_Form::Text_MemoChange()
 {
     RestoreTextColour();
-    FTextChanged = true;
+    SetTextChanged(true);
     FHeldPrimaryFile.clear();
     StopNudge();
     RestartNudgeTimer();

@@ -180,6 +180,10 @@ public:
     void Privacy_TimerTimer() {}
     void Main_StatusBarResize();
 
+Q_SIGNALS:
+    // The editor's text became unsaved (true) or saved (false).
+    void UnsavedTextChanged(bool unsaved);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -207,6 +211,8 @@ private:
     // (every tick, primary and backup) do not copy and encode it again.
     const QByteArray &TextFileBytes();
     void SetStatusPath(const QString &path);
+    // Sets TextChanged, telling UnsavedTextChanged when it changes.
+    void SetTextChanged(bool changed);
 
     TMainFormDialogs FDialogs;
 
