@@ -1,7 +1,9 @@
 // The program entry: capture the start directory, take the named lock, start
-// the toolkit, build the main window and run the event loop.
+// the toolkit, build the main window, have the desktop hold a logout while
+// its text is unsaved, and run the event loop.
 
 #include "app/PlatformDependence_Unit.h"
+#include "windows/LogoutInhibitor_Unit.h"
 #include "windows/Main_Unit.h"
 
 #include <QApplication>
@@ -162,6 +164,11 @@ int main(int argc, char *argv[])
     // Abort in the first settings step ends the program before it shows.
     if (mainForm.TerminateRequested())
         return 0;
+    // While the text is unsaved, the desktop is asked to hold a logout.
+    TLogoutInhibitor logoutInhibitor;
+    QObject::connect(&mainForm, &TMain_Form::UnsavedTextChanged, &logoutInhibitor,
+                     &TLogoutInhibitor::SetUnsavedText);
+    logoutInhibitor.SetUnsavedText(mainForm.TextChanged());
     mainForm.show();
     return QApplication::exec();
 }

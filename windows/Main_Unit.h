@@ -221,10 +221,6 @@ private:
     TMainWindowSettings CollectSettings() const;
     void ApplyTextColour(TColor colour);
     void ApplySuggestionColour(TColor colour);
-    // False while the primary file exists but could not be read and the
-    // editor has not changed since: what it holds is not the writer's text
-    // for that file.
-    void SetTextChanged(bool changed);
     bool WritePrimaryFile(bool overwrite = false);
     void WriteBackupFile(bool overwrite = false);
     // Puts a file's text into the editor in place of a saved text, the
@@ -234,6 +230,8 @@ private:
     // A name beside the primary file for a copy of the writer's text.
     QString KeptCopyName() const;
     void SetStatusPath(const QString &path);
+    // Sets TextChanged, telling UnsavedTextChanged when it changes.
+    void SetTextChanged(bool changed);
 
     TMainFormDialogs FDialogs;
 

@@ -9,6 +9,7 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/MainControls_Unit.h windows/MainControls_Unit.cpp
     windows/ConflictBar_Unit.h windows/ConflictBar_Unit.cpp
     windows/Main_Unit.h windows/Main_Unit.cpp
+    windows/LogoutInhibitor_Unit.h windows/LogoutInhibitor_Unit.cpp
     windows/Settings_Unit.h windows/Settings_Unit.cpp
     windows/SuggestionSettings_Unit.h windows/SuggestionSettings_Unit.cpp
     windows/Splash_Unit.h windows/Splash_Unit.cpp
