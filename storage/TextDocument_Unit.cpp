@@ -1,5 +1,8 @@
 #include "storage/TextDocument_Unit.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <utility>
 
 TTextDocument::TTextDocument(TTextSource text) : FText(std::move(text)) {}
@@ -102,6 +105,33 @@ TSaveResult TTextDocument::SaveBackup(bool overwrite)
 bool TTextDocument::SaveCopy(const QString &fileName)
 {
     return WriteWholeFile(fileName, FileBytes());
+}
+
+QString TTextDocument::CopyName(const QDateTime &when) const
+{
+    const QFileInfo primary(FPrimary.Name);
+    return primary.dir().filePath(primary.completeBaseName() + QStringLiteral(" (your text ") +
+                                  when.toString(QStringLiteral("yyyy-MM-dd hh.mm.ss")) +
+                                  QStringLiteral(").txt"));
+}
+
+QString TTextDocument::KeepWritersText(bool backupContested, const QDateTime &now)
+{
+    if (!FBackup.Name.isEmpty() && !backupContested && SaveBackup() == TSaveResult::Saved)
+        return FBackup.Name;
+    const QString copy = CopyName(now);
+    return SaveCopy(copy) ? copy : QString();
+}
+
+void TTextDocument::SaveForSessionEnd(bool primaryToo, bool unsaved, const QDateTime &now)
+{
+    bool kept = !unsaved;
+    if (primaryToo && !FPrimary.Name.isEmpty())
+        kept = SavePrimary(unsaved) == TSaveResult::Saved || kept;
+    if (!FBackup.Name.isEmpty())
+        kept = SaveBackup() == TSaveResult::Saved || kept;
+    if (!kept && MayReplacePrimaryFile() && !FPrimary.Name.isEmpty())
+        SaveCopy(CopyName(now));
 }
 
 void TTextDocument::Forget(TSeenFile &file)

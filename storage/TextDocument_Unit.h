@@ -9,6 +9,7 @@
 #include "storage/WholeFile_Unit.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <functional>
@@ -73,6 +74,19 @@ public:
 
     // Writes the text to a file of its own (no check, nothing remembered).
     bool SaveCopy(const QString &fileName);
+    // A name beside the primary file for such a copy, made at the given time.
+    QString CopyName(const QDateTime &when) const;
+
+    // Before the writer's text makes way for the primary file's: keeps it in
+    // the backup file, unless another program's version stands there, or
+    // else in a copy of its own. Where it went, or empty when it could not
+    // be kept anywhere.
+    QString KeepWritersText(bool backupContested, const QDateTime &now);
+
+    // The session ends: the primary file when primaryToo (Auto-Save is on)
+    // and the rules above allow, the backup file as they allow; unsaved text
+    // that reached neither goes into a copy of its own.
+    void SaveForSessionEnd(bool primaryToo, bool unsaved, const QDateTime &now);
 
     // Whether the file on disk is still the version last read or written
     // (or was never seen, or is missing: then it may be written).

@@ -283,3 +283,13 @@ void TMainControls::CreateTimers(QMainWindow *window)
     Suggestion_Timer = NewTimer(window, "Suggestion_Timer", 5000);
     Privacy_Timer = NewTimer(window, "Privacy_Timer", 1000);
 }
+
+void EnableTimer(QTimer *timer, bool enabled)
+{
+    if (enabled && timer->interval() > 0) {
+        if (!timer->isActive())
+            timer->start();
+    } else {
+        timer->stop();
+    }
+}

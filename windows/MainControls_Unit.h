@@ -74,3 +74,8 @@ private:
     void CreateHelpMenu(QMainWindow *window);
     void CreateTimers(QMainWindow *window);
 };
+
+// Enables or disables a timer. Enabling a running timer leaves its countdown
+// alone, and a timer with no interval never runs (it would fire on every
+// pass of the event loop).
+void EnableTimer(QTimer *timer, bool enabled);

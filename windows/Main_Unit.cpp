@@ -1,5 +1,8 @@
 #include "windows/Main_Unit.h"
 
+#include "windows/MainMessages_Unit.h"
+#include "windows/Suppression_Unit.h"
+
 #include "app/PlatformDependence_Unit.h"
 #include "sound/WavePlay.h"
 #include "storage/ConfigurationFile_Unit.h"
@@ -39,89 +42,10 @@ namespace {
 
 constexpr int StatusPanel1Width = 75;
 
-namespace Message {
-const QString ConfigurationLoad = QStringLiteral("I am not able to load your configuration.");
-const QString ConfigurationSave =
-    QStringLiteral("I was not able to save your configuration.\rMaybe the file has been made "
-                   "read only?");
-const QString CannotSaveText = QStringLiteral("I cannot save your text!");
-const QString CannotSaveBackup = QStringLiteral("I cannot save your text to the Backup file!");
-const QString PrimaryFileSet = QStringLiteral("Your primary file has been set to ");
-const QString CannotOpenSelected = QStringLiteral("I can not open the file you selected!");
-const QString CannotOpenPrimary = QStringLiteral("I can not open the primary file!");
-const QString ReadAgain = QStringLiteral("Read again, as another program changed it: ");
-const QString TextKeptIn = QStringLiteral("Your text has been kept in ");
-const QString SaveChanges = QStringLiteral("Do you want to save your changes?");
-const QString SelectPrimary =
-    QStringLiteral("You must select a primary file to save your text to.");
-const QString RetryOrAbort =
-    QStringLiteral("Choose Retry to enter a valid primary file, or Abort to exit the application.");
-// By TSuggestionFault.
-const QString SuggestionFaults[] = {
-    QStringLiteral("I can not load my suggestions file!"),
-    QStringLiteral("No user suggestions file selected.  Use suggestions will not be loaded."),
-    QStringLiteral("The user suggestion file can not be found."),
-    QStringLiteral(
-        "I can not load your user suggestions file!  Please verify that it is correct.")};
-static_assert(sizeof SuggestionFaults / sizeof SuggestionFaults[0] == SuggestionFaultCount);
-} // namespace Message
-
 void ShowMessage(const QString &text)
 {
     Prompts().ShowMessage(text);
 }
-
-// Enables or disables a timer. Enabling a running timer leaves its countdown
-// alone, and a timer with no interval never runs (it would fire on every
-// pass of the event loop).
-void EnableTimer(QTimer *timer, bool enabled)
-{
-    if (enabled && timer->interval() > 0) {
-        if (!timer->isActive())
-            timer->start();
-    } else {
-        timer->stop();
-    }
-}
-
-// Keeps the nudge (and, when asked, auto-save) suppressed for one scope,
-// however the scope ends. At its end the flags are cleared, or with Restore
-// set back to what they were.
-class TSuppression
-{
-public:
-    enum TEnd
-    {
-        Clear,
-        Restore
-    };
-
-    explicit TSuppression(TMain_Form &form, bool autoSave = false, TEnd end = Clear)
-        : FForm(form), FAutoSave(autoSave), FEnd(end), FNudgeBefore(form.NudgeSuppressed()),
-          FAutoSaveBefore(form.AutoSaveSuppressed())
-    {
-        // Through the setter, which stops a running nudge sound.
-        if (!FNudgeBefore)
-            FForm.SetNudgeSuppressed(true);
-        if (FAutoSave)
-            FForm.SetAutoSaveSuppressed(true);
-    }
-    ~TSuppression()
-    {
-        if (FAutoSave)
-            FForm.SetAutoSaveSuppressed(FEnd == Restore && FAutoSaveBefore);
-        FForm.SetNudgeSuppressed(FEnd == Restore && FNudgeBefore);
-    }
-    TSuppression(const TSuppression &) = delete;
-    TSuppression &operator=(const TSuppression &) = delete;
-
-private:
-    TMain_Form &FForm;
-    const bool FAutoSave;
-    const TEnd FEnd;
-    const bool FNudgeBefore;
-    const bool FAutoSaveBefore;
-};
 
 } // namespace
 
@@ -280,22 +204,15 @@ bool TMain_Form::eventFilter(QObject *watched, QEvent *event)
     if (watched == Main_StatusBar && event->type() == QEvent::Resize)
         Main_StatusBarResize();
     if (watched == Text_Memo && event->type() == QEvent::KeyPress) {
-        // Tab types a tab into the text; Ctrl+Tab and Ctrl+Shift+Tab leave
-        // it for the other controls, so the keyboard is never trapped there.
         const auto *key = static_cast<QKeyEvent *>(event);
+        if (HandleEditorKey(Text_Memo, key))
+            return true;
+        // Ctrl+Tab and Ctrl+Shift+Tab leave the text for the other controls,
+        // so the keyboard is never trapped there.
         if (key->modifiers().testFlag(Qt::ControlModifier) &&
             (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
             focusNextPrevChild(key->key() == Qt::Key_Tab &&
                                !key->modifiers().testFlag(Qt::ShiftModifier));
-            return true;
-        }
-        // Shift+Enter would put a Unicode line separator into the text, which
-        // is saved as such and is no line break in a plain text file: make it
-        // an ordinary line break.
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            key->modifiers().testFlag(Qt::ShiftModifier) && !Text_Memo->isReadOnly()) {
-            Text_Memo->textCursor().insertBlock();
-            Text_Memo->ensureCursorVisible();
             return true;
         }
     }
@@ -500,13 +417,7 @@ void TMain_Form::ShowConflict()
 
 void TMain_Form::TakeOutsideText(const QString &text)
 {
-    const int position = Text_Memo->textCursor().position();
-    const int scroll = Text_Memo->verticalScrollBar()->value();
-    Text_Memo->setPlainText(text);
-    QTextCursor cursor = Text_Memo->textCursor();
-    cursor.setPosition(qMin(position, Text_Memo->document()->characterCount() - 1));
-    Text_Memo->setTextCursor(cursor);
-    Text_Memo->verticalScrollBar()->setValue(scroll);
+    ReplaceEditorText(Text_Memo, text);
     SetTextChanged(false);
     FPrimaryConflict = false;
     ShowConflict();
@@ -522,25 +433,14 @@ void TMain_Form::KeepMyText()
         WriteBackupFile(true);
 }
 
-QString TMain_Form::KeptCopyName() const
-{
-    const QFileInfo primary(PrimaryFile());
-    return primary.dir().filePath(primary.completeBaseName() + QStringLiteral(" (your text ") +
-                                  Now().toString(QStringLiteral("yyyy-MM-dd hh.mm.ss")) +
-                                  QStringLiteral(").txt"));
-}
-
 void TMain_Form::TakeFileText()
 {
     const TSuppression suppression(*this);
     // The writer's own text first goes where they can find it again.
-    QString keptIn = BackupFile();
-    if (keptIn.isEmpty() || FBackupConflict || FDocument.SaveBackup() != TSaveResult::Saved) {
-        keptIn = KeptCopyName();
-        if (!FDocument.SaveCopy(keptIn)) {
-            ShowFailureOnce(Message::CannotSaveText);
-            return;
-        }
+    const QString keptIn = FDocument.KeepWritersText(FBackupConflict, Now());
+    if (keptIn.isEmpty()) {
+        ShowFailureOnce(Message::CannotSaveText);
+        return;
     }
     QString text;
     if (FDocument.ReadPrimary(text) != TReadResult::Read) {
@@ -574,14 +474,7 @@ void TMain_Form::CommitSessionData(QSessionManager &manager)
 void TMain_Form::LastTick()
 {
     FQuiet = true;
-    bool kept = !FTextChanged;
-    if (!FAutoSaveSuppressed && AutoSaveEnabled() && !PrimaryFile().isEmpty())
-        kept = FDocument.SavePrimary(FTextChanged) == TSaveResult::Saved || kept;
-    if (!BackupFile().isEmpty())
-        kept = FDocument.SaveBackup() == TSaveResult::Saved || kept;
-    // Unsaved text that reached neither file gets one of its own.
-    if (!kept && FDocument.MayReplacePrimaryFile() && !PrimaryFile().isEmpty())
-        FDocument.SaveCopy(KeptCopyName());
+    FDocument.SaveForSessionEnd(!FAutoSaveSuppressed && AutoSaveEnabled(), FTextChanged, Now());
 }
 
 bool TMain_Form::SavePrimaryFileAs()
@@ -978,16 +871,7 @@ void TMain_Form::ResetSuggestionFont_PanelClick()
 
 void TMain_Form::InsertDateStamp()
 {
-    const QString stamp = DateStampText(Now());
-    QTextCursor cursor(Text_Memo->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.beginEditBlock();
-    if (!Text_Memo->document()->isEmpty() && !cursor.block().text().isEmpty())
-        cursor.insertBlock();
-    cursor.insertText(stamp);
-    cursor.insertBlock();
-    cursor.endEditBlock();
-    Text_Memo->setTextCursor(cursor);
+    AppendLine(Text_Memo, DateStampText(Now()));
 }
 
 // ---------------------------------------------------------------------------

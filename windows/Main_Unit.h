@@ -227,8 +227,6 @@ private:
     // cursor kept as near its place as the new text allows.
     void TakeOutsideText(const QString &text);
     void ShowConflict();
-    // A name beside the primary file for a copy of the writer's text.
-    QString KeptCopyName() const;
     void SetStatusPath(const QString &path);
     // Sets TextChanged, telling UnsavedTextChanged when it changes.
     void SetTextChanged(bool changed);

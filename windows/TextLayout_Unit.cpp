@@ -1,7 +1,9 @@
 #include "windows/TextLayout_Unit.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -81,4 +83,39 @@ QString EditorText(const QPlainTextEdit *editor)
     QString text = editor->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return text;
+}
+
+void ReplaceEditorText(QPlainTextEdit *editor, const QString &text)
+{
+    const int position = editor->textCursor().position();
+    const int scroll = editor->verticalScrollBar()->value();
+    editor->setPlainText(text);
+    QTextCursor cursor = editor->textCursor();
+    cursor.setPosition(qMin(position, editor->document()->characterCount() - 1));
+    editor->setTextCursor(cursor);
+    editor->verticalScrollBar()->setValue(scroll);
+}
+
+void AppendLine(QPlainTextEdit *editor, const QString &line)
+{
+    QTextCursor cursor(editor->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+    if (!editor->document()->isEmpty() && !cursor.block().text().isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(line);
+    cursor.insertBlock();
+    cursor.endEditBlock();
+    editor->setTextCursor(cursor);
+}
+
+bool HandleEditorKey(QPlainTextEdit *editor, const QKeyEvent *key)
+{
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        key->modifiers().testFlag(Qt::ShiftModifier) && !editor->isReadOnly()) {
+        editor->textCursor().insertBlock();
+        editor->ensureCursorVisible();
+        return true;
+    }
+    return false;
 }

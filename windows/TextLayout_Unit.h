@@ -4,11 +4,26 @@
 
 #include <QPlainTextDocumentLayout>
 
+class QKeyEvent;
 class QPlainTextEdit;
 
 // The editor's text with its lines separated by '\n' and nothing else changed
 // (toPlainText() would also turn non-breaking spaces into spaces).
 QString EditorText(const QPlainTextEdit *editor);
+
+// Replaces the editor's text, with the cursor and the scrolled position kept
+// as near their place as the new text allows.
+void ReplaceEditorText(QPlainTextEdit *editor, const QString &text);
+
+// Keys the editor itself would get wrong for a plain text file: Shift+Enter
+// would put a Unicode line separator into the text, which is saved as such
+// and is no line break there; it becomes an ordinary line break. True when
+// the key was handled here.
+bool HandleEditorKey(QPlainTextEdit *editor, const QKeyEvent *key);
+
+// Puts a line at the end of the text, on a line of its own, with a line
+// break after it, and the cursor after that: one step to undo.
+void AppendLine(QPlainTextEdit *editor, const QString &line);
 
 // While wrapping at the editor's width, a keystroke only lays out the block
 // it changes. Qt's own layout also keeps track of the widest line for the

@@ -1,0 +1,36 @@
+// The texts the main window shows the writer, each exactly as the writer
+// reads it.
+#pragma once
+
+#include "storage/SuggestionStore_Unit.h"
+
+#include <QString>
+
+namespace Message {
+inline const QString ConfigurationLoad =
+    QStringLiteral("I am not able to load your configuration.");
+inline const QString ConfigurationSave =
+    QStringLiteral("I was not able to save your configuration.\rMaybe the file has been made "
+                   "read only?");
+inline const QString CannotSaveText = QStringLiteral("I cannot save your text!");
+inline const QString CannotSaveBackup =
+    QStringLiteral("I cannot save your text to the Backup file!");
+inline const QString PrimaryFileSet = QStringLiteral("Your primary file has been set to ");
+inline const QString CannotOpenSelected = QStringLiteral("I can not open the file you selected!");
+inline const QString CannotOpenPrimary = QStringLiteral("I can not open the primary file!");
+inline const QString ReadAgain = QStringLiteral("Read again, as another program changed it: ");
+inline const QString TextKeptIn = QStringLiteral("Your text has been kept in ");
+inline const QString SaveChanges = QStringLiteral("Do you want to save your changes?");
+inline const QString SelectPrimary =
+    QStringLiteral("You must select a primary file to save your text to.");
+inline const QString RetryOrAbort =
+    QStringLiteral("Choose Retry to enter a valid primary file, or Abort to exit the application.");
+// By TSuggestionFault.
+inline const QString SuggestionFaults[] = {
+    QStringLiteral("I can not load my suggestions file!"),
+    QStringLiteral("No user suggestions file selected.  Use suggestions will not be loaded."),
+    QStringLiteral("The user suggestion file can not be found."),
+    QStringLiteral(
+        "I can not load your user suggestions file!  Please verify that it is correct.")};
+static_assert(sizeof SuggestionFaults / sizeof SuggestionFaults[0] == SuggestionFaultCount);
+} // namespace Message
