@@ -8,7 +8,8 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/Attention_Unit.h windows/Attention_Unit.cpp
     windows/MainControls_Unit.h windows/MainControls_Unit.cpp
     windows/ConflictBar_Unit.h windows/ConflictBar_Unit.cpp
-    windows/Main_Unit.h windows/Main_Unit.cpp windows/MainMessages_Unit.h windows/Suppression_Unit.h
+    windows/Main_Unit.h windows/Main_Unit.cpp windows/Main_Unit_Document.cpp
+    windows/MainMessages_Unit.h windows/Suppression_Unit.h
     windows/LogoutInhibitor_Unit.h windows/LogoutInhibitor_Unit.cpp
     windows/Settings_Unit.h windows/Settings_Unit.cpp
     windows/SuggestionSettings_Unit.h windows/SuggestionSettings_Unit.cpp
