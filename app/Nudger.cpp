@@ -1,7 +1,9 @@
 // The program entry: capture the start directory, take the named lock, start
-// the toolkit, build the main window and run the event loop.
+// the toolkit, choose the sound service, build the main window and run the
+// event loop.
 
 #include "app/PlatformDependence_Unit.h"
+#include "sound/PulseWaveService_Unit.h"
 #include "windows/Main_Unit.h"
 
 #include <QApplication>
@@ -124,6 +126,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Nudger"));
     QApplication::setStyle(new TStartupStyle);
     QApplication::setWindowIcon(QIcon(ReadPng(QStringLiteral(":/app_bitmap.png"))));
+    SetDefaultWaveService(&PulseWaveService());
     TMain_Form mainForm;
     // Abort in the first settings step ends the program before it shows.
     if (mainForm.TerminateRequested())

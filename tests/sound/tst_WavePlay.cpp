@@ -1,6 +1,7 @@
 // The wave player's state, the requests it makes of the wave service, the
 // embedded nudge sound, and the real service's behaviour without a listener.
 
+#include "sound/PulseWaveService_Unit.h"
 #include "sound/WavePlay.h"
 #include "support/CountingWaveService.h"
 
@@ -31,6 +32,15 @@ QByteArray NudgeWave()
         return {};
     return file.readAll();
 }
+
+// Makes the real service the default for as long as it lives, as the
+// program's start does.
+class TRealWaveService
+{
+public:
+    TRealWaveService() { SetDefaultWaveService(&PulseWaveService()); }
+    ~TRealWaveService() { SetDefaultWaveService(nullptr); }
+};
 
 } // namespace
 
@@ -278,6 +288,7 @@ void tst_WavePlay::embeddedWaveLoopsSoftly()
 // neither Play nor Stop may wait for the sound.
 void tst_WavePlay::realServicePlaysAndStopsWithoutBlocking()
 {
+    TRealWaveService service;
     TWavePlayer player;
     player.SetResourceWave(QStringLiteral("NUDGE_WAVE"));
 
@@ -322,6 +333,7 @@ void tst_WavePlay::realServiceRefusesWhatItCannotPlay_data()
 
 void tst_WavePlay::realServiceRefusesWhatItCannotPlay()
 {
+    TRealWaveService service;
     QFETCH(QByteArray, content);
     QFETCH(bool, loop);
     QFETCH(bool, async);
@@ -361,6 +373,7 @@ void tst_WavePlay::realServicePlaysFromEverySource_data()
 
 void tst_WavePlay::realServicePlaysFromEverySource()
 {
+    TRealWaveService service;
     QFETCH(int, where);
     QFETCH(bool, async);
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
