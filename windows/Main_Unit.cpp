@@ -9,6 +9,7 @@
 #include "windows/About_Unit.h"
 #include "windows/AreaColours_Unit.h"
 #include "windows/CaptionButton_Unit.h"
+#include "windows/FontBridge_Unit.h"
 #include "windows/ManualReader_Unit.h"
 #include "windows/Prompts_Unit.h"
 #include "windows/Settings_Unit.h"
