@@ -4,9 +4,9 @@
 #include "sound/PulseWaveService_Unit.h"
 #include "sound/WavePlay.h"
 #include "support/CountingWaveService.h"
+#include "support/FileBytes.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -27,10 +27,7 @@ quint16 LE16(const QByteArray &bytes, int offset)
 
 QByteArray NudgeWave()
 {
-    QFile file(WaveResourcePath(QStringLiteral("NUDGE_WAVE")));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return ReadAll(WaveResourcePath(QStringLiteral("NUDGE_WAVE")));
 }
 
 // Makes the real service the default for as long as it lives, as the
@@ -341,10 +338,7 @@ void tst_WavePlay::realServiceRefusesWhatItCannotPlay()
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     const QString name = dir.filePath(QStringLiteral("sound.wav"));
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(content), content.size());
-    file.close();
+    QVERIFY(WriteAll(name, content));
 
     TPlayerWave wave;
     wave.SetWaveName(name);
@@ -383,10 +377,7 @@ void tst_WavePlay::realServicePlaysFromEverySource()
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     const QString name = dir.filePath(QStringLiteral("nudge.wav"));
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(image), image.size());
-    file.close();
+    QVERIFY(WriteAll(name, image));
 
     TPlayerWave wave;
     wave.SetWhereWave(TWhereWave(where));

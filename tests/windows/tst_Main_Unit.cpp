@@ -8,6 +8,7 @@
 #include "storage/TovrinDataEncode_Unit.h"
 #include "support/CountingWaveService.h"
 #include "support/DarkScheme.h"
+#include "support/FileBytes.h"
 #include "support/FileRestrictions.h"
 #include "support/ScriptedPrompts.h"
 #include "windows/AreaColours_Unit.h"
@@ -34,21 +35,6 @@ const QString SelectPrimary =
     QStringLiteral("You must select a primary file to save your text to.");
 const QString SaveChanges = QStringLiteral("Do you want to save your changes?");
 const QString CannotSaveText = QStringLiteral("I cannot save your text!");
-
-QByteArray ReadBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return file.readAll();
-}
-
-void WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // The contrast between the text an area paints and its ground, read from a
 // picture of its viewport: the ground is the empty bottom-right corner, the
@@ -99,7 +85,7 @@ private:
 
     void WriteUserSuggestions(const QByteArray &bytes)
     {
-        WriteBytes(Path(QStringLiteral("mine.txt")), bytes);
+        QVERIFY(WriteAll(Path(QStringLiteral("mine.txt")), bytes));
     }
 
     // A window in ordered mode over the user suggestions only.
@@ -134,10 +120,10 @@ private Q_SLOTS:
         FPrompts = std::make_unique<TScriptedPrompts>();
         FWave = std::make_unique<TCountingWaveService>();
         // A small built-in suggestions file, so that start-up has nothing to report.
-        WriteBytes(StartDirectory() + QStringLiteral("nudger.dat"),
-                   ScrambleText(TovrinKeys::Product, TovrinKeys::Version,
-                                TovrinKeys::SuggestionsKey,
-                                JoinLines({"built in one", "built in two"})));
+        QVERIFY(WriteAll(StartDirectory() + QStringLiteral("nudger.dat"),
+                         ScrambleText(TovrinKeys::Product, TovrinKeys::Version,
+                                      TovrinKeys::SuggestionsKey,
+                                      JoinLines({"built in one", "built in two"}))));
         FSettingsRuns = 0;
         FSettingsAnswers.clear();
         FSuggestionSettingsRuns = 0;
@@ -217,7 +203,7 @@ private Q_SLOTS:
 
     void startReadsPrimaryFile()
     {
-        WriteBytes(Path(QStringLiteral("text.txt")), "one\r\ntwo\nthree");
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "one\r\ntwo\nthree"));
         auto form = MakeForm({QStringLiteral("SuggestionNumber=5")});
         QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("one\ntwo\nthree"));
         QCOMPARE(form->Text_Memo->textCursor().position(), form->Text_Memo->toPlainText().size());
@@ -439,8 +425,8 @@ private Q_SLOTS:
         auto form = MakeForm({QStringLiteral("BackupFile=") + Path(QStringLiteral("copy.txt"))});
         form->Text_Memo->setPlainText(QStringLiteral("alpha\nbeta\n"));
         form->Save_MenuItemClick();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("alpha\r\nbeta"));
-        QCOMPARE(ReadBytes(Path(QStringLiteral("copy.txt"))), QByteArray("alpha\r\nbeta"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("alpha\r\nbeta"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("copy.txt"))), QByteArray("alpha\r\nbeta"));
         QVERIFY(!form->TextChanged());
         QCOMPARE(form->StatusPanel0->text(), Path(QStringLiteral("text.txt")));
         QVERIFY(FPrompts->Records.isEmpty());
@@ -483,7 +469,7 @@ private Q_SLOTS:
         QCOMPARE(FPrompts->Records.value(0).Text, SaveChanges);
         QCOMPARE(FPrompts->Records.value(0).Buttons,
                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        QCOMPARE(ReadBytes(form->PrimaryFile()) == "words", written);
+        QCOMPARE(ReadAll(form->PrimaryFile()) == "words", written);
     }
 
     void closingKeepsTextWhenSaveFails()
@@ -508,7 +494,7 @@ private Q_SLOTS:
 
     void openAsksThenLoads()
     {
-        WriteBytes(Path(QStringLiteral("other.txt")), "from the other file");
+        QVERIFY(WriteAll(Path(QStringLiteral("other.txt")), "from the other file"));
         auto form = MakeForm();
         form->Text_Memo->setPlainText(QStringLiteral("typed"));
         FPrompts->AnswerButton(QMessageBox::Cancel);
@@ -519,7 +505,7 @@ private Q_SLOTS:
         FPrompts->AnswerFile(Path(QStringLiteral("other.txt")));
         FPrompts->AnswerButton(QMessageBox::Ok);
         form->Open_MenuItemClick();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("typed"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("typed"));
         QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("from the other file"));
         QCOMPARE(form->PrimaryFile(), Path(QStringLiteral("other.txt")));
         QCOMPARE(FPrompts->Records.last().Text,
@@ -562,7 +548,7 @@ private Q_SLOTS:
 
     void settingsCancelKeepsUnsavedText()
     {
-        WriteBytes(Path(QStringLiteral("text.txt")), "on disk");
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "on disk"));
         auto form = MakeForm();
         form->Text_Memo->setPlainText(QStringLiteral("not yet saved"));
         FPrompts->AnswerButton(QMessageBox::Cancel);
@@ -579,11 +565,11 @@ private Q_SLOTS:
                               QStringLiteral("AutoSaveEnabled=NO")});
         form->Text_Memo->setPlainText(QStringLiteral("draft"));
         form->AutoSave_TimerTimer();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("<missing>"));
-        QCOMPARE(ReadBytes(Path(QStringLiteral("copy.txt"))), QByteArray("draft"));
+        QVERIFY(!QFile::exists(Path(QStringLiteral("text.txt"))));
+        QCOMPARE(ReadAll(Path(QStringLiteral("copy.txt"))), QByteArray("draft"));
         form->AutoSave_MenuItemClick();
         form->AutoSave_TimerTimer();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("draft"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("draft"));
     }
 
     void autoSaveSparesUnreadablePrimaryFile()
@@ -618,8 +604,8 @@ private Q_SLOTS:
             QSKIP("no ordinary user to open the file as");
         const QString locked = Path(QStringLiteral("locked.txt"));
         const QString backup = Path(QStringLiteral("copy.txt"));
-        WriteBytes(locked, "the only copy");
-        WriteBytes(backup, "the only copy");
+        QVERIFY(WriteAll(locked, "the only copy"));
+        QVERIFY(WriteAll(backup, "the only copy"));
         // The writer's own file and folder; the file may be written, not read.
         QVERIFY(writer.Give(FDir->path()) && writer.Give(locked) && writer.Give(backup));
         QVERIFY(QFile::setPermissions(locked, QFile::WriteOwner));
@@ -646,8 +632,8 @@ private Q_SLOTS:
         }
         writer.End();
         const QByteArray expected = way == QLatin1String("type") ? "new" : "the only copy";
-        QCOMPARE(ReadBytes(locked), expected);
-        QCOMPARE(ReadBytes(backup), expected);
+        QCOMPARE(ReadAll(locked), expected);
+        QCOMPARE(ReadAll(backup), expected);
         QCOMPARE(FPrompts->Texts(),
                  way == QLatin1String("save") ? QStringList{CannotSaveText} : QStringList());
     }
@@ -656,19 +642,19 @@ private Q_SLOTS:
     // still reach the next tick.
     void eachTickWritesTheCurrentText()
     {
-        WriteBytes(Path(QStringLiteral("text.txt")), "one\r\ntwo");
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "one\r\ntwo"));
         auto form = MakeForm();
         form->AutoSave_TimerTimer();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
         QTest::keyClick(form->Text_Memo, Qt::Key_X);
         form->AutoSave_TimerTimer();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwox"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwox"));
         form->Text_Memo->undo();
         form->AutoSave_TimerTimer();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
         form->Text_Memo->document()->setPlainText(QStringLiteral("three"));
         form->Save_MenuItemClick();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("three"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("three"));
     }
 
     void shiftEnterIsAnOrdinaryLineBreak()
@@ -678,16 +664,16 @@ private Q_SLOTS:
         QTest::keyClick(form->Text_Memo, Qt::Key_Return, Qt::ShiftModifier);
         QTest::keyClicks(form->Text_Memo, QStringLiteral("two"));
         form->Save_MenuItemClick();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
     }
 
     void eightBitFileComesBackUnchanged()
     {
         const QByteArray latin1("caf\xe9\r\nna\xefve");
-        WriteBytes(Path(QStringLiteral("text.txt")), latin1);
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), latin1));
         auto form = MakeForm();
         form->Save_MenuItemClick();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), latin1);
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), latin1);
     }
 
     // --- Suggestions -------------------------------------------------------
@@ -806,7 +792,7 @@ private Q_SLOTS:
 
     void unscrambleFailureKeepsRawLines()
     {
-        WriteBytes(StartDirectory() + QStringLiteral("nudger.dat"), "not\r\nhex at all\r\n");
+        QVERIFY(WriteAll(StartDirectory() + QStringLiteral("nudger.dat"), "not\r\nhex at all\r\n"));
         auto form = MakeForm();
         QCOMPARE(FPrompts->Texts(),
                  QStringList{QStringLiteral("I can not load my suggestions file!")});
@@ -846,8 +832,8 @@ private Q_SLOTS:
         auto form = MakeOrderedForm("s0\r\ns1");
         form->MakeSuggestion_MenuItemClick();
         form->MakeSuggestion_MenuItemClick();
+        QVERIFY(WriteAll(Path(QStringLiteral("new.txt")), "n0\r\nn1\r\nn2"));
         FSuggestionSettings = [this](bool &, bool &, bool &, QString &file) {
-            WriteBytes(Path(QStringLiteral("new.txt")), "n0\r\nn1\r\nn2");
             file = Path(QStringLiteral("new.txt"));
             return true;
         };
