@@ -1,8 +1,9 @@
 // The program entry: capture the start directory, take the named lock, start
-// the toolkit, build the main window, have the desktop hold a logout while
-// its text is unsaved, and run the event loop.
+// the toolkit, choose the sound service, build the main window, have the
+// desktop hold a logout while its text is unsaved, and run the event loop.
 
 #include "app/PlatformDependence_Unit.h"
+#include "sound/PulseWaveService_Unit.h"
 #include "windows/LogoutInhibitor_Unit.h"
 #include "windows/Main_Unit.h"
 
@@ -160,6 +161,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Nudger"));
     QApplication::setStyle(new TStartupStyle);
     QApplication::setWindowIcon(QIcon(ReadPng(QStringLiteral(":/app_bitmap.png"))));
+    SetDefaultWaveService(&PulseWaveService());
     TMain_Form mainForm;
     // Abort in the first settings step ends the program before it shows.
     if (mainForm.TerminateRequested())

@@ -11,6 +11,7 @@
 // Exits non-zero when the loop costs more than 1% of one core or the first
 // sample comes more than 100 ms after Play.
 
+#include "sound/PulseWaveService_Unit.h"
 #include "sound/WavePlay.h"
 
 #include <QCoreApplication>
@@ -258,6 +259,7 @@ int main(int argc, char **argv)
                 haveServer ? "playing on the default sound server"
                            : "no sound server: measuring the player without sound");
 
+    SetDefaultWaveService(&PulseWaveService());
     TWavePlayer player;
     player.SetResourceWave(QStringLiteral("NUDGE_WAVE"));
     std::optional<double> firstDelay;

@@ -4,6 +4,6 @@
 // next to nothing. libpulse is loaded at the first request, never at start.
 #pragma once
 
-#include "sound/WavePlay.h"
+#include "sound/WaveService_Unit.h"
 
 TWaveService &PulseWaveService();

@@ -3,8 +3,6 @@
 #pragma once
 
 #include <QDateTime>
-#include <QFont>
-#include <QPalette>
 #include <QString>
 
 #include <cstdint>
@@ -72,9 +70,3 @@ TDateTime TextToDateTime(const QString &text); // 0 when unreadable
 // The date stamp put into the writer's text: "yyyy-MM-dd HH:mm:ss.zzz", with
 // the time separator of the user's locale.
 QString DateStampText(const QDateTime &moment);
-
-// Bridges to the toolkit.
-QColor ColorToQColor(TColor color, const QPalette &palette);
-TColor QColorToColor(const QColor &color);
-QFont FontToQFont(const TFont &font, const QFont &base);
-TFont QFontToFont(const QFont &font, TColor color);

@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr int DefaultInterval = 10000;
-
 // The value names of the stored settings.
 namespace Key {
 const QString Interval = QStringLiteral("Interval");
@@ -49,6 +47,8 @@ void TMainWindowSettings::Read(const TConfigurationFile &configuration, const TF
                                const TFont &suggestionFont,
                                const std::function<void(const QString &)> &refuse)
 {
+    // An absent key keeps the default the record is declared with.
+    const TMainWindowSettings defaults;
     const auto readBool = [&configuration](const QString &name, bool fallback) {
         return configuration.ValueExists(name) ? TextToBool(configuration.ReadValue(name))
                                                : fallback;
@@ -66,8 +66,8 @@ void TMainWindowSettings::Read(const TConfigurationFile &configuration, const TF
     Interval = qMax(readNumber(Key::Interval), 0);
     if (Interval == 0)
         Interval = DefaultInterval;
-    SoundEnabled = readBool(Key::SoundEnabled, true);
-    AutoSaveEnabled = readBool(Key::AutoSaveEnabled, true);
+    SoundEnabled = readBool(Key::SoundEnabled, defaults.SoundEnabled);
+    AutoSaveEnabled = readBool(Key::AutoSaveEnabled, defaults.AutoSaveEnabled);
     KeysRead = int(TKey::TextFont) + 1;
     if (!ReadFont(configuration, Key::TextFont, textFont, TextFont))
         return;
@@ -76,14 +76,14 @@ void TMainWindowSettings::Read(const TConfigurationFile &configuration, const TF
         return;
     PrimaryFile = readUsableFile(Key::PrimaryFile);
     BackupFile = readUsableFile(Key::BackupFile);
-    NudgeEnabled = readBool(Key::NudgeEnabled, true);
-    AlwaysSuggest = readBool(Key::AlwaysSuggest, false);
-    UseTovrinSuggestions = readBool(Key::UseTovrinSuggestions, true);
-    UseUserSuggestionsFile = readBool(Key::UseUserSuggestionsFile, false);
-    RandomizeSuggestions = readBool(Key::RandomizeSuggestions, true);
+    NudgeEnabled = readBool(Key::NudgeEnabled, defaults.NudgeEnabled);
+    AlwaysSuggest = readBool(Key::AlwaysSuggest, defaults.AlwaysSuggest);
+    UseTovrinSuggestions = readBool(Key::UseTovrinSuggestions, defaults.UseTovrinSuggestions);
+    UseUserSuggestionsFile = readBool(Key::UseUserSuggestionsFile, defaults.UseUserSuggestionsFile);
+    RandomizeSuggestions = readBool(Key::RandomizeSuggestions, defaults.RandomizeSuggestions);
     UserSuggestionsFile = configuration.ReadValue(Key::UserSuggestionsFile);
     SuggestionNumber = readNumber(Key::SuggestionNumber);
-    Privacy = readBool(Key::Privacy, false);
+    Privacy = readBool(Key::Privacy, defaults.Privacy);
     KeysRead = KeyCount;
 }
 

@@ -35,8 +35,11 @@ struct TMainWindowSettings
     };
     static constexpr int KeyCount = int(TKey::Privacy) + 1;
 
+    // The nudge interval when none is stored, in milliseconds.
+    static constexpr int DefaultInterval = 10000;
+
     // Milliseconds.
-    int Interval = 10000;
+    int Interval = DefaultInterval;
     bool SoundEnabled = true;
     bool AutoSaveEnabled = true;
     // None: the font as designed stays.
@@ -64,7 +67,8 @@ struct TMainWindowSettings
     // read over the given font as it stands. A stored primary or backup file
     // that IsUsableFile refuses is dropped; refuse hears why when the file is
     // one of Nudger's own. An interval that is not a number, or negative, or 0
-    // becomes 10000; a suggestion number that is not a number becomes 0.
+    // becomes DefaultInterval; a suggestion number that is not a number
+    // becomes 0.
     void Read(const TConfigurationFile &configuration, const TFont &textFont,
               const TFont &suggestionFont, const std::function<void(const QString &)> &refuse);
 

@@ -43,7 +43,6 @@ class TRandomSource
 {
 public:
     void SetSeed(std::uint32_t seed) { FState = seed; }
-    std::uint32_t Seed() const { return FState; }
     // The next value, in 0 .. range - 1.
     std::uint32_t Next(std::uint32_t range);
 

@@ -69,13 +69,13 @@ TAbout_Form::TAbout_Form(QWidget *parent) : QDialog(parent)
     ProgramIcon_Image->setFixedSize(65, 57);
     ProgramIcon_Image->setScaledContents(true);
 
-    ProductName_Label = MakeLabel(Main_Panel, QStringLiteral("ProductName_Label"),
-                                  QStringLiteral("N/A"), PixelFont(20, true));
-    ProductVersion_Label = MakeLabel(Main_Panel, QStringLiteral("ProductVersion_Label"),
-                                     QStringLiteral("Version N/A"), PixelFont(12, false));
+    // FormCreate fills in the product, its version and the copyright line.
+    ProductName_Label =
+        MakeLabel(Main_Panel, QStringLiteral("ProductName_Label"), QString(), PixelFont(20, true));
+    ProductVersion_Label = MakeLabel(Main_Panel, QStringLiteral("ProductVersion_Label"), QString(),
+                                     PixelFont(12, false));
     Copyright_Label =
-        MakeLabel(Main_Panel, QStringLiteral("Copyright_Label"),
-                  QStringLiteral("Copyright © 2026 The Nudger developers"), PixelFont(11, false));
+        MakeLabel(Main_Panel, QStringLiteral("Copyright_Label"), QString(), PixelFont(11, false));
     Message1_Label =
         MakeLabel(Main_Panel, QStringLiteral("Message1_Label"),
                   QStringLiteral("Visit %1 for updates").arg(WebAddress()), PixelFont(11, false));

@@ -1,5 +1,7 @@
 #include "windows/AreaColours_Unit.h"
 
+#include "windows/FontBridge_Unit.h"
+
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QColor>

@@ -5,8 +5,10 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
 
 namespace {
 
@@ -60,10 +62,27 @@ private:
 
 } // namespace
 
-void OpenChooserFromFileBox(QLineEdit *box, std::function<void()> onKey,
-                            std::function<void()> onClick)
+void NewFileRow(QWidget *parent, const TFileRowNames &names, QLabel *&label,
+                QPushButton *&browseButton, QLineEdit *&edit, const std::function<void()> &onBrowse,
+                std::function<void()> onKey)
 {
-    box->installEventFilter(new TFileBoxFilter(box, std::move(onKey), std::move(onClick)));
+    label = new QLabel(names.Caption, parent);
+    label->setObjectName(QLatin1String(names.LabelName));
+    label->setAccessibleName(names.Caption);
+
+    browseButton = new QPushButton(QStringLiteral("Browse"), parent);
+    browseButton->setObjectName(QLatin1String(names.BrowseButtonName));
+    browseButton->setAccessibleName(names.BrowseAccessibleName);
+    QObject::connect(browseButton, &QPushButton::clicked, browseButton, [onBrowse] { onBrowse(); });
+
+    edit = new QLineEdit(parent);
+    edit->setObjectName(QLatin1String(names.EditName));
+    edit->setReadOnly(true);
+    edit->setAccessibleName(names.Caption);
+    edit->setAccessibleDescription(names.Hint);
+    edit->setToolTip(names.Hint);
+    label->setBuddy(edit);
+    edit->installEventFilter(new TFileBoxFilter(edit, std::move(onKey), onBrowse));
 }
 
 bool ChooseUsableFile(const QString &title, QString &fileName)

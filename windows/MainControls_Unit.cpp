@@ -1,5 +1,6 @@
 #include "windows/MainControls_Unit.h"
 
+#include "storage/MainWindowSettings_Unit.h"
 #include "windows/CaptionButton_Unit.h"
 #include "windows/TextLayout_Unit.h"
 
@@ -18,7 +19,6 @@ namespace {
 
 constexpr int CaptionBarHeight = 16;
 constexpr int AutoSaveInterval = 30000;
-constexpr int DefaultInterval = 10000;
 
 // The platform's sans-serif interface font stands in for "MS Shell Dlg".
 QString ShellDialogFamily()
@@ -274,7 +274,7 @@ void TMainControls::CreateHelpMenu(QMainWindow *window)
 
 void TMainControls::CreateTimers(QMainWindow *window)
 {
-    Nudge_Timer = NewTimer(window, "Nudge_Timer", DefaultInterval);
+    Nudge_Timer = NewTimer(window, "Nudge_Timer", TMainWindowSettings::DefaultInterval);
     // A coarse timer may fire up to 5% of the interval early or late (250 ms
     // at 5 s); a nudge comes on time.
     Nudge_Timer->setTimerType(Qt::PreciseTimer);

@@ -13,6 +13,7 @@
 #include "windows/Attention_Unit.h"
 #include "windows/CaptionButton_Unit.h"
 #include "windows/ConflictBar_Unit.h"
+#include "windows/FontBridge_Unit.h"
 #include "windows/ManualReader_Unit.h"
 #include "windows/Prompts_Unit.h"
 #include "windows/Settings_Unit.h"

@@ -43,18 +43,6 @@ QPushButton *NewButton(const QString &text, const QString &accessibleName, QWidg
     return button;
 }
 
-QLineEdit *NewFileEdit(const QString &accessibleName, const QString &toolTip, QWidget *parent,
-                       const char *objectName)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(objectName));
-    edit->setReadOnly(true);
-    edit->setAccessibleName(accessibleName);
-    edit->setAccessibleDescription(toolTip);
-    edit->setToolTip(toolTip);
-    return edit;
-}
-
 } // namespace
 
 TSettings_Form::TSettings_Form(QWidget *parent) : QDialog(parent)
@@ -91,15 +79,13 @@ void TSettings_Form::CreateControls()
     Interval_SpinEdit->setAccessibleName(Interval_Label->text());
     Interval_Label->setBuddy(Interval_SpinEdit);
 
-    PrimaryFile_Label = NewLabel(QStringLiteral("Primary File"), Main_Panel, "PrimaryFile_Label");
-    PrimaryFileBrowse_Button =
-        NewButton(QStringLiteral("Browse"), QStringLiteral("Browse Primary File"), Main_Panel,
-                  "PrimaryFileBrowse_Button");
-    PrimaryFile_Edit =
-        NewFileEdit(PrimaryFile_Label->text(),
-                    QStringLiteral("Click here or press a key to choose the primary file."),
-                    Main_Panel, "PrimaryFile_Edit");
-    PrimaryFile_Label->setBuddy(PrimaryFile_Edit);
+    NewFileRow(
+        Main_Panel,
+        {"PrimaryFile_Label", QStringLiteral("Primary File"), "PrimaryFileBrowse_Button",
+         QStringLiteral("Browse Primary File"), "PrimaryFile_Edit",
+         QStringLiteral("Click here or press a key to choose the primary file.")},
+        PrimaryFile_Label, PrimaryFileBrowse_Button, PrimaryFile_Edit,
+        [this] { PrimaryFileBrowse_ButtonClick(); }, [this] { PrimaryFile_EditKeyDown(); });
 
     EnableBackupFile_Label =
         NewLabel(QStringLiteral("Enable Backup File"), Main_Panel, "EnableBackupFile_Label");
@@ -108,15 +94,13 @@ void TSettings_Form::CreateControls()
     EnableBackupFile_CheckBox->setAccessibleName(EnableBackupFile_Label->text());
     EnableBackupFile_Label->setBuddy(EnableBackupFile_CheckBox);
 
-    BackupFile_Label = NewLabel(QStringLiteral("Backup File"), Main_Panel, "BackupFile_Label");
-    BackupFileBrowse_Button =
-        NewButton(QStringLiteral("Browse"), QStringLiteral("Browse Backup File"), Main_Panel,
-                  "BackupFileBrowse_Button");
-    BackupFile_Edit =
-        NewFileEdit(BackupFile_Label->text(),
-                    QStringLiteral("Click here or press a key to choose the backup file."),
-                    Main_Panel, "BackupFile_Edit");
-    BackupFile_Label->setBuddy(BackupFile_Edit);
+    NewFileRow(
+        Main_Panel,
+        {"BackupFile_Label", QStringLiteral("Backup File"), "BackupFileBrowse_Button",
+         QStringLiteral("Browse Backup File"), "BackupFile_Edit",
+         QStringLiteral("Click here or press a key to choose the backup file.")},
+        BackupFile_Label, BackupFileBrowse_Button, BackupFile_Edit,
+        [this] { BackupFileBrowse_ButtonClick(); }, [this] { BackupFile_EditKeyDown(); });
 }
 
 // Labels above their controls, each Browse button level with and left of its
@@ -163,21 +147,12 @@ void TSettings_Form::CreateButtonPanel()
 
 void TSettings_Form::ConnectControls()
 {
+    // The file rows' controls are wired as they are built.
     Main_Panel->installEventFilter(this);
-    connect(PrimaryFileBrowse_Button, &QPushButton::clicked, this,
-            &TSettings_Form::PrimaryFileBrowse_ButtonClick);
-    connect(BackupFileBrowse_Button, &QPushButton::clicked, this,
-            &TSettings_Form::BackupFileBrowse_ButtonClick);
     connect(EnableBackupFile_CheckBox, &QCheckBox::toggled, this,
             &TSettings_Form::EnableBackupFile_CheckBoxClick);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Cancel_Button, &QPushButton::clicked, this, &QDialog::reject);
-    OpenChooserFromFileBox(
-        PrimaryFile_Edit, [this] { PrimaryFile_EditKeyDown(); },
-        [this] { PrimaryFileBrowse_ButtonClick(); });
-    OpenChooserFromFileBox(
-        BackupFile_Edit, [this] { BackupFile_EditKeyDown(); },
-        [this] { BackupFileBrowse_ButtonClick(); });
 }
 
 void TSettings_Form::SetTabOrder()

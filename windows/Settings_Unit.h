@@ -1,6 +1,8 @@
 // The settings dialog: nudge interval, primary file and backup file.
 #pragma once
 
+#include "storage/MainWindowSettings_Unit.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -29,8 +31,9 @@ class TSettings_Form : public QDialog
 public:
     static constexpr int MinimumInterval = 5;   // seconds
     static constexpr int MaximumInterval = 300; // seconds
-    static constexpr int DefaultInterval = 10;  // seconds
     static constexpr int FileEditGap = 10;      // pixels between a file box and the panel's edge
+    // Seconds: the program's default nudge interval.
+    static constexpr int DefaultInterval = TMainWindowSettings::DefaultInterval / 1000;
 
     explicit TSettings_Form(QWidget *parent = nullptr);
 

@@ -87,22 +87,17 @@ void TSuggestionSettings_Form::CreateTopArea()
     UseUserSuggestionsFile_CheckBox =
         Named(new QCheckBox(QStringLiteral("Use User Suggestions File"), Top_Panel),
               "UseUserSuggestionsFile_CheckBox", QStringLiteral("Use User Suggestions File"));
-    UserSuggestionFile_Label =
-        Named(new QLabel(QStringLiteral("User Suggestion File"), Top_Panel),
-              "UserSuggestionFile_Label", QStringLiteral("User Suggestion File"));
-    UserSuggestionBrowse_Button =
-        Named(new QPushButton(QStringLiteral("Browse"), Top_Panel), "UserSuggestionBrowse_Button",
-              QStringLiteral("Browse for the user suggestion file"));
+    NewFileRow(
+        Top_Panel,
+        {"UserSuggestionFile_Label", QStringLiteral("User Suggestion File"),
+         "UserSuggestionBrowse_Button", QStringLiteral("Browse for the user suggestion file"),
+         "UserSuggestionFile_Edit",
+         QStringLiteral("Click here or type any key to choose the user suggestion file.")},
+        UserSuggestionFile_Label, UserSuggestionBrowse_Button, UserSuggestionFile_Edit,
+        [this] { UserSuggestionBrowse_ButtonClick(); },
+        [this] { UserSuggestionFile_EditKeyPress(); });
     UserSuggestionBrowse_Button->setFixedSize(BrowseWidth, FileRowHeight);
-    UserSuggestionFile_Edit = Named(new QLineEdit(Top_Panel), "UserSuggestionFile_Edit",
-                                    QStringLiteral("User Suggestion File"));
     UserSuggestionFile_Edit->setFixedHeight(FileRowHeight);
-    UserSuggestionFile_Edit->setReadOnly(true);
-    const QString fileBoxHint =
-        QStringLiteral("Click here or type any key to choose the user suggestion file.");
-    UserSuggestionFile_Edit->setToolTip(fileBoxHint);
-    UserSuggestionFile_Edit->setAccessibleDescription(fileBoxHint);
-    UserSuggestionFile_Label->setBuddy(UserSuggestionFile_Edit);
     LayOutTopArea();
 }
 
@@ -181,12 +176,8 @@ void TSuggestionSettings_Form::SetTabOrder()
 
 void TSuggestionSettings_Form::ConnectControls()
 {
+    // The file row's controls are wired as they are built.
     Top_Panel->installEventFilter(this);
-    OpenChooserFromFileBox(
-        UserSuggestionFile_Edit, [this] { UserSuggestionFile_EditKeyPress(); },
-        [this] { UserSuggestionBrowse_ButtonClick(); });
-    connect(UserSuggestionBrowse_Button, &QPushButton::clicked, this,
-            [this] { UserSuggestionBrowse_ButtonClick(); });
     connect(UseUserSuggestionsFile_CheckBox, &QCheckBox::clicked, this,
             [this] { UseUserSuggestionsFile_CheckBoxClick(); });
     connect(UserSuggestions_Memo, &QPlainTextEdit::textChanged, this,

@@ -1,5 +1,6 @@
 list(APPEND NUDGER_WINDOWS_SOURCES
     windows/Prompts_Unit.h windows/Prompts_Unit.cpp
+    windows/FontBridge_Unit.h windows/FontBridge_Unit.cpp
     windows/FileBox_Unit.h windows/FileBox_Unit.cpp
     windows/CaptionButton_Unit.h windows/CaptionButton_Unit.cpp
     windows/WindowPlacement_Unit.h windows/WindowPlacement_Unit.cpp

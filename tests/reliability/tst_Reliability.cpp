@@ -12,6 +12,7 @@
 #include "storage/SuggestionStore_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
 #include "support/CountingWaveService.h"
+#include "support/FileBytes.h"
 #include "support/FullDisk.h"
 #include "windows/Main_Unit.h"
 #include "windows/SuggestionSettings_Unit.h"
@@ -63,21 +64,6 @@ constexpr qint64 ChildBoundMs = 30000;
 const QStringList OwnFiles = {QStringLiteral("text.txt"), QStringLiteral("backup.txt"),
                               QStringLiteral("Nudger.cfg"), QStringLiteral("mine.txt"),
                               QStringLiteral("nudger.dat")};
-
-QByteArray ReadBytes(const QString &path, bool *exists = nullptr)
-{
-    QFile file(path);
-    const bool opened = file.open(QIODevice::ReadOnly);
-    if (exists)
-        *exists = opened;
-    return opened ? file.readAll() : QByteArray();
-}
-
-bool WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
 
 QByteArray BuiltInSuggestions()
 {
@@ -163,7 +149,7 @@ private:
         std::map<QString, QByteArray> files;
         for (const QString &name : OwnFiles) {
             bool exists = false;
-            const QByteArray bytes = ReadBytes(Path(name), &exists);
+            const QByteArray bytes = ReadAll(Path(name), &exists);
             if (exists)
                 files[name] = bytes;
         }
@@ -177,7 +163,7 @@ private:
         ++FTries;
         bool same = true;
         for (const auto &[name, bytes] : before) {
-            if (ReadBytes(Path(name)) != bytes) {
+            if (ReadAll(Path(name)) != bytes) {
                 same = false;
                 FBytesLost += quint64(bytes.size());
                 qWarning("%s changed", qPrintable(name));
@@ -213,12 +199,12 @@ private:
 
     void PrepareFailDir()
     {
-        QVERIFY(WriteBytes(Path(QStringLiteral("nudger.dat")), BuiltInSuggestions()));
+        QVERIFY(WriteAll(Path(QStringLiteral("nudger.dat")), BuiltInSuggestions()));
         QVERIFY(WriteConfiguration(
             FDir->path(), {QStringLiteral("BackupFile=") + Path(QStringLiteral("backup.txt"))}));
-        QVERIFY(WriteBytes(Path(QStringLiteral("text.txt")), Versions::FileBytes(1, 7)));
-        QVERIFY(WriteBytes(Path(QStringLiteral("backup.txt")), Versions::FileBytes(2, 7)));
-        QVERIFY(WriteBytes(Path(QStringLiteral("mine.txt")), Versions::FileBytes(4, 7)));
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), Versions::FileBytes(1, 7)));
+        QVERIFY(WriteAll(Path(QStringLiteral("backup.txt")), Versions::FileBytes(2, 7)));
+        QVERIFY(WriteAll(Path(QStringLiteral("mine.txt")), Versions::FileBytes(4, 7)));
     }
 
     static QStringList FailBoxes(const QString &kind)
@@ -349,7 +335,7 @@ void tst_Reliability::killWhileSaving()
         if (kill % KillsPerFolder == 0) {
             dir = Path(QStringLiteral("round%1").arg(kill / KillsPerFolder));
             QVERIFY(QDir().mkpath(dir));
-            QVERIFY(WriteBytes(dir + QStringLiteral("/nudger.dat"), BuiltInSuggestions()));
+            QVERIFY(WriteAll(dir + QStringLiteral("/nudger.dat"), BuiltInSuggestions()));
             QVERIFY(WriteConfiguration(dir));
             tracks = {
                 {QStringLiteral("text.txt"), QStringLiteral("text"), Versions::PrimarySalt, {}},
@@ -416,7 +402,7 @@ void tst_Reliability::killWhileSaving()
             };
 
             bool exists = false;
-            const QByteArray bytes = ReadBytes(path, &exists);
+            const QByteArray bytes = ReadAll(path, &exists);
             std::optional<quint64> found;
             if (!exists) {
                 if (older)
@@ -608,10 +594,10 @@ void tst_Reliability::unwritableTarget()
 {
     QFETCH(QString, kind);
     QFETCH(QString, target);
-    QVERIFY(WriteBytes(Path(QStringLiteral("nudger.dat")), BuiltInSuggestions()));
-    QVERIFY(WriteBytes(Path(QStringLiteral("text.txt")), Versions::FileBytes(1, 7)));
-    QVERIFY(WriteBytes(Path(QStringLiteral("mine.txt")), Versions::FileBytes(4, 7)));
-    QVERIFY(WriteBytes(Path(QStringLiteral("plain")), "a regular file"));
+    QVERIFY(WriteAll(Path(QStringLiteral("nudger.dat")), BuiltInSuggestions()));
+    QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), Versions::FileBytes(1, 7)));
+    QVERIFY(WriteAll(Path(QStringLiteral("mine.txt")), Versions::FileBytes(4, 7)));
+    QVERIFY(WriteAll(Path(QStringLiteral("plain")), "a regular file"));
     auto form = MakeForm({QStringLiteral("RandomizeSuggestions=NO")});
     form->SetBackupFile(Path(QStringLiteral("backup.txt")));
     form->Save_MenuItemClick();
@@ -637,7 +623,7 @@ void tst_Reliability::unwritableTarget()
         before.erase(QStringLiteral("backup.txt"));
     else if (kind == QLatin1String("backup"))
         before.erase(QStringLiteral("text.txt"));
-    const QByteArray plain = ReadBytes(Path(QStringLiteral("plain")));
+    const QByteArray plain = ReadAll(Path(QStringLiteral("plain")));
     const QString text = Versions::Text(10, 3);
 
     QStringList expected;
@@ -680,7 +666,7 @@ void tst_Reliability::unwritableTarget()
     }
     QCOMPARE(FPrompts->Texts(), expected);
     QVERIFY(kept);
-    QCOMPARE(ReadBytes(Path(QStringLiteral("plain"))), plain);
+    QCOMPARE(ReadAll(Path(QStringLiteral("plain"))), plain);
     QVERIFY(!QFileInfo::exists(Path(QStringLiteral("gone"))));
     if (target == QLatin1String("a folder"))
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -747,20 +733,20 @@ void tst_Reliability::badInput()
     QFETCH(QString, kind);
     QFETCH(QString, content);
     const QByteArray bad = BadBytes(content);
-    QVERIFY(WriteBytes(Path(QStringLiteral("nudger.dat")), BuiltInSuggestions()));
-    QVERIFY(WriteBytes(Path(QStringLiteral("text.txt")), "the writer's text"));
+    QVERIFY(WriteAll(Path(QStringLiteral("nudger.dat")), BuiltInSuggestions()));
+    QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "the writer's text"));
     QStringList values = {QStringLiteral("UseUserSuggestionsFile=YES"),
                           QStringLiteral("UserSuggestionsFile=") +
                               Path(QStringLiteral("mine.txt"))};
     if (kind != QLatin1String("user suggestions"))
-        QVERIFY(WriteBytes(Path(QStringLiteral("mine.txt")), "one of mine"));
+        QVERIFY(WriteAll(Path(QStringLiteral("mine.txt")), "one of mine"));
     QVERIFY(WriteConfiguration(FDir->path(), values));
 
     const QString file = kind == QLatin1String("primary")         ? QStringLiteral("text.txt")
                          : kind == QLatin1String("configuration") ? QStringLiteral("Nudger.cfg")
                          : kind == QLatin1String("nudger.dat")    ? QStringLiteral("nudger.dat")
                                                                   : QStringLiteral("mine.txt");
-    QVERIFY(WriteBytes(Path(file), bad));
+    QVERIFY(WriteAll(Path(file), bad));
     ++FTries;
 
     QElapsedTimer timer;
@@ -780,7 +766,7 @@ void tst_Reliability::badInput()
             TSuggestionsFile after;
             QVERIFY(ReadSuggestionsFile(Path(file), after));
             QCOMPARE(after.Lines, before.Lines);
-            const QByteArray saved = ReadBytes(Path(file));
+            const QByteArray saved = ReadAll(Path(file));
             if (bad.contains('\0'))
                 QCOMPARE(saved.mid(saved.indexOf('\0')), bad.mid(bad.indexOf('\0')));
         }
@@ -811,7 +797,7 @@ void tst_Reliability::badInput()
     // editor's, checked above.
     if (kind != QLatin1String("primary") && kind != QLatin1String("configuration") &&
         kind != QLatin1String("user suggestions editor"))
-        QVERIFY(ReadBytes(Path(file)) == bad);
+        QVERIFY(ReadAll(Path(file)) == bad);
     ++FSurvived;
 }
 
@@ -875,21 +861,21 @@ void tst_Reliability::unchangedFileSavesSameBytes()
     QFETCH(QByteArray, saved);
     if (saved.isEmpty())
         saved = bytes;
-    QVERIFY(WriteBytes(Path(QStringLiteral("nudger.dat")), BuiltInSuggestions()));
+    QVERIFY(WriteAll(Path(QStringLiteral("nudger.dat")), BuiltInSuggestions()));
     ++FTries;
     if (kind == QLatin1String("primary")) {
-        QVERIFY(WriteBytes(Path(QStringLiteral("text.txt")), bytes));
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), bytes));
         auto form = MakeForm();
         QCOMPARE(FPrompts->Texts(), QStringList());
         form->Save_MenuItemClick();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), saved);
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), saved);
     } else {
-        QVERIFY(WriteBytes(Path(QStringLiteral("mine.txt")), bytes));
+        QVERIFY(WriteAll(Path(QStringLiteral("mine.txt")), bytes));
         TSuggestionSettings_Form suggestions;
         suggestions.SetUseUserSuggestionsFile(true);
         suggestions.SetUserSuggestionsFile(Path(QStringLiteral("mine.txt")));
         QVERIFY(suggestions.SaveUserSuggestions());
-        QCOMPARE(ReadBytes(Path(QStringLiteral("mine.txt"))), saved);
+        QCOMPARE(ReadAll(Path(QStringLiteral("mine.txt"))), saved);
     }
     QCOMPARE(FPrompts->Texts(), QStringList());
     ++FSurvived;

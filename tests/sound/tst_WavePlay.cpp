@@ -1,11 +1,12 @@
 // The wave player's state, the requests it makes of the wave service, the
 // embedded nudge sound, and the real service's behaviour without a listener.
 
+#include "sound/PulseWaveService_Unit.h"
 #include "sound/WavePlay.h"
 #include "support/CountingWaveService.h"
+#include "support/FileBytes.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -26,11 +27,17 @@ quint16 LE16(const QByteArray &bytes, int offset)
 
 QByteArray NudgeWave()
 {
-    QFile file(WaveResourcePath(QStringLiteral("NUDGE_WAVE")));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return ReadAll(WaveResourcePath(QStringLiteral("NUDGE_WAVE")));
 }
+
+// Makes the real service the default for as long as it lives, as the
+// program's start does.
+class TRealWaveService
+{
+public:
+    TRealWaveService() { SetDefaultWaveService(&PulseWaveService()); }
+    ~TRealWaveService() { SetDefaultWaveService(nullptr); }
+};
 
 } // namespace
 
@@ -278,6 +285,7 @@ void tst_WavePlay::embeddedWaveLoopsSoftly()
 // neither Play nor Stop may wait for the sound.
 void tst_WavePlay::realServicePlaysAndStopsWithoutBlocking()
 {
+    TRealWaveService service;
     TWavePlayer player;
     player.SetResourceWave(QStringLiteral("NUDGE_WAVE"));
 
@@ -322,6 +330,7 @@ void tst_WavePlay::realServiceRefusesWhatItCannotPlay_data()
 
 void tst_WavePlay::realServiceRefusesWhatItCannotPlay()
 {
+    TRealWaveService service;
     QFETCH(QByteArray, content);
     QFETCH(bool, loop);
     QFETCH(bool, async);
@@ -329,10 +338,7 @@ void tst_WavePlay::realServiceRefusesWhatItCannotPlay()
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     const QString name = dir.filePath(QStringLiteral("sound.wav"));
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(content), content.size());
-    file.close();
+    QVERIFY(WriteAll(name, content));
 
     TPlayerWave wave;
     wave.SetWaveName(name);
@@ -361,6 +367,7 @@ void tst_WavePlay::realServicePlaysFromEverySource_data()
 
 void tst_WavePlay::realServicePlaysFromEverySource()
 {
+    TRealWaveService service;
     QFETCH(int, where);
     QFETCH(bool, async);
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
@@ -370,10 +377,7 @@ void tst_WavePlay::realServicePlaysFromEverySource()
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     const QString name = dir.filePath(QStringLiteral("nudge.wav"));
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(image), image.size());
-    file.close();
+    QVERIFY(WriteAll(name, image));
 
     TPlayerWave wave;
     wave.SetWhereWave(TWhereWave(where));

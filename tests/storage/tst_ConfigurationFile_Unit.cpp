@@ -1,6 +1,7 @@
 #include "app/PlatformDependence_Unit.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
+#include "support/FileBytes.h"
 #include "support/FileRestrictions.h"
 
 #include <QCoreApplication>
@@ -20,20 +21,6 @@ void UseUser(const QString &name)
     SetUserNameForTesting([name] { return name; });
 }
 
-QByteArray ReadBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
-bool WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QByteArray ScrambledFile(const QByteArrayList &plainLines)
 {
     return JoinLines(SplitLines(ScrambleText(TovrinKeys::Product, TovrinKeys::Version,
@@ -44,7 +31,7 @@ QByteArrayList PlainLines(const QString &path)
 {
     return SplitLines(UnscrambleText(TovrinKeys::Product, TovrinKeys::Version,
                                      TovrinKeys::ConfigurationKey,
-                                     JoinLines(SplitLines(ReadBytes(path)))));
+                                     JoinLines(SplitLines(ReadAll(path)))));
 }
 
 bool WriteAndSave(const QList<QPair<QString, QString>> &values)
@@ -159,7 +146,7 @@ void TestConfigurationFile::rewritingReplacesTheLine()
 void TestConfigurationFile::savedFileIsScrambledAndEndsWithMarker()
 {
     QVERIFY(WriteAndSave({{"Interval", "1000"}, {"Long", QString(200, QLatin1Char('x'))}}));
-    const QByteArray bytes = ReadBytes(FPath);
+    const QByteArray bytes = ReadAll(FPath);
     QVERIFY(bytes.endsWith("\r\n"));
     QVERIFY(bytes.count("\r\n") > 2);
     for (const char c : bytes)
@@ -199,9 +186,9 @@ void TestConfigurationFile::otherUsersSurviveASave()
 void TestConfigurationFile::unmarkedLinesOfThisUserStayHidden()
 {
     // A file where user1 has values but no marker (a damaged marker line).
-    QVERIFY(WriteBytes(
-        FPath, ScrambledFile({"user1.Interval=1000", "user1.Sound=YES", "user2.Interval=7000",
-                              "user2.TOVRIN CONFIGURATION FILE=YES"})));
+    QVERIFY(WriteAll(FPath,
+                     ScrambledFile({"user1.Interval=1000", "user1.Sound=YES", "user2.Interval=7000",
+                                    "user2.TOVRIN CONFIGURATION FILE=YES"})));
     {
         TConfigurationFile configuration;
         QVERIFY(!configuration.Load());
@@ -236,7 +223,7 @@ void TestConfigurationFile::unreadableContentFailsQuietly_data()
 void TestConfigurationFile::unreadableContentFailsQuietly()
 {
     QFETCH(QByteArray, content);
-    QVERIFY(WriteBytes(FPath, content));
+    QVERIFY(WriteAll(FPath, content));
     TConfigurationFile configuration;
     QVERIFY(!configuration.Load());
     QVERIFY(!configuration.ValueExists(QStringLiteral("Interval")));
@@ -250,9 +237,9 @@ void TestConfigurationFile::unreadableContentFailsQuietly()
 void TestConfigurationFile::lfOnlyFileLoads()
 {
     QVERIFY(WriteAndSave({{"Interval", "1000"}, {"Padding", QString(300, QLatin1Char('p'))}}));
-    QByteArray bytes = ReadBytes(FPath);
+    QByteArray bytes = ReadAll(FPath);
     bytes.replace("\r\n", "\n");
-    QVERIFY(WriteBytes(FPath, bytes));
+    QVERIFY(WriteAll(FPath, bytes));
     TConfigurationFile configuration;
     QVERIFY(configuration.Load());
     QCOMPARE(configuration.ReadValue(QStringLiteral("Interval")), QStringLiteral("1000"));
@@ -268,7 +255,7 @@ void TestConfigurationFile::saveFailsWhenTheFolderIsUnusable_data()
 void TestConfigurationFile::saveFailsWhenTheFolderIsUnusable()
 {
     QFETCH(QString, startDirectory);
-    QVERIFY(WriteBytes(FDir->filePath(QStringLiteral("plain.txt")), "text"));
+    QVERIFY(WriteAll(FDir->filePath(QStringLiteral("plain.txt")), "text"));
     SetStartDirectoryForTesting(FDir->filePath(startDirectory));
     TConfigurationFile configuration;
     QVERIFY(!configuration.Load());
@@ -279,7 +266,7 @@ void TestConfigurationFile::saveFailsWhenTheFolderIsUnusable()
 void TestConfigurationFile::failedSaveLeavesTheOldFileWhole()
 {
     QVERIFY(WriteAndSave({{"Interval", "1000"}}));
-    const QByteArray before = ReadBytes(FPath);
+    const QByteArray before = ReadAll(FPath);
     {
         TConfigurationFile configuration;
         QVERIFY(configuration.Load());
@@ -288,7 +275,7 @@ void TestConfigurationFile::failedSaveLeavesTheOldFileWhole()
         QVERIFY(limit.Active());
         QVERIFY(!configuration.Save());
     }
-    QCOMPARE(ReadBytes(FPath), before);
+    QCOMPARE(ReadAll(FPath), before);
     QCOMPARE(QDir(FDir->path()).entryList(QDir::Files), QStringList{"Nudger.cfg"});
 
     // A folder where the file should be: nothing is read, nothing replaced.
@@ -307,7 +294,7 @@ void TestConfigurationFile::unreadableFileIsNeverReplaced()
 {
     UseUser(QStringLiteral("user2"));
     QVERIFY(WriteAndSave({{"Interval", "7000"}}));
-    const QByteArray before = ReadBytes(FPath);
+    const QByteArray before = ReadAll(FPath);
     TOrdinaryUser writer;
     if (!writer.Valid())
         QSKIP("no ordinary user to read the file as");
@@ -323,7 +310,7 @@ void TestConfigurationFile::unreadableFileIsNeverReplaced()
     writer.End();
     QVERIFY(!loaded);
     QVERIFY(!saved);
-    QCOMPARE(ReadBytes(FPath), before);
+    QCOMPARE(ReadAll(FPath), before);
     QCOMPARE(QDir(FDir->path()).entryList(QDir::Files), QStringList{"Nudger.cfg"});
 }
 

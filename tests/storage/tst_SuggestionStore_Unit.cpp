@@ -2,8 +2,8 @@
 
 #include "storage/SuggestionStore_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
+#include "support/FileBytes.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,8 +19,7 @@ private:
     QString WriteUserFile(const QByteArray &bytes)
     {
         const QString fileName = FDir->filePath(QStringLiteral("mine.txt"));
-        QFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        if (!WriteAll(fileName, bytes))
             qWarning("could not write %s", qPrintable(fileName));
         return fileName;
     }

@@ -8,6 +8,7 @@
 #include "storage/TovrinDataEncode_Unit.h"
 #include "support/CountingWaveService.h"
 #include "support/DarkScheme.h"
+#include "support/FileBytes.h"
 #include "support/FileRestrictions.h"
 #include "support/ScriptedPrompts.h"
 #include "windows/AreaColours_Unit.h"
@@ -36,21 +37,6 @@ const QString SelectPrimary =
     QStringLiteral("You must select a primary file to save your text to.");
 const QString SaveChanges = QStringLiteral("Do you want to save your changes?");
 const QString CannotSaveText = QStringLiteral("I cannot save your text!");
-
-QByteArray ReadBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return file.readAll();
-}
-
-void WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // The contrast between the text an area paints and its ground, read from a
 // picture of its viewport: the ground is the empty bottom-right corner, the
@@ -101,7 +87,7 @@ private:
 
     void WriteUserSuggestions(const QByteArray &bytes)
     {
-        WriteBytes(Path(QStringLiteral("mine.txt")), bytes);
+        QVERIFY(WriteAll(Path(QStringLiteral("mine.txt")), bytes));
     }
 
     // A window in ordered mode over the user suggestions only.
@@ -136,10 +122,10 @@ private Q_SLOTS:
         FPrompts = std::make_unique<TScriptedPrompts>();
         FWave = std::make_unique<TCountingWaveService>();
         // A small built-in suggestions file, so that start-up has nothing to report.
-        WriteBytes(StartDirectory() + QStringLiteral("nudger.dat"),
-                   ScrambleText(TovrinKeys::Product, TovrinKeys::Version,
-                                TovrinKeys::SuggestionsKey,
-                                JoinLines({"built in one", "built in two"})));
+        QVERIFY(WriteAll(StartDirectory() + QStringLiteral("nudger.dat"),
+                         ScrambleText(TovrinKeys::Product, TovrinKeys::Version,
+                                      TovrinKeys::SuggestionsKey,
+                                      JoinLines({"built in one", "built in two"}))));
         FSettingsRuns = 0;
         FSettingsAnswers.clear();
         FSuggestionSettingsRuns = 0;
@@ -219,7 +205,7 @@ private Q_SLOTS:
 
     void startReadsPrimaryFile()
     {
-        WriteBytes(Path(QStringLiteral("text.txt")), "one\r\ntwo\nthree");
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "one\r\ntwo\nthree"));
         auto form = MakeForm({QStringLiteral("SuggestionNumber=5")});
         QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("one\ntwo\nthree"));
         QCOMPARE(form->Text_Memo->textCursor().position(), form->Text_Memo->toPlainText().size());
@@ -441,8 +427,8 @@ private Q_SLOTS:
         auto form = MakeForm({QStringLiteral("BackupFile=") + Path(QStringLiteral("copy.txt"))});
         form->Text_Memo->setPlainText(QStringLiteral("alpha\nbeta\n"));
         form->Save_MenuItemClick();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("alpha\r\nbeta"));
-        QCOMPARE(ReadBytes(Path(QStringLiteral("copy.txt"))), QByteArray("alpha\r\nbeta"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("alpha\r\nbeta"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("copy.txt"))), QByteArray("alpha\r\nbeta"));
         QVERIFY(!form->TextChanged());
         QCOMPARE(form->StatusPanel0->text(), Path(QStringLiteral("text.txt")));
         QVERIFY(FPrompts->Records.isEmpty());
@@ -485,7 +471,7 @@ private Q_SLOTS:
         QCOMPARE(FPrompts->Records.value(0).Text, SaveChanges);
         QCOMPARE(FPrompts->Records.value(0).Buttons,
                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        QCOMPARE(ReadBytes(form->PrimaryFile()) == "words", written);
+        QCOMPARE(ReadAll(form->PrimaryFile()) == "words", written);
     }
 
     void closingKeepsTextWhenSaveFails()
@@ -525,20 +511,20 @@ private Q_SLOTS:
         QFETCH(QByteArray, primary);
         QFETCH(QString, editor);
         const QString backup = Path(QStringLiteral("copy.txt"));
-        WriteBytes(Path(QStringLiteral("text.txt")), "old");
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "old"));
         auto form = MakeForm(withBackup ? QStringList{QStringLiteral("BackupFile=") + backup}
                                         : QStringList());
         form->show();
         form->Text_Memo->setPlainText(QStringLiteral("mine"));
         QFile::remove(Path(QStringLiteral("text.txt")));
-        WriteBytes(Path(QStringLiteral("text.txt")), "theirs");
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "theirs"));
         form->AutoSave_TimerTimer();
         form->Save_MenuItemClick();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("theirs"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("theirs"));
         QVERIFY(form->Conflict_Bar->isVisible());
         QVERIFY(FPrompts->Records.isEmpty());
         if (withBackup)
-            QCOMPARE(ReadBytes(backup), QByteArray("mine"));
+            QCOMPARE(ReadAll(backup), QByteArray("mine"));
         if (choice == QLatin1String("type")) {
             form->Text_Memo->setFocus();
             QTest::keyClicks(form->Text_Memo, QStringLiteral(" "));
@@ -559,10 +545,10 @@ private Q_SLOTS:
                 QStringLiteral("Your text has been kept in ") +
                 keptIn.chopped(withBackup ? 0 : 1)));
             const QString copy = FPrompts->Texts().value(0).mid(27);
-            QCOMPARE(ReadBytes(copy), QByteArray("mine"));
+            QCOMPARE(ReadAll(copy), QByteArray("mine"));
             QVERIFY(!form->TextChanged());
         }
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), primary);
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), primary);
         QCOMPARE(form->Text_Memo->toPlainText(), editor);
         QCOMPARE(form->Conflict_Bar->isVisible(), choice == QLatin1String("type"));
     }
@@ -577,7 +563,7 @@ private Q_SLOTS:
 
     void openAsksThenLoads()
     {
-        WriteBytes(Path(QStringLiteral("other.txt")), "from the other file");
+        QVERIFY(WriteAll(Path(QStringLiteral("other.txt")), "from the other file"));
         auto form = MakeForm();
         form->Text_Memo->setPlainText(QStringLiteral("typed"));
         FPrompts->AnswerButton(QMessageBox::Cancel);
@@ -588,7 +574,7 @@ private Q_SLOTS:
         FPrompts->AnswerFile(Path(QStringLiteral("other.txt")));
         FPrompts->AnswerButton(QMessageBox::Ok);
         form->Open_MenuItemClick();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("typed"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("typed"));
         QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("from the other file"));
         QCOMPARE(form->PrimaryFile(), Path(QStringLiteral("other.txt")));
         QCOMPARE(FPrompts->Records.last().Text,
@@ -631,7 +617,7 @@ private Q_SLOTS:
 
     void settingsCancelKeepsUnsavedText()
     {
-        WriteBytes(Path(QStringLiteral("text.txt")), "on disk");
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "on disk"));
         auto form = MakeForm();
         form->Text_Memo->setPlainText(QStringLiteral("not yet saved"));
         FPrompts->AnswerButton(QMessageBox::Cancel);
@@ -648,11 +634,11 @@ private Q_SLOTS:
                               QStringLiteral("AutoSaveEnabled=NO")});
         form->Text_Memo->setPlainText(QStringLiteral("draft"));
         form->AutoSave_TimerTimer();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("<missing>"));
-        QCOMPARE(ReadBytes(Path(QStringLiteral("copy.txt"))), QByteArray("draft"));
+        QVERIFY(!QFile::exists(Path(QStringLiteral("text.txt"))));
+        QCOMPARE(ReadAll(Path(QStringLiteral("copy.txt"))), QByteArray("draft"));
         form->AutoSave_MenuItemClick();
         form->AutoSave_TimerTimer();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("draft"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("draft"));
     }
 
     void autoSaveSparesUnreadablePrimaryFile()
@@ -687,8 +673,8 @@ private Q_SLOTS:
             QSKIP("no ordinary user to open the file as");
         const QString locked = Path(QStringLiteral("locked.txt"));
         const QString backup = Path(QStringLiteral("copy.txt"));
-        WriteBytes(locked, "the only copy");
-        WriteBytes(backup, "the only copy");
+        QVERIFY(WriteAll(locked, "the only copy"));
+        QVERIFY(WriteAll(backup, "the only copy"));
         // The writer's own file and folder; the file may be written, not read.
         QVERIFY(writer.Give(FDir->path()) && writer.Give(locked) && writer.Give(backup));
         QVERIFY(QFile::setPermissions(locked, QFile::WriteOwner));
@@ -715,8 +701,8 @@ private Q_SLOTS:
         }
         writer.End();
         const QByteArray expected = way == QLatin1String("type") ? "new" : "the only copy";
-        QCOMPARE(ReadBytes(locked), expected);
-        QCOMPARE(ReadBytes(backup), expected);
+        QCOMPARE(ReadAll(locked), expected);
+        QCOMPARE(ReadAll(backup), expected);
         QCOMPARE(FPrompts->Texts(),
                  way == QLatin1String("save") ? QStringList{CannotSaveText} : QStringList());
     }
@@ -725,19 +711,19 @@ private Q_SLOTS:
     // still reach the next tick.
     void eachTickWritesTheCurrentText()
     {
-        WriteBytes(Path(QStringLiteral("text.txt")), "one\r\ntwo");
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "one\r\ntwo"));
         auto form = MakeForm();
         form->AutoSave_TimerTimer();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
         QTest::keyClick(form->Text_Memo, Qt::Key_X);
         form->AutoSave_TimerTimer();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwox"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwox"));
         form->Text_Memo->undo();
         form->AutoSave_TimerTimer();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
         form->Text_Memo->document()->setPlainText(QStringLiteral("three"));
         form->Save_MenuItemClick();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("three"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("three"));
     }
 
     void shiftEnterIsAnOrdinaryLineBreak()
@@ -747,16 +733,16 @@ private Q_SLOTS:
         QTest::keyClick(form->Text_Memo, Qt::Key_Return, Qt::ShiftModifier);
         QTest::keyClicks(form->Text_Memo, QStringLiteral("two"));
         form->Save_MenuItemClick();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
     }
 
     void eightBitFileComesBackUnchanged()
     {
         const QByteArray latin1("caf\xe9\r\nna\xefve");
-        WriteBytes(Path(QStringLiteral("text.txt")), latin1);
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), latin1));
         auto form = MakeForm();
         form->Save_MenuItemClick();
-        QCOMPARE(ReadBytes(Path(QStringLiteral("text.txt"))), latin1);
+        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), latin1);
     }
 
     // --- Suggestions -------------------------------------------------------
@@ -875,7 +861,7 @@ private Q_SLOTS:
 
     void unscrambleFailureKeepsRawLines()
     {
-        WriteBytes(StartDirectory() + QStringLiteral("nudger.dat"), "not\r\nhex at all\r\n");
+        QVERIFY(WriteAll(StartDirectory() + QStringLiteral("nudger.dat"), "not\r\nhex at all\r\n"));
         auto form = MakeForm();
         QCOMPARE(FPrompts->Texts(),
                  QStringList{QStringLiteral("I can not load my suggestions file!")});
@@ -915,8 +901,8 @@ private Q_SLOTS:
         auto form = MakeOrderedForm("s0\r\ns1");
         form->MakeSuggestion_MenuItemClick();
         form->MakeSuggestion_MenuItemClick();
+        QVERIFY(WriteAll(Path(QStringLiteral("new.txt")), "n0\r\nn1\r\nn2"));
         FSuggestionSettings = [this](bool &, bool &, bool &, QString &file) {
-            WriteBytes(Path(QStringLiteral("new.txt")), "n0\r\nn1\r\nn2");
             file = Path(QStringLiteral("new.txt"));
             return true;
         };

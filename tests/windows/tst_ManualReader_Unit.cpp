@@ -4,6 +4,7 @@
 
 #include "app/PlatformDependence_Unit.h"
 #include "support/DarkScheme.h"
+#include "support/FileBytes.h"
 #include "support/ScriptedPrompts.h"
 #include "windows/AreaColours_Unit.h"
 #include "windows/ManualReader_Unit.h"
@@ -26,12 +27,6 @@
 #include <memory>
 
 namespace {
-
-bool WriteFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
 
 // A short manual whose contents link to a section far below.
 QByteArray SampleManual()
@@ -94,7 +89,7 @@ private Q_SLOTS:
 
     void showsTheManual()
     {
-        QVERIFY(WriteFile(ManualFile(), SampleManual()));
+        QVERIFY(WriteAll(ManualFile(), SampleManual()));
         TManualReader_Form manual;
         QVERIFY(manual.ManualExists);
         QCOMPARE(manual.windowTitle(), QStringLiteral("Manual"));
@@ -108,7 +103,7 @@ private Q_SLOTS:
 
     void followsInternalLinks()
     {
-        QVERIFY(WriteFile(ManualFile(), SampleManual()));
+        QVERIFY(WriteAll(ManualFile(), SampleManual()));
         TManualReader_Form manual;
         manual.show();
         QVERIFY(QTest::qWaitForWindowExposed(&manual));
@@ -133,7 +128,7 @@ private Q_SLOTS:
         const QPalette light = QApplication::palette();
         const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
         QApplication::setPalette(DarkScheme());
-        QVERIFY(WriteFile(ManualFile(), SampleManual()));
+        QVERIFY(WriteAll(ManualFile(), SampleManual()));
         TManualReader_Form manual;
         manual.show();
         QVERIFY(QTest::qWaitForWindowExposed(&manual));
@@ -144,7 +139,7 @@ private Q_SLOTS:
 
     void showManualWindowShowsItModally()
     {
-        QVERIFY(WriteFile(ManualFile(), SampleManual()));
+        QVERIFY(WriteAll(ManualFile(), SampleManual()));
         TScriptedPrompts prompts;
         bool shown = false;
         QTimer poll;
@@ -182,7 +177,7 @@ private Q_SLOTS:
         if (situation == QLatin1String("folder"))
             QVERIFY(QDir(FDirectory->path()).mkdir(QStringLiteral("Manual.html")));
         else if (situation == QLatin1String("empty"))
-            QVERIFY(WriteFile(ManualFile(), QByteArray()));
+            QVERIFY(WriteAll(ManualFile(), QByteArray()));
         else if (situation == QLatin1String("gone"))
             SetStartDirectoryForTesting(FDirectory->filePath(QStringLiteral("missing")));
 

@@ -2,6 +2,7 @@
 
 #include "app/PlatformDependence_Unit.h"
 #include "storage/ReservedFileGuard_Unit.h"
+#include "support/FileBytes.h"
 #include "support/ScriptedPrompts.h"
 #include "windows/TextLayout_Unit.h"
 
@@ -34,20 +35,6 @@ const QString SaveFirst = QStringLiteral("Do you want to save your suggestions f
 const QString LoseChanges =
     QStringLiteral("You have made changes to your suggestions, which will be lost if you "
                    "cancel.  Are you sure you want to cancel?");
-
-QByteArray ReadBytes(const QString &fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-bool WriteBytes(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // Runs action on the suggestion settings dialog as soon as it is the active
 // modal window. If the dialog is still open 10 s later it is closed as
@@ -173,7 +160,7 @@ tst_SuggestionSettings_Unit::ShownForm(const QString &fileName)
 void tst_SuggestionSettings_Unit::defaultNameAndFileShown()
 {
     TScriptedPrompts prompts;
-    QVERIFY(WriteBytes(Path("user_suggestions.txt"), "first\r\nsecond"));
+    QVERIFY(WriteAll(Path("user_suggestions.txt"), "first\r\nsecond"));
     bool tovrin = true, useFile = false, randomize = false;
     QString fileName;
     QString shownName, shownText, title;
@@ -220,7 +207,7 @@ void tst_SuggestionSettings_Unit::saveWritesFileAndValues()
     TScriptedPrompts prompts;
     const QString file = Path("user_suggestions.txt");
     if (!before.isEmpty())
-        QVERIFY(WriteBytes(file, before));
+        QVERIFY(WriteAll(file, before));
 
     bool tovrin = true, useFileValue = useFile, randomize = false;
     QString fileName;
@@ -240,7 +227,7 @@ void tst_SuggestionSettings_Unit::saveWritesFileAndValues()
 
     QVERIFY(ExecuteSuggestionSettingsDialog(tovrin, useFileValue, randomize, fileName));
     QVERIFY(!stuck);
-    QCOMPARE(ReadBytes(file), after);
+    QCOMPARE(ReadAll(file), after);
     QCOMPARE(fileName, QStringLiteral("user_suggestions.txt"));
     QCOMPARE(tovrin, false);
     QCOMPARE(randomize, true);
@@ -263,7 +250,7 @@ void tst_SuggestionSettings_Unit::cancelAfterTypingAsks()
     QFETCH(bool, closeButton);
     TScriptedPrompts prompts;
     const QString file = Path("mine.txt");
-    QVERIFY(WriteBytes(file, "old"));
+    QVERIFY(WriteAll(file, "old"));
     prompts.AnswerButton(firstAnswerYes ? QMessageBox::Yes : QMessageBox::No);
     if (!firstAnswerYes)
         prompts.AnswerButton(QMessageBox::Yes);
@@ -291,7 +278,7 @@ void tst_SuggestionSettings_Unit::cancelAfterTypingAsks()
 
     QVERIFY(!ExecuteSuggestionSettingsDialog(tovrin, useFile, randomize, fileName));
     QVERIFY(!stuck);
-    QCOMPARE(ReadBytes(file), QByteArray("old"));
+    QCOMPARE(ReadAll(file), QByteArray("old"));
     QCOMPARE(randomize, false);
     QCOMPARE(fileName, file);
     QCOMPARE(prompts.Count(LoseChanges), firstAnswerYes ? 1 : 2);
@@ -368,7 +355,7 @@ void tst_SuggestionSettings_Unit::browseNoKeepsTextForNewFile()
     TScriptedPrompts prompts;
     const QString oldFile = Path("old.txt");
     const QString newFile = Path("new.txt");
-    QVERIFY(WriteBytes(oldFile, "old"));
+    QVERIFY(WriteAll(oldFile, "old"));
     auto form = ShownForm(oldFile);
     TypeAtEnd(form->UserSuggestions_Memo, QStringLiteral(" typed"));
     prompts.AnswerButton(QMessageBox::No);
@@ -381,10 +368,10 @@ void tst_SuggestionSettings_Unit::browseNoKeepsTextForNewFile()
     QCOMPARE(form->UserSuggestionsFile(), newFile);
     QCOMPARE(form->UserSuggestions_Memo->toPlainText(), QStringLiteral("old typed"));
     QVERIFY(!form->UserSuggestionsChanged());
-    QCOMPARE(ReadBytes(oldFile), QByteArray("old"));
+    QCOMPARE(ReadAll(oldFile), QByteArray("old"));
 
     form->Save_Button->click();
-    QCOMPARE(ReadBytes(newFile), QByteArray("old typed"));
+    QCOMPARE(ReadAll(newFile), QByteArray("old typed"));
     QCOMPARE(form->result(), int(QDialog::Accepted));
 }
 
@@ -393,8 +380,8 @@ void tst_SuggestionSettings_Unit::browseToExistingFileReplacesText()
     TScriptedPrompts prompts;
     const QString first = Path("first.txt");
     const QString other = Path("other.txt");
-    QVERIFY(WriteBytes(first, "a"));
-    QVERIFY(WriteBytes(other, "p\r\nq"));
+    QVERIFY(WriteAll(first, "a"));
+    QVERIFY(WriteAll(other, "p\r\nq"));
     auto form = ShownForm(first);
     prompts.AnswerFile(other);
 
@@ -416,7 +403,7 @@ void tst_SuggestionSettings_Unit::reservedNameReopensChooser()
 {
     TScriptedPrompts prompts;
     const QString mine = Path("mine.txt");
-    QVERIFY(WriteBytes(mine, "kept"));
+    QVERIFY(WriteAll(mine, "kept"));
     auto form = ShownForm(mine);
     prompts.AnswerFile(Path("Nudger.cfg"));
     prompts.AnswerButton(QMessageBox::Ok);
@@ -482,7 +469,7 @@ void tst_SuggestionSettings_Unit::typingWithoutFileNameOpensChooser()
     QCOMPARE(form->UserSuggestionsFile(), chosen);
     QVERIFY(form->UserSuggestionsChanged());
     QVERIFY(form->SaveUserSuggestions());
-    QCOMPARE(ReadBytes(chosen), QByteArray("x"));
+    QCOMPARE(ReadAll(chosen), QByteArray("x"));
 }
 
 void tst_SuggestionSettings_Unit::roundTrip_data()
@@ -525,7 +512,7 @@ void tst_SuggestionSettings_Unit::roundTrip()
     QFETCH(QByteArray, saved);
     TScriptedPrompts prompts;
     const QString file = Path("mine.txt");
-    QVERIFY(WriteBytes(file, bytes));
+    QVERIFY(WriteAll(file, bytes));
     auto form = ShownForm(file);
     QCOMPARE(EditorText(form->UserSuggestions_Memo), shown);
     QVERIFY(!form->UserSuggestionsChanged());
@@ -535,7 +522,8 @@ void tst_SuggestionSettings_Unit::roundTrip()
     QCOMPARE(store.Lines().join(QLatin1Char('\n')), shown);
 
     QVERIFY(form->SaveUserSuggestions());
-    QCOMPARE(ReadBytes(file), saved);
+    QVERIFY(QFile::exists(file));
+    QCOMPARE(ReadAll(file), saved);
     QCOMPARE(prompts.Records.size(), 0);
 }
 
@@ -543,7 +531,7 @@ void tst_SuggestionSettings_Unit::unreadableFileIsNotOverwritten()
 {
     TScriptedPrompts prompts;
     const QString file = Path("mine.txt");
-    QVERIFY(WriteBytes(file, "precious"));
+    QVERIFY(WriteAll(file, "precious"));
     // "nobody" must be able to look into the folder to see that the file is there.
     QVERIFY(QFile::setPermissions(FDir->path(), QFile::permissions(FDir->path()) |
                                                     QFileDevice::ExeOther |
@@ -567,7 +555,7 @@ void tst_SuggestionSettings_Unit::unreadableFileIsNotOverwritten()
     // Save refuses rather than writing the empty editor over the file.
     QVERIFY(!form->SaveUserSuggestions());
     QCOMPARE(prompts.Texts().constLast(), CanNotSave);
-    QCOMPARE(ReadBytes(file), QByteArray("precious"));
+    QCOMPARE(ReadAll(file), QByteArray("precious"));
 
     // Once the file can be read again, choosing it brings its text back.
     prompts.AnswerButton(QMessageBox::No);
@@ -578,7 +566,7 @@ void tst_SuggestionSettings_Unit::unreadableFileIsNotOverwritten()
     QCOMPARE(form->UserSuggestions_Memo->toPlainText(), QStringLiteral("precious"));
     QVERIFY(!form->UnreadableFileNamed());
     QVERIFY(form->SaveUserSuggestions());
-    QCOMPARE(ReadBytes(file), QByteArray("precious"));
+    QCOMPARE(ReadAll(file), QByteArray("precious"));
 }
 
 void tst_SuggestionSettings_Unit::fileBoxEndsNearRightEdge()
