@@ -15,8 +15,11 @@
 #include <QProxyStyle>
 #include <QThread>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <optional>
 
 namespace {
@@ -49,19 +52,56 @@ void MakeLastTicks()
     }
 }
 
-// The toolkit ends the process at once when the display connection breaks
-// (the session is over), after saying so: the last tick comes first.
+// The last tick when the display connection breaks, made once, on the GUI
+// thread. Qt may notice the break on its event thread and on the GUI thread
+// at once, and each ends the process right after saying so: whichever says
+// so first, no thread may end it before the tick is done.
+struct TDisplayLossTick
+{
+    std::mutex Lock;
+    std::condition_variable Done;
+    bool Started = false;
+    bool Finished = false;
+};
+
+TDisplayLossTick &DisplayLossTick()
+{
+    static TDisplayLossTick tick;
+    return tick;
+}
+
+void MakeDisplayLossTick()
+{
+    TDisplayLossTick &tick = DisplayLossTick();
+    {
+        const std::lock_guard<std::mutex> lock(tick.Lock);
+        if (tick.Started)
+            return;
+        tick.Started = true;
+    }
+    MakeLastTicks();
+    {
+        const std::lock_guard<std::mutex> lock(tick.Lock);
+        tick.Finished = true;
+    }
+    tick.Done.notify_all();
+}
+
 void SessionMessageHandler(QtMsgType type, const QMessageLogContext &context,
                            const QString &message)
 {
-    static bool ticked = false;
-    if (!ticked && (message.startsWith(QLatin1String("The X11 connection")) ||
-                    message.startsWith(QLatin1String("The Wayland connection")))) {
-        ticked = true;
-        if (QThread::currentThread() == qApp->thread())
-            MakeLastTicks();
-        else
-            QMetaObject::invokeMethod(qApp, &MakeLastTicks, Qt::BlockingQueuedConnection);
+    if (message.startsWith(QLatin1String("The X11 connection")) ||
+        message.startsWith(QLatin1String("The Wayland connection"))) {
+        if (QThread::currentThread() == qApp->thread()) {
+            MakeDisplayLossTick();
+        } else {
+            QMetaObject::invokeMethod(qApp, &MakeDisplayLossTick, Qt::QueuedConnection);
+            TDisplayLossTick &tick = DisplayLossTick();
+            std::unique_lock<std::mutex> lock(tick.Lock);
+            // Bounded: a GUI thread that never comes back must not keep the
+            // process from ending.
+            tick.Done.wait_for(lock, std::chrono::seconds(20), [&tick] { return tick.Finished; });
+        }
     }
     PreviousMessageHandler(type, context, message);
 }
