@@ -5,7 +5,8 @@
 # with the save question, Yes saving the text. Headless Weston has no input
 # devices, so the test types and presses through the accessibility bus, as
 # an input method and a screen reader do. Nothing may print a warning on the
-# way. Skips (77) only when Weston cannot start at all.
+# way; and when the compositor goes away, the unsaved text reaches both files
+# first. Skips (77) only when Weston cannot start at all.
 #
 #   e2e_wayland.sh NUDGER_BINARY CONFIG_TOOL SOURCE_DIR BUILD_DIR
 set -euo pipefail
@@ -59,5 +60,23 @@ wait "$press" 2>/dev/null || true
 if [[ -s "$start/run.log" ]]; then
     nudger_fail "the program printed under Wayland: $(cat "$start/run.log")"
 fi
-echo "PASS: started, typed, nudged and closed with the save question under Wayland," \
-    "no warnings ($(awk -v s="$started" -v e="$(date +%s.%N)" 'BEGIN { printf "%.1f", e - s }') s)"
+echo "started, typed, nudged and closed with the save question, no warnings" \
+    "($(awk -v s="$started" -v e="$(date +%s.%N)" 'BEGIN { printf "%.1f", e - s }') s)"
+
+# The compositor goes away (the session ends) with unsaved text: the last
+# tick writes it before the program ends.
+nudger_new_start_dir start PrimaryFile="$NUDGER_WORK/text.txt" \
+    BackupFile="$NUDGER_WORK/backup.txt" SoundEnabled=NO NudgeEnabled=NO
+nudger_launch "$start"
+nudger_atspi wait-text "$NUDGER_PID" "text:Your Text" "$text" 20 ||
+    nudger_fail "no main window: $(cat "$start/run.log")"
+nudger_atspi type "$NUDGER_PID" "text:Your Text" " Last words." || nudger_fail "could not type"
+nudger_atspi wait-text "$NUDGER_PID" "text:Your Text" "$text Last words." 5
+kill -9 "$NUDGER_WESTON_PID"
+nudger_wait_for_exit "$NUDGER_PID" 30 || nudger_fail "the program outlived the compositor"
+NUDGER_PID=
+for file in text.txt backup.txt; do
+    [[ "$(cat "$NUDGER_WORK/$file" 2>/dev/null)" == "$text Last words." ]] ||
+        nudger_fail "the compositor gone, $file holds \"$(cat "$NUDGER_WORK/$file" 2>/dev/null)\""
+done
+echo "PASS: under Wayland, and the last words written when the compositor went"
