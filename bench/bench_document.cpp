@@ -5,8 +5,8 @@
 //   open       the main window's OpenPrimaryFile of a file already on disk,
 //              against QPlainTextEdit::setPlainText of the same text held in
 //              memory (target: at most 1.5 times as long; the rounds' median
-//              moves between 1.07 and 1.28 with the load of a shared
-//              machine, a single run's middle half reaching 1.36);
+//              moves between 1.02 and 1.28 with the load of a shared
+//              machine, a single run's middle half reaching 1.45);
 //   keystroke  one typed letter in the middle of the 10 MB document against
 //              one typed letter in the middle of a 200-line document of the
 //              same prose in a window of its own (target: at most 1.2 times
