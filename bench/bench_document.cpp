@@ -17,8 +17,9 @@
 //   auto-save  one auto-save tick of the 10 MB document, against writing the
 //              same bytes with write() and fsync() in the same folder
 //              (target: at most 5 times as long).
-// Every figure is printed even when an earlier one misses its target; the
-// program then exits with 1.
+// Open and keystrokes are timed in this thread's CPU time, the auto-save,
+// which waits for the disk, in wall time. Every figure is printed even when
+// an earlier one misses its target; the program then exits with 1.
 #include "app/PlatformDependence_Unit.h"
 #include "bench/Rounds.h"
 #include "storage/ConfigurationFile_Unit.h"
