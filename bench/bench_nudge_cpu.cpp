@@ -10,7 +10,7 @@
 // has an uncorked stream and says so.
 //
 //   bench_nudge_cpu [seconds]     (default 60; the idle baseline takes a
-//                                  third of that, at most 20 s)
+//                                  sixth of that, at most 10 s)
 // Exits non-zero when nudging costs more than 0.30% of one core or wakes the
 // program more than 10 times a second.
 
@@ -362,7 +362,7 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    const double idleSeconds = std::min(20.0, std::max(1.0, seconds / 3));
+    const double idleSeconds = std::min(10.0, std::max(1.0, seconds / 6));
 
     QTemporaryDir directory;
     if (!directory.isValid())

@@ -1,44 +1,29 @@
 // Loading the writer's own suggestions file: 100,000 lines against 10,000
 // lines of the same kind, both loaded by the main window's LoadSuggestions in
-// this run with the built-in suggestions off. Each figure is the median of
-// several runs, taken in turns, after a warm-up round. Target: ten times the lines take at most
-// twelve times as long (loading grows in step with the file).
+// this run with the built-in suggestions off, in alternated rounds after a
+// warm-up (bench/Rounds.h); the figure is the median of the rounds' ratios.
+// Target: ten times the lines take at most twelve times as long (loading
+// grows in step with the file).
 #include "app/PlatformDependence_Unit.h"
+#include "bench/Rounds.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "tests/support/CountingWaveService.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "windows/Main_Unit.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
 
 namespace {
 
 constexpr int SmallLines = 10000;
 constexpr int LargeLines = 100000;
-constexpr int Runs = 15;
+constexpr int Rounds = 15;
+constexpr int WarmUps = 1;
 constexpr double TargetRatio = 12.0;
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-double ElapsedMs(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
 
 // Suggestion lines of 30 to 80 characters, some with accented letters,
 // separated by CR LF.
@@ -115,41 +100,37 @@ int main(int argc, char **argv)
     }
     TMain_Form form(nullptr, TMainFormDialogs{});
 
-    // The two loads take turns, so that a busy moment of the machine falls
-    // on both; the first round warms up.
     bool sound = prompts.Records.isEmpty();
-    std::vector<double> smallTimes;
-    std::vector<double> largeTimes;
     // Each load starts from an empty store, so that neither pays for
     // freeing the other's suggestions.
-    const auto loadFrom = [&form](const QString &fileName) {
+    const auto emptyStoreFor = [&form](const QString &fileName) {
         form.SetUseUserSuggestionsFile(false);
         form.LoadSuggestions();
         form.SetUseUserSuggestionsFile(true);
         form.SetUserSuggestionsFile(fileName);
-        return ElapsedMs([&form] { form.LoadSuggestions(); });
     };
-    for (int run = 0; run <= Runs; ++run) {
-        const double small = loadFrom(smallFile);
-        sound = sound && form.SuggestionCount() == SmallLines;
-        const double large = loadFrom(largeFile);
-        sound = sound && form.SuggestionCount() == LargeLines;
-        if (run > 0) {
-            smallTimes.push_back(small);
-            largeTimes.push_back(large);
-        }
-    }
+    const TAlternated rounds = Alternate(
+        Rounds, WarmUps, [&](bool large) { emptyStoreFor(large ? largeFile : smallFile); },
+        [&] {
+            form.LoadSuggestions();
+            sound = sound && form.SuggestionCount() == LargeLines;
+        },
+        [&] {
+            form.LoadSuggestions();
+            sound = sound && form.SuggestionCount() == SmallLines;
+        },
+        TClock::ThreadCpu);
     sound = sound && prompts.Records.isEmpty();
-    const double smallMs = Median(smallTimes);
-    const double largeMs = Median(largeTimes);
     if (!sound)
         std::printf("bench_suggestions: FAULT: the suggestions did not load as written\n");
 
-    const double ratio = largeMs / smallMs;
-    const bool met = sound && ratio <= TargetRatio;
+    const TRatioSpread ratio = rounds.Spread();
+    const bool met = sound && ratio.Median <= TargetRatio;
     std::printf("bench_suggestions: load 100,000-line suggestions file: %.2f ms vs baseline "
-                "10,000 lines %.2f ms = ratio %.2f (target <= %.0f) %s\n",
-                largeMs, smallMs, ratio, TargetRatio, ratio <= TargetRatio ? "met" : "MISSED");
+                "10,000 lines %.2f ms (medians) = ratio %.2f (%s; target <= %.0f) %s\n",
+                rounds.SubjectMedianMs(), rounds.BaselineMedianMs(), ratio.Median,
+                DescribeSpread(ratio).c_str(), TargetRatio,
+                ratio.Median <= TargetRatio ? "met" : "MISSED");
     SetStartDirectoryForTesting(QString());
     SetUserNameForTesting(nullptr);
     return met ? 0 : 1;
