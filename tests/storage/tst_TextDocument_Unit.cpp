@@ -23,6 +23,8 @@ private Q_SLOTS:
     void changedOutside_data();
     void changedOutside();
     void unreadableFileIsHeldUntilTyping();
+    void savedAsRead_data();
+    void savedAsRead();
 };
 
 void tst_TextDocument_Unit::changedOutside_data()
@@ -134,6 +136,31 @@ void tst_TextDocument_Unit::unreadableFileIsHeldUntilTyping()
     document.TextEdited();
     QCOMPARE(document.SaveBackup(), TSaveResult::Saved);
     QCOMPARE(ReadAll(document.BackupFile()), QByteArray("not the file's"));
+}
+
+// Opening and saving a file the writer has not changed gives back its very
+// bytes, whatever 8-bit form it came in.
+void tst_TextDocument_Unit::savedAsRead_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("UTF-8") << QByteArray("caf\xc3\xa9\r\nna\xc3\xafve");
+    QTest::newRow("Latin-1") << QByteArray("caf\xe9\r\nna\xefve");
+    QTest::newRow("UTF-8 with a byte order mark") << QByteArray("\xef\xbb\xbfone\r\ntwo");
+}
+
+void tst_TextDocument_Unit::savedAsRead()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString primary = dir.filePath(QStringLiteral("text.txt"));
+    QVERIFY(WriteAll(primary, bytes));
+    QString text;
+    TTextDocument document([&text] { return text; });
+    document.SetPrimaryFile(primary);
+    QCOMPARE(document.ReadPrimary(text), TReadResult::Read);
+    QCOMPARE(document.SavePrimary(false), TSaveResult::Saved);
+    QCOMPARE(ReadAll(primary), bytes);
 }
 
 QTEST_GUILESS_MAIN(tst_TextDocument_Unit)

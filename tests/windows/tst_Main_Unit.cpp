@@ -736,15 +736,6 @@ private Q_SLOTS:
         QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
     }
 
-    void eightBitFileComesBackUnchanged()
-    {
-        const QByteArray latin1("caf\xe9\r\nna\xefve");
-        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), latin1));
-        auto form = MakeForm();
-        form->Save_MenuItemClick();
-        QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), latin1);
-    }
-
     // --- Suggestions -------------------------------------------------------
 
     void orderedNavigation()
