@@ -29,7 +29,10 @@ session_round()
     if [[ $cause == display ]]; then
         kill -9 "$NUDGER_XVFB_PID"
     else
+        # Twice, as a desktop in a hurry may: the second signal must not cut
+        # the last tick's writes short.
         kill -s "$cause" "$NUDGER_PID"
+        kill -s "$cause" "$NUDGER_PID" 2>/dev/null || true
     fi
     nudger_wait_for_exit "$NUDGER_PID" 10 || nudger_fail "$cause: the program did not end"
     NUDGER_PID=
