@@ -76,8 +76,8 @@ else
     # A sanitizer build's suppressions file lies in the checkout, which that
     # user may not be able to enter: give the copy a readable one of its own.
     as_user=()
-    if [[ "${LSAN_OPTIONS:-}" == *suppressions=* ]]; then
-        suppressions=$(sed -E 's/.*suppressions=([^:]*).*/\1/' <<<"$LSAN_OPTIONS")
+    suppressions=$(sed -nE 's/^(.*:)?suppressions=([^:]*).*$/\2/p' <<<"${LSAN_OPTIONS:-}")
+    if [[ -n "$suppressions" ]]; then
         install -m 644 "$suppressions" "$work/lsan.supp"
         as_user=(env "LSAN_OPTIONS=${LSAN_OPTIONS//"$suppressions"/$work/lsan.supp}")
     fi

@@ -555,7 +555,7 @@ void tst_Reliability::unprivilegedUser()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QString leakOptions = environment.value(QStringLiteral("LSAN_OPTIONS"));
     const QRegularExpressionMatch suppressions =
-        QRegularExpression(QStringLiteral("suppressions=([^:]*)")).match(leakOptions);
+        QRegularExpression(QStringLiteral("(?:^|:)suppressions=([^:]*)")).match(leakOptions);
     if (suppressions.hasMatch()) {
         const QString copy = shared.filePath(QStringLiteral("lsan.supp"));
         QVERIFY(QFile::copy(suppressions.captured(1), copy));
