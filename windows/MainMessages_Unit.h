@@ -3,6 +3,7 @@
 #pragma once
 
 #include "storage/SuggestionStore_Unit.h"
+#include "windows/Prompts_Unit.h"
 
 #include <QString>
 
@@ -34,3 +35,10 @@ inline const QString SuggestionFaults[] = {
         "I can not load your user suggestions file!  Please verify that it is correct.")};
 static_assert(sizeof SuggestionFaults / sizeof SuggestionFaults[0] == SuggestionFaultCount);
 } // namespace Message
+
+// The plain message box, for these texts and for the refusals the checks of
+// chosen files give.
+inline void ShowMessage(const QString &text)
+{
+    Prompts().ShowMessage(text);
+}

@@ -6,8 +6,6 @@
 #include "app/PlatformDependence_Unit.h"
 #include "sound/WavePlay.h"
 #include "storage/ConfigurationFile_Unit.h"
-#include "storage/ReservedFileGuard_Unit.h"
-#include "storage/WholeFile_Unit.h"
 #include "windows/About_Unit.h"
 #include "windows/AreaColours_Unit.h"
 #include "windows/Attention_Unit.h"
@@ -25,15 +23,11 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QSessionManager>
 #include <QStatusBar>
-#include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -42,11 +36,6 @@
 namespace {
 
 constexpr int StatusPanel1Width = 75;
-
-void ShowMessage(const QString &text)
-{
-    Prompts().ShowMessage(text);
-}
 
 } // namespace
 

@@ -120,7 +120,9 @@ public:
 
     // --- The document ---------------------------------------------------
     bool SavePrimaryFile();
-    void SaveBackupFile();
+    // With overwrite, also over a version another program wrote (the
+    // writer chose so).
+    void SaveBackupFile(bool overwrite = false);
     bool SavePrimaryFileAs();
     void OpenTextFile();
     void OpenPrimaryFile();
@@ -221,10 +223,10 @@ private:
     void ApplyTextColour(TColor colour);
     void ApplySuggestionColour(TColor colour);
     bool WritePrimaryFile(bool overwrite = false);
-    void WriteBackupFile(bool overwrite = false);
     // Puts a file's text into the editor in place of a saved text, the
-    // cursor kept as near its place as the new text allows.
-    void TakeOutsideText(const QString &text);
+    // cursor kept as near its place as the new text allows, and tells it
+    // in the status bar.
+    void TakeOutsideText(const QString &text, const QString &status);
     void ShowConflict();
     void SetStatusPath(const QString &path);
     // Sets TextChanged, telling UnsavedTextChanged when it changes.

@@ -19,15 +19,6 @@
 
 #include <stdexcept>
 
-namespace {
-
-void ShowMessage(const QString &text)
-{
-    Prompts().ShowMessage(text);
-}
-
-} // namespace
-
 // ---------------------------------------------------------------------------
 // The document
 // ---------------------------------------------------------------------------
@@ -50,7 +41,7 @@ bool TMain_Form::WritePrimaryFile(bool overwrite)
         ShowConflict();
         return true;
     case TSaveResult::ReadAgain:
-        TakeOutsideText(FDocument.OutsideText());
+        TakeOutsideText(FDocument.OutsideText(), Message::ReadAgain + PrimaryFile());
         return true;
     case TSaveResult::Conflict:
         FPrimaryConflict = true;
@@ -71,7 +62,7 @@ bool TMain_Form::SavePrimaryFile()
     return WritePrimaryFile();
 }
 
-void TMain_Form::WriteBackupFile(bool overwrite)
+void TMain_Form::SaveBackupFile(bool overwrite)
 {
     switch (FDocument.SaveBackup(overwrite)) {
     case TSaveResult::Saved:
@@ -92,23 +83,18 @@ void TMain_Form::WriteBackupFile(bool overwrite)
     }
 }
 
-void TMain_Form::SaveBackupFile()
-{
-    WriteBackupFile();
-}
-
 void TMain_Form::ShowConflict()
 {
     Conflict_Bar->ShowFor(FPrimaryConflict, FBackupConflict);
 }
 
-void TMain_Form::TakeOutsideText(const QString &text)
+void TMain_Form::TakeOutsideText(const QString &text, const QString &status)
 {
     ReplaceEditorText(Text_Memo, text);
     SetTextChanged(false);
     FPrimaryConflict = false;
     ShowConflict();
-    SetStatusPath(Message::ReadAgain + PrimaryFile());
+    SetStatusPath(status);
 }
 
 void TMain_Form::KeepMyText()
@@ -117,7 +103,7 @@ void TMain_Form::KeepMyText()
     if (FPrimaryConflict)
         WritePrimaryFile(true);
     if (FBackupConflict)
-        WriteBackupFile(true);
+        SaveBackupFile(true);
 }
 
 void TMain_Form::TakeFileText()
@@ -134,10 +120,8 @@ void TMain_Form::TakeFileText()
         ShowMessage(Message::CannotOpenPrimary);
         return;
     }
-    TakeOutsideText(text);
-    SetStatusPath(PrimaryFile());
     FBackupConflict = false;
-    ShowConflict();
+    TakeOutsideText(text, PrimaryFile());
     ShowMessage(Message::TextKeptIn + keptIn);
 }
 
