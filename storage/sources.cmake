@@ -8,4 +8,5 @@ list(APPEND NUDGER_STORAGE_SOURCES
     storage/TextDocument_Unit.h storage/TextDocument_Unit.cpp
     storage/SuggestionStore_Unit.h storage/SuggestionStore_Unit.cpp
     storage/MainWindowSettings_Unit.h storage/MainWindowSettings_Unit.cpp
+    storage/RecoveryCopy_Unit.h storage/RecoveryCopy_Unit.cpp
 )

@@ -1,0 +1,152 @@
+// A copy of the writer's unsaved text in a private folder, kept up to date a
+// few seconds behind the typing, so that an abrupt end of Nudger (a kill, a
+// crash, a power loss) loses at most those seconds. The next start offers the
+// words back.
+//
+// One copy per primary file and running Nudger: the copy is named after a
+// hash of the primary file's absolute path and holds that path in its header.
+// A lock file beside each copy tells a running Nudger's copy from one left by
+// an ended Nudger; a second Nudger on the same file takes the next free slot
+// (<key>-2, <key>-3, ...).
+//
+// Copies are encoded and written on a worker thread, one at a time and in
+// order with removals; the owner's thread only takes the text (the snapshot)
+// and restarts timers.
+#pragma once
+
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+#include <QTimer>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+
+class QLockFile;
+
+class TRecoveryCopy : public QObject
+{
+    Q_OBJECT
+public:
+    // Called on the owner's thread to take the text to keep; it should be
+    // cheap (a copy of a QString shares its data).
+    using TSnapshot = std::function<QString()>;
+
+    // folder: where the copies live; empty means the application's local
+    // data folder + "/recovery". The folder is created with mode 0700, and
+    // set to 0700 when it exists with other bits.
+    explicit TRecoveryCopy(TSnapshot snapshot, const QString &folder = QString(),
+                           QObject *parent = nullptr);
+    // Waits for a write in flight; the copy stays on disk, as after any end
+    // that did not discard it.
+    ~TRecoveryCopy() override;
+
+    // The primary file (a full path) whose unsaved text is kept. Takes a
+    // free slot of this file and its lock; another file releases the old
+    // slot (its copy stays unless Discard removed it). Empty: nothing is
+    // kept. The text counts as clean for the new file: call TextChanged when
+    // it holds changes that are in no file.
+    void SetPrimaryFile(const QString &fileName);
+    QString PrimaryFile() const;
+
+    // The text changed and holds changes that are in no file. A copy follows
+    // after a pause of the changes (PauseMs), and at least every MaxDelayMs
+    // while the changes go on. Cheap: it only restarts a timer.
+    void TextChanged();
+    // The text is in the primary file now, or the writer gave it up: the
+    // timers stop, a write in flight finishes, and then the copy (and a left
+    // copy offered by LeftText) is removed. No write started before this call
+    // can bring the copy back.
+    void Discard();
+    // Writes a copy now and waits for it, if there are changes not yet
+    // written (the session is ending).
+    void WriteNow();
+    // Blocks until no write is in flight.
+    void WaitForWrites();
+
+    // At start, after the primary file was read and before any change is
+    // reported: the text of a copy left for this primary file by a Nudger
+    // that ended without discarding it, and that no running Nudger holds;
+    // the newest one when there are several. False when there is none.
+    // The offered copy becomes this object's own copy: if the writer takes
+    // the text, the next writes replace it and Discard removes it; if not,
+    // SetAside puts it aside. Calling it again returns the same offer.
+    bool LeftText(QString &text) const;
+    // The writer declined the offered copy: it is renamed with today's date
+    // and kept in the folder for AsideDays, out of LeftText's reach. Asides
+    // older than that are removed at construction and by SetPrimaryFile.
+    void SetAside();
+
+    void SetDelays(int pauseMs, int maxDelayMs);
+    int PauseMs() const;
+    int MaxDelayMs() const;
+    // Off: TextChanged and WriteNow do nothing, and the timers stop.
+    bool Enabled() const;
+    void SetEnabled(bool enabled);
+
+    // Where this object's copy for the current primary file goes; empty
+    // without a primary file or when the folder could not be used.
+    QString CopyPath() const;
+    QString Folder() const;
+
+    static constexpr int DefaultPauseMs = 1000;
+    static constexpr int DefaultMaxDelayMs = 5000;
+    static constexpr int AsideDays = 30;
+
+Q_SIGNALS:
+    // A copy reached the disk (emitted on the owner's thread).
+    void Written();
+
+private:
+    struct TResult
+    {
+        quint64 Epoch = 0;
+        quint64 Generation = 0;
+        bool Ok = false;
+    };
+
+    QString SlotPath(int slot, const QString &suffix) const;
+    void MakeFolder() const;
+    void ClaimSlot();
+    void ReleaseSlots();
+    void PurgeAsides();
+    void StopTimers();
+    void RequestWrite();
+    void StartWrite();
+    void Post(std::function<void()> job);
+    void DrainResults();
+
+    TSnapshot Snapshot;
+    QString FolderPath;
+    QString Primary;
+    QString Key;
+    bool IsEnabled = true;
+
+    // The slot this object writes to, with its lock held, and the slot of a
+    // left copy offered by LeftText (the same slot once LeftText made it this
+    // object's own; else OfferLock holds its lock).
+    mutable int OwnSlot = 0;
+    mutable std::shared_ptr<QLockFile> OwnLock;
+    mutable int OfferedSlot = 0;
+    mutable std::shared_ptr<QLockFile> OfferLock;
+
+    QTimer PauseTimer;
+    QTimer MaxDelayTimer;
+
+    // ChangeGeneration counts the changes; WrittenGeneration is the last one
+    // that a finished write (or Discard) covers. Epoch rises at Discard and
+    // at a change of file, so that results of older writes are ignored.
+    quint64 ChangeGeneration = 0;
+    quint64 WrittenGeneration = 0;
+    quint64 Epoch = 0;
+    int WritesInFlight = 0;
+    bool WriteWanted = false;
+    bool OwnSlotWritten = false;
+
+    QMutex ResultsMutex;
+    QVector<TResult> Results;
+    // One thread, so that the jobs run one at a time in the order posted.
+    QThreadPool Pool;
+};
