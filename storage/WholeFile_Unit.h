@@ -89,7 +89,11 @@ enum class TNewFileResult
 
 // Writes bytes to a file of that name that must not exist yet, never
 // replacing anything, with exactly the Unix permission bits given (0600,
-// say; the umask does not apply). The file appears whole or not at all.
+// say; the umask does not apply; a file system without them, such as FAT,
+// gives what it gives). The file appears whole or not at all: it is written
+// beside its name first and then moved there without replacing, or, where
+// the file system has neither such a move nor hard links, created under its
+// name exclusively and removed again on any failure.
 TNewFileResult WriteNewFile(const QString &fileName, const QByteArray &bytes, int permissions);
 
 // Removes the temporary file of a write that is still going on, if any, so
