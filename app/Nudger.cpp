@@ -4,6 +4,7 @@
 
 #include "app/PlatformDependence_Unit.h"
 #include "sound/PulseWaveService_Unit.h"
+#include "storage/WholeFile_Unit.h"
 #include "windows/LogoutInhibitor_Unit.h"
 #include "windows/Main_Unit.h"
 
@@ -100,7 +101,10 @@ void SessionMessageHandler(QtMsgType type, const QMessageLogContext &context,
             std::unique_lock<std::mutex> lock(tick.Lock);
             // Bounded: a GUI thread that never comes back must not keep the
             // process from ending.
-            tick.Done.wait_for(lock, std::chrono::seconds(20), [&tick] { return tick.Finished; });
+            // A GUI thread stuck in a write leaves no temporary file behind.
+            if (!tick.Done.wait_for(lock, std::chrono::seconds(20),
+                                    [&tick] { return tick.Finished; }))
+                RemoveUnfinishedWrite();
         }
     }
     PreviousMessageHandler(type, context, message);

@@ -212,7 +212,10 @@ bool RunCommand(const QString &commandLine, int showMode)
 
 bool OverwriteFileInPlace(const QString &fileName, const QByteArray &bytes)
 {
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CLOEXEC);
+    // Non-blocking: a FIFO put in the file's place fails at once instead of
+    // waiting for a reader.
+    const int fd = ::open(QFile::encodeName(fileName).constData(),
+                          O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
     struct stat info

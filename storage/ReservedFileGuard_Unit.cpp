@@ -2,9 +2,9 @@
 
 #include "app/PlatformDependence_Unit.h"
 #include "storage/Conversions_Unit.h"
+#include "storage/WholeFile_Unit.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 namespace {
 
@@ -60,9 +60,16 @@ bool CanCreateFile(const QString &fileName)
 {
     if (fileName.isEmpty())
         return false;
-    const QFileInfo info(fileName);
-    if (info.exists())
-        return info.isFile();
+    // A folder, a FIFO or a device is never the writer's file, nor is a name
+    // that cannot even be looked at.
+    switch (FileKind(fileName)) {
+    case TFileKind::Regular:
+        return true;
+    case TFileKind::Other:
+        return false;
+    case TFileKind::Missing:
+        break;
+    }
 
     // Created exclusively: if something appears under this name meanwhile,
     // the probe fails rather than touch it.
@@ -73,7 +80,7 @@ bool CanCreateFile(const QString &fileName)
     const qint64 length = qint64(sizeof TestText - 1);
     bool ok = probe.write(TestText, length) == length;
     ok = probe.flush() && ok;
-    ok = QFileInfo::exists(fileName) && ok;
+    ok = IsExistingFile(fileName) && ok;
     probe.close();
     ok = probe.error() == QFileDevice::NoError && ok;
     ok = probe.remove() && ok;

@@ -1,6 +1,7 @@
 // Checks a file name chosen by the writer before it is used for text or
 // suggestions: it must not be one of Nudger's own files in the start
-// directory, and it must exist or be creatable.
+// directory, and it must be an existing regular file or be creatable (a
+// folder, a FIFO or a device is refused).
 #pragma once
 
 #include <QString>

@@ -14,8 +14,12 @@
 #include <QTest>
 
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
+
+Q_DECLARE_METATYPE(TFileKind)
 
 namespace {
 
@@ -47,7 +51,11 @@ class tst_WholeFile_Unit : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void readFailureKeepsBytes();
+    void readRefusesAllButARegularFile_data();
+    void readRefusesAllButARegularFile();
+    void rewriteWithOldTimeChangesSignature();
+    void writeNewFile_data();
+    void writeNewFile();
     void failedWriteKeepsOldFile_data();
     void failedWriteKeepsOldFile();
     void interruptedWriteKeepsOldFile_data();
@@ -58,14 +66,89 @@ private Q_SLOTS:
     void fullDiskKeepsOldFile();
 };
 
-void tst_WholeFile_Unit::readFailureKeepsBytes()
+// A FIFO would hold a blocking read for ever: the read must simply return.
+void tst_WholeFile_Unit::readRefusesAllButARegularFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<TFileKind>("kind");
+    QTest::newRow("missing") << "missing.txt" << TFileKind::Missing;
+    QTest::newRow("a folder") << "" << TFileKind::Other;
+    QTest::newRow("a FIFO") << "fifo" << TFileKind::Other;
+}
+
+void tst_WholeFile_Unit::readRefusesAllButARegularFile()
+{
+    QFETCH(QString, name);
+    QFETCH(TFileKind, kind);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600),
+             0);
+    const QString fileName = name.isEmpty() ? dir.path() : dir.filePath(name);
+    QCOMPARE(FileKind(fileName), kind);
+    QVERIFY(!IsExistingFile(fileName));
+    QByteArray bytes("kept");
+    QVERIFY(!ReadWholeFile(fileName, bytes));
+    QCOMPARE(bytes, QByteArray("kept"));
+}
+
+// Another program rewrote the file in place with the same size and put the
+// old modification time back (touch -r, rsync --inplace -t).
+void tst_WholeFile_Unit::rewriteWithOldTimeChangesSignature()
 {
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    QByteArray bytes("kept");
-    QVERIFY(!ReadWholeFile(dir.filePath(QStringLiteral("missing.txt")), bytes));
-    QVERIFY(!ReadWholeFile(dir.path(), bytes));
-    QCOMPARE(bytes, QByteArray("kept"));
+    const QString fileName = dir.filePath(QStringLiteral("story.txt"));
+    QVERIFY(WriteAll(fileName, "first"));
+    const TFileSignature old = FileSignature(fileName);
+    // The rewrite falls on a later tick of the clock the file system uses.
+    const auto coarseNow = [] {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    };
+    QTRY_VERIFY(coarseNow() > old.ChangedNs);
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.write("other") == 5 && file.flush());
+    file.close();
+    const timespec times[2] = {{0, UTIME_OMIT},
+                               {old.ModifiedNs / 1000000000, old.ModifiedNs % 1000000000}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(fileName).constData(), times, 0), 0);
+    const TFileSignature now = FileSignature(fileName);
+    QCOMPARE(now.ModifiedNs, old.ModifiedNs);
+    QVERIFY(now != old);
+}
+
+void tst_WholeFile_Unit::writeNewFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("result");
+    QTest::newRow("new: 0600 under umask 022") << "new.txt" << int(TNewFileResult::Written);
+    QTest::newRow("taken name: old file kept") << "old.txt" << int(TNewFileResult::Exists);
+    QTest::newRow("missing folder") << "missing/new.txt" << int(TNewFileResult::Failed);
+}
+
+void tst_WholeFile_Unit::writeNewFile()
+{
+    QFETCH(QString, name);
+    QFETCH(int, result);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString old = dir.filePath(QStringLiteral("old.txt"));
+    QVERIFY(WriteAll(old, "old text"));
+    const mode_t mask = ::umask(022);
+    const TNewFileResult written = WriteNewFile(dir.filePath(name), "new text", 0600);
+    ::umask(mask);
+    QCOMPARE(int(written), result);
+    QCOMPARE(ReadAll(old), QByteArray("old text"));
+    QStringList names{QStringLiteral("old.txt")};
+    if (written == TNewFileResult::Written) {
+        QCOMPARE(ReadAll(dir.filePath(name)), QByteArray("new text"));
+        QCOMPARE(FilePermissions(dir.filePath(name)), 0600);
+        names.prepend(name);
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             names);
 }
 
 void tst_WholeFile_Unit::failedWriteKeepsOldFile_data()
@@ -196,16 +279,20 @@ void tst_WholeFile_Unit::writeKeepsModeAndUsesASharedFolder()
 void tst_WholeFile_Unit::fullDiskKeepsOldFile_data()
 {
     QTest::addColumn<bool>("inPlace");
+    QTest::addColumn<bool>("newFile");
     QTest::addColumn<int>("size");
-    QTest::newRow("replaced, short") << false << 10000;
-    QTest::newRow("replaced, long") << false << 100000;
-    QTest::newRow("in place, short") << true << 10000;
-    QTest::newRow("in place, long") << true << 100000;
+    QTest::newRow("replaced, short") << false << false << 10000;
+    QTest::newRow("replaced, long") << false << false << 100000;
+    QTest::newRow("in place, short") << true << false << 10000;
+    QTest::newRow("in place, long") << true << false << 100000;
+    QTest::newRow("new file, short") << false << true << 10000;
+    QTest::newRow("new file, long") << false << true << 100000;
 }
 
 void tst_WholeFile_Unit::fullDiskKeepsOldFile()
 {
     QFETCH(bool, inPlace);
+    QFETCH(bool, newFile);
     QFETCH(int, size);
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
@@ -218,9 +305,11 @@ void tst_WholeFile_Unit::fullDiskKeepsOldFile()
     QVERIFY(disk.Fill());
 
     const QByteArray text(size, 'x');
-    const bool written =
-        inPlace ? OverwriteFileInPlace(fileName, text) : WriteWholeFile(fileName, text);
-    QVERIFY(!written);
+    if (newFile)
+        QCOMPARE(int(WriteNewFile(dir.filePath(QStringLiteral("new.txt")), text, 0600)),
+                 int(TNewFileResult::Failed));
+    else
+        QVERIFY(inPlace ? !OverwriteFileInPlace(fileName, text) : !WriteWholeFile(fileName, text));
     QCOMPARE(ReadAll(fileName), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              (QStringList{QStringLiteral("filler"), QStringLiteral("story.txt")}));
