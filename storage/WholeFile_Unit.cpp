@@ -368,8 +368,30 @@ bool ReadWholeFile(const QString &fileName, QByteArray &bytes, TFileSignature *s
     return true;
 }
 
-bool WriteWholeFile(const QString &fileName, const QByteArray &bytes, TFileSignature *signature)
+// A link that took the place of the writer's file is itself replaced by a
+// new file, whole, in one rename; what it leads to is left alone.
+static bool ReplaceLink(const QString &fileName, const QByteArray &bytes, TFileSignature *signature)
 {
+    const QString temporary = fileName + QStringLiteral(".nudger-") + QString::number(::getpid());
+    if (WriteNewFile(temporary, bytes, 0600) != TNewFileResult::Written)
+        return false;
+    if (::rename(QFile::encodeName(temporary).constData(),
+                 QFile::encodeName(fileName).constData()) != 0) {
+        ::unlink(QFile::encodeName(temporary).constData());
+        return false;
+    }
+    if (!SyncFolderOf(fileName))
+        return false;
+    if (signature)
+        *signature = FileSignature(fileName);
+    return true;
+}
+
+bool WriteWholeFile(const QString &fileName, const QByteArray &bytes, TFileSignature *signature,
+                    TLinkRule links)
+{
+    if (links == TLinkRule::ReplaceLink && IsLinkName(QFile::encodeName(fileName)))
+        return ReplaceLink(fileName, bytes, signature);
     if (FileKind(fileName) == TFileKind::Other)
         return false;
     QSaveFile file(fileName);

@@ -72,8 +72,16 @@ bool ReadWholeFile(const QString &fileName, QByteArray &bytes, TFileSignature *s
 // after its room has been reserved. False when the file was not written or
 // is not a regular file (FileKind Other). When asked, signature receives the
 // signature of the version written.
+// With ReplaceLink, a name that is a symbolic link is replaced by the new
+// file itself (for a link another program put where the writer's file was);
+// FollowLink writes the file the link leads to.
+enum class TLinkRule
+{
+    FollowLink,
+    ReplaceLink
+};
 bool WriteWholeFile(const QString &fileName, const QByteArray &bytes,
-                    TFileSignature *signature = nullptr);
+                    TFileSignature *signature = nullptr, TLinkRule links = TLinkRule::FollowLink);
 
 // Syncs the folder that holds fileName, so that a name just made or moved
 // there survives a crash. A file system that cannot sync folders counts as
