@@ -1,8 +1,11 @@
 // The writer's document as files: the primary and backup file names, the
-// 8-bit form found when reading, the text's file form kept between saves, and
-// what Nudger last saw of each file, so that nothing is ever written over a
-// version of a file that it has not seen. Reports by return value; the window
-// decides what the writer is told.
+// 8-bit form found when reading, the text's file form kept between saves,
+// what Nudger last saw of each file, and whose text the editor holds. Nothing
+// is ever written over a version of a file that Nudger has not seen, nothing
+// takes the editor's text before it is the writer's, and no version another
+// program wrote is followed at the cost of the writer's last text. While the
+// text holds changes that are in no file, a recovery copy keeps it. Reports
+// by return value; the window decides what the writer is told.
 #pragma once
 
 #include "storage/TextFile_Unit.h"
@@ -13,6 +16,9 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class TRecoveryCopy;
 
 enum class TReadResult
 {
@@ -25,73 +31,119 @@ enum class TSaveResult
 {
     Saved,     // every byte is on disk
     Failed,    // the write failed; the old file is whole
-    Held,      // the file could not be read and the writer has not typed since
-    ReadAgain, // changed outside while the text was saved: the file's new
-               // text is to replace the editor's (OutsideText); nothing written
+    Held,      // the editor holds no text of the writer's for this file yet,
+               // or the backup keeps the writer's text from before a re-read
+    ReadAgain, // changed outside while the text was saved: the editor took
+               // the file's new text, and the earlier one is kept (KeptIn)
     Conflict   // changed outside while the text is unsaved: nothing written
+};
+
+// Whether a write may go over a version another program wrote.
+enum class TOverwrite
+{
+    Never,
+    Allowed // the writer chose so
+};
+
+// The editor the writer types into, as the document sees it. Whoever gives
+// one tells the document of every change of its text through
+// TTextDocument::Changed.
+class TDocumentText
+{
+public:
+    virtual ~TDocumentText() = default;
+    // The whole text, lines joined by '\n'.
+    virtual QString Text() const = 0;
+    // A file was opened: its text, the cursor at its end.
+    virtual void Load(const QString &text) = 0;
+    // A file's new version replaces the text in one step the writer can
+    // undo; the cursor stays as near its place as the new text allows.
+    virtual void Follow(const QString &text) = 0;
+};
+
+// What the session's last tick wrote.
+struct TSessionEndSaves
+{
+    bool Primary = false;
+    bool Backup = false;
+    QString Copy; // a copy of its own, when the text reached neither file
 };
 
 class TTextDocument
 {
 public:
-    // Where the document finds the writer's current text when it has to
-    // encode it again.
-    using TTextSource = std::function<QString()>;
-
-    explicit TTextDocument(TTextSource text);
+    // recoveryFolder: where recovery copies live; empty for the writer's
+    // private data folder.
+    explicit TTextDocument(TDocumentText &text, const QString &recoveryFolder = QString());
+    ~TTextDocument();
 
     QString PrimaryFile() const { return FPrimary.Name; }
     // A new name forgets what was seen of the old file.
     void SetPrimaryFile(const QString &fileName);
     QString BackupFile() const { return FBackup.Name; }
     void SetBackupFile(const QString &fileName);
-    TTextEncoding Encoding() const { return FEncoding; }
 
-    // The text changed in any way: its file form is made again at the next
-    // save.
-    void TextReplaced();
-    // The writer changed the text: a held primary file may now be written.
-    void TextEdited() { FHeldPrimaryFile.clear(); }
+    // The editor's text changed, by the writer or anyone but the document.
+    void Changed();
+    // Called once the document's own replacements are done.
+    bool Modified() const { return FModified; }
+    // Start-up ends, or a file is about to be opened in place of the text:
+    // whatever is in the editor counts as saved.
+    void SetUnmodified();
+    // Told whenever Modified changes.
+    std::function<void(bool)> ModifiedChanged;
 
-    // False while the primary file exists but could not be read and the
-    // writer has not typed since: what the editor holds is not the writer's
-    // text for that file.
-    bool MayReplacePrimaryFile() const;
+    // Whether the editor holds the writer's text: the primary file was read,
+    // or the writer typed. Until then no write takes the editor's text.
+    bool Loaded() const { return FLoaded; }
+    // Empties the editor for a file to come; its text is no one's.
+    void Clear();
 
-    // Reads the primary file into text (left alone unless Read).
-    TReadResult ReadPrimary(QString &text);
+    // Reads the primary file into the editor (left alone unless Read).
+    TReadResult ReadPrimary();
 
-    // Writes the text to the primary or backup file, after checking that the
-    // file on disk is the version last read or written. unsaved tells
-    // whether the editor holds text that is in no file yet. With overwrite,
-    // a version written by another program is replaced all the same (the
-    // writer chose so). The backup of a saved text is never ReadAgain: it is
-    // left alone (Conflict) when another program changed it.
-    TSaveResult SavePrimary(bool unsaved, bool overwrite = false);
-    TSaveResult SaveBackup(bool overwrite = false);
-    // The primary file's text as another program left it, after ReadAgain.
-    QString OutsideText() const { return FOutsideText; }
+    // Writes the text to the primary or backup file, after checking that
+    // the file on disk is the version last read or written. A saved text
+    // follows a primary file that another program changed (ReadAgain),
+    // once the text it replaces is kept; an unsaved one is a Conflict.
+    TSaveResult SavePrimary(TOverwrite overwrite = TOverwrite::Never);
+    TSaveResult SaveBackup(TOverwrite overwrite = TOverwrite::Never);
+    // Where the text the editor held before a ReadAgain is kept.
+    QString KeptIn() const { return FKeptIn; }
 
-    // Writes the text to a file of its own (no check, nothing remembered).
-    bool SaveCopy(const QString &fileName);
-    // A name beside the primary file for such a copy, made at the given time.
-    QString CopyName(const QDateTime &when) const;
+    // The files another program changed while the writer's text was in no
+    // file, until the writer chooses.
+    bool PrimaryConflict() const { return FPrimaryConflict; }
+    bool BackupConflict() const { return FBackupConflict; }
+    // "Keep My Text": the text over the versions in conflict.
+    bool KeepMyText();
+    // "Take the File's Text": the writer's text first goes into a copy of its
+    // own, then the editor takes the primary file's. The copy's name, or
+    // empty when it could not be made (nothing changed then); textRead
+    // tells whether the file could be read after that.
+    QString TakeFileText(const QDateTime &now, bool &textRead);
 
-    // Before the writer's text makes way for the primary file's: keeps it in
-    // the backup file, unless another program's version stands there, or
-    // else in a copy of its own. Where it went, or empty when it could not
-    // be kept anywhere.
-    QString KeepWritersText(bool backupContested, const QDateTime &now);
+    // The session ends: one last tick, the primary file when Auto-Save asks
+    // for it and the rules above allow, the backup file as they allow;
+    // unsaved text that reached neither goes into a copy of its own, and the
+    // recovery copy is brought up to date.
+    enum class TPrimaryAtEnd
+    {
+        Skip,
+        Save
+    };
+    TSessionEndSaves SaveForSessionEnd(TPrimaryAtEnd primary, const QDateTime &now);
 
-    // The session ends: the primary file when primaryToo (Auto-Save is on)
-    // and the rules above allow, the backup file as they allow; unsaved text
-    // that reached neither goes into a copy of its own.
-    void SaveForSessionEnd(bool primaryToo, bool unsaved, const QDateTime &now);
-
-    // Whether the file on disk is still the version last read or written
-    // (or was never seen, or is missing: then it may be written).
-    bool PrimaryChangedOutside() { return ChangedOutside(FPrimary); }
-    bool BackupChangedOutside() { return ChangedOutside(FBackup); }
+    // A copy left by a Nudger that ended with unsaved text for this primary
+    // file, different from the editor's text; false when there is none.
+    bool RecoveredText(QString &text);
+    // The writer takes it: it becomes the editor's unsaved text.
+    void TakeRecoveredText(const QString &text);
+    // The writer declines it: it is set aside for a while.
+    void DeclineRecoveredText();
+    // The writer chose to let the unsaved text go, or ends with a clean one.
+    void DiscardRecovery();
+    TRecoveryCopy &Recovery() { return *FRecovery; }
 
     // The text's file form, encoded once and kept until the text changes.
     const QByteArray &FileBytes();
@@ -103,7 +155,10 @@ private:
         QString Name;
         bool Known = false;       // nothing seen yet: the file may be written
         TFileSignature Signature; // Exists false: it was missing
-        QByteArray Bytes;         // its content then
+        QByteArray Digest;        // of its content then
+        // A version found in conflict, not read again while it stands.
+        TFileSignature Contested;
+        int Permissions = -1; // of the version seen; -1 unknown
     };
 
     static void Forget(TSeenFile &file);
@@ -113,18 +168,35 @@ private:
     // does one that already holds the text's file form.
     bool ChangedOutside(TSeenFile &file);
     bool Write(TSeenFile &file);
+    // The primary file's new version replaces a saved text, once that text
+    // is kept: in the backup file when it holds it, else in a copy.
+    TSaveResult FollowPrimary(const QDateTime &now);
+    bool BackupHoldsText();
+    // A new file of its own beside the primary file (or in the recovery
+    // folder where that folder refuses it), never replacing one; its name,
+    // or empty.
+    QString KeepCopy(const QDateTime &now);
+    QString CopyName(const QString &folder, const QDateTime &when, int number) const;
+    void Replace(const QString &text, bool follow);
+    void SetModified(bool modified);
+    void Saved();
 
-    TTextSource FText;
+    TDocumentText &FText;
+    std::unique_ptr<TRecoveryCopy> FRecovery;
     TSeenFile FPrimary;
     TSeenFile FBackup;
     TTextEncoding FEncoding = TTextEncoding::Utf8;
-    // A primary file that exists but could not be read, held from saves
-    // until the writer next types; empty once it was read, written or found
-    // missing.
-    QString FHeldPrimaryFile;
-    QString FOutsideText;
+    bool FLoaded = false;
+    bool FModified = false;
+    bool FReplacing = false;
+    bool FPrimaryConflict = false;
+    bool FBackupConflict = false;
+    // After a re-read, the backup keeps the text from before it until the
+    // writer types or saves.
+    bool FBackupHeld = false;
+    QString FKeptIn;
 
     QByteArray FFileBytes;
+    QByteArray FFileBytesDigest;
     bool FFileBytesValid = false;
-    TTextEncoding FFileBytesEncoding = TTextEncoding::Utf8;
 };

@@ -34,7 +34,7 @@ TConflictBar::TConflictBar(QWidget *parent) : QFrame(parent)
     TakeFile_Button =
         NewButton(QStringLiteral("Take the File's Text"), QStringLiteral("TakeFile_Button"), this);
     SaveAs_Button =
-        NewButton(QStringLiteral("Save As..."), QStringLiteral("ConflictSaveAs_Button"), this);
+        NewButton(QStringLiteral("Save As"), QStringLiteral("ConflictSaveAs_Button"), this);
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 3, 3, 3);
     layout->addWidget(Message_Label, 1);
@@ -47,21 +47,51 @@ TConflictBar::TConflictBar(QWidget *parent) : QFrame(parent)
     hide();
 }
 
-void TConflictBar::ShowFor(bool primary, bool backup)
+void TConflictBar::ShowFor(TFiles files)
 {
-    if (!primary && !backup) {
-        hide();
-        return;
-    }
-    const QString files = primary && backup ? QStringLiteral("your primary and backup files")
-                          : primary         ? QStringLiteral("your primary file")
+    const QString changed = files.Primary && files.Backup
+                                ? QStringLiteral("your primary and backup files")
+                            : files.Primary ? QStringLiteral("your primary file")
                                             : QStringLiteral("your backup file");
-    const QString text = QStringLiteral("Another program has changed ") + files +
-                         QStringLiteral(". I have not saved your text over it. Which text do "
-                                        "you want to keep?");
+    const QString over =
+        files.Primary && files.Backup ? QStringLiteral("them") : QStringLiteral("it");
+    FNotice = false;
+    KeepMine_Button->show();
+    SaveAs_Button->show();
+    TakeFile_Button->setVisible(files.Primary);
+    ShowText(QStringLiteral("Another program has changed ") + changed +
+                 QStringLiteral(". I have not saved your text over ") + over +
+                 QStringLiteral(". Which text do you want to keep?"),
+             QStringLiteral("Changed by another program"));
+}
+
+void TConflictBar::HideConflict()
+{
+    if (!FNotice)
+        hide();
+}
+
+void TConflictBar::ShowNotice(const QString &text)
+{
+    FNotice = true;
+    KeepMine_Button->hide();
+    TakeFile_Button->hide();
+    SaveAs_Button->hide();
+    ShowText(text, QStringLiteral("Read again"));
+}
+
+void TConflictBar::HideNotice()
+{
+    if (FNotice) {
+        FNotice = false;
+        hide();
+    }
+}
+
+void TConflictBar::ShowText(const QString &text, const QString &name)
+{
     Message_Label->setText(text);
-    setAccessibleName(QStringLiteral("Changed by another program"));
+    setAccessibleName(name);
     setAccessibleDescription(text);
-    TakeFile_Button->setVisible(primary);
     show();
 }

@@ -16,14 +16,30 @@ class TConflictBar : public QFrame
 public:
     explicit TConflictBar(QWidget *parent = nullptr);
 
-    // Shows the bar for the files that changed outside, or hides it when
-    // neither did.
-    void ShowFor(bool primary, bool backup);
+    // The files another program changed.
+    struct TFiles
+    {
+        bool Primary = false;
+        bool Backup = false;
+    };
+    // Shows the bar with its question for the files that changed outside.
+    void ShowFor(TFiles files);
+    // Hides the question, if it shows.
+    void HideConflict();
+    // Shows a notice, without buttons, until the next keystroke hides it
+    // (HideNotice) or a question takes its place.
+    void ShowNotice(const QString &text);
+    void HideNotice();
 
     QLabel *Message_Label = nullptr;
     QPushButton *KeepMine_Button = nullptr;
     QPushButton *TakeFile_Button = nullptr;
     QPushButton *SaveAs_Button = nullptr;
+
+private:
+    void ShowText(const QString &text, const QString &name);
+
+    bool FNotice = false;
 
 Q_SIGNALS:
     void KeepMineClicked();

@@ -19,7 +19,12 @@ inline const QString CannotSaveBackup =
 inline const QString PrimaryFileSet = QStringLiteral("Your primary file has been set to ");
 inline const QString CannotOpenSelected = QStringLiteral("I can not open the file you selected!");
 inline const QString CannotOpenPrimary = QStringLiteral("I can not open the primary file!");
-inline const QString ReadAgain = QStringLiteral("Read again, as another program changed it: ");
+inline const QString ReadAgain =
+    QStringLiteral("Another program changed your primary file, so I have read it again. ");
+inline const QString EarlierTextKeptIn = QStringLiteral("Your earlier text is kept in ");
+inline const QString UndoBringsItBack = QStringLiteral(", and Ctrl+Z brings it back.");
+inline const QString TakeRecovered =
+    QStringLiteral("Your last words were not saved when I stopped. Do you want them back?");
 inline const QString TextKeptIn = QStringLiteral("Your text has been kept in ");
 inline const QString SaveChanges = QStringLiteral("Do you want to save your changes?");
 inline const QString SelectPrimary =

@@ -50,7 +50,7 @@ TMainFormDialogs TMainFormDialogs::Real()
 // ---------------------------------------------------------------------------
 
 TMain_Form::TMain_Form(QWidget *parent, const TMainFormDialogs &dialogs)
-    : QMainWindow(parent), FDialogs(dialogs), FDocument([this] { return EditorText(Text_Memo); })
+    : QMainWindow(parent), FDialogs(dialogs), FDocument(*this)
 {
     // Until the configuration is read, no source of suggestions, in order.
     FSettings.UseTovrinSuggestions = false;
@@ -77,9 +77,10 @@ void TMain_Form::ConnectControls()
     Main_StatusBar->installEventFilter(this);
     Text_Memo->installEventFilter(this);
     connect(Text_Memo, &QPlainTextEdit::textChanged, this, &TMain_Form::Text_MemoChange);
-    // Any change to the document, whatever makes it, outdates the encoded text.
-    connect(Text_Memo->document(), &QTextDocument::contentsChange, this,
-            [this] { FDocument.TextReplaced(); });
+    // The document is told of every change of the text, whoever makes it.
+    connect(Text_Memo->document(), &QTextDocument::contentsChanged, this,
+            [this] { FDocument.Changed(); });
+    FDocument.ModifiedChanged = [this](bool modified) { Q_EMIT UnsavedTextChanged(modified); };
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TMain_Form::CommitSessionData,
             Qt::DirectConnection);
     connect(Conflict_Bar, &TConflictBar::KeepMineClicked, this, &TMain_Form::KeepMyText);
@@ -175,18 +176,31 @@ void TMain_Form::InitialiseMainWindow()
 
     EnableTimer(Nudge_Timer, NudgeEnabled());
 
-    SetTextChanged(false);
+    FDocument.SetUnmodified();
     FNudgeSuppressed = false;
     FAutoSaveSuppressed = false;
     FSuggestions.SetNumber(0);
+    OfferRecoveredText();
+}
+
+void TMain_Form::Exit_MenuItemClick()
+{
+    // The writer's own command: an answer given for a logout that did not
+    // happen does not answer it.
+    FSessionAnswered = false;
+    close();
 }
 
 void TMain_Form::closeEvent(QCloseEvent *event)
 {
-    if (FSessionAnswered || FormCloseQuery())
-        event->accept();
-    else
+    if (!FSessionAnswered && !FormCloseQuery()) {
         event->ignore();
+        return;
+    }
+    event->accept();
+    // Nothing unsaved is left to recover.
+    if (!TextChanged())
+        FDocument.DiscardRecovery();
 }
 
 bool TMain_Form::eventFilter(QObject *watched, QEvent *event)

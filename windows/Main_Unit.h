@@ -37,7 +37,7 @@ struct TMainFormDialogs
     static TMainFormDialogs Real();
 };
 
-class TMain_Form : public QMainWindow, public TMainControls
+class TMain_Form : public QMainWindow, public TMainControls, private TDocumentText
 {
     Q_OBJECT
     Q_PROPERTY(QString PrimaryFile READ PrimaryFile WRITE SetPrimaryFile)
@@ -104,7 +104,7 @@ public:
     void SetPrivacy(bool privacy);
 
     // --- State that is not published ------------------------------------
-    bool TextChanged() const { return FTextChanged; }
+    bool TextChanged() const { return FDocument.Modified(); }
     TTextDocument &Document() { return FDocument; }
     int SuggestionCount() const { return FSuggestions.Count(); }
     const QStringList &SuggestionList() const { return FSuggestions.Lines(); }
@@ -120,9 +120,7 @@ public:
 
     // --- The document ---------------------------------------------------
     bool SavePrimaryFile();
-    // With overwrite, also over a version another program wrote (the
-    // writer chose so).
-    void SaveBackupFile(bool overwrite = false);
+    void SaveBackupFile();
     bool SavePrimaryFileAs();
     void OpenTextFile();
     void OpenPrimaryFile();
@@ -138,8 +136,12 @@ public:
     void TakeFileText();
     // The session ends (a signal, the display gone): one last auto-save tick
     // as AutoSave_TimerTimer makes it, with no box and no chooser; the text
-    // that may go into neither file goes into a copy of its own.
+    // that may go into neither file goes into a copy of its own. Once the
+    // primary file holds the text, closing asks nothing more.
     void LastTick();
+    // At start, a recovery copy left by a Nudger that ended with unsaved
+    // text is offered back.
+    void OfferRecoveredText();
     // An X11 session manager asks before the session ends: the close
     // button's question, and Cancel holds the logout.
     void CommitSessionData(QSessionManager &manager);
@@ -173,7 +175,7 @@ public:
     void Save_MenuItemClick();
     void SaveAs_MenuItemClick();
     void Open_MenuItemClick();
-    void Exit_MenuItemClick() { close(); }
+    void Exit_MenuItemClick();
     void InsertCurrentDate_MenuItemClick() { InsertDateStamp(); }
     void MakeSuggestion_MenuItemClick() { ShowSuggestion(); }
     void NextSuggestion_MenuItemClick() { ShowSuggestion(); }
@@ -222,27 +224,28 @@ private:
     TMainWindowSettings CollectSettings() const;
     void ApplyTextColour(TColor colour);
     void ApplySuggestionColour(TColor colour);
-    bool WritePrimaryFile(bool overwrite = false);
-    // Puts a file's text into the editor in place of a saved text, the
-    // cursor kept as near its place as the new text allows, and tells it
-    // in the status bar.
-    void TakeOutsideText(const QString &text, const QString &status);
+    bool WritePrimaryFile(TOverwrite overwrite = TOverwrite::Never);
+    // The editor took the primary file's new version: the bar tells so, and
+    // where the earlier text is.
+    void ShowReadAgain();
     void ShowConflict();
     void SetStatusPath(const QString &path);
-    // Sets TextChanged, telling UnsavedTextChanged when it changes.
-    void SetTextChanged(bool changed);
+
+    // The editor as the document sees it.
+    QString Text() const override;
+    void Load(const QString &text) override;
+    void Follow(const QString &text) override;
 
     TMainFormDialogs FDialogs;
 
     TTextDocument FDocument;
-    bool FTextChanged = false;
-    bool FPrimaryConflict = false;
-    bool FBackupConflict = false;
     // While true no box is shown: the session is ending.
     bool FQuiet = false;
     // The writer answered the save question for the session's end, and has
-    // not typed since: closing asks no more.
+    // not typed since: the close that follows asks no more.
     bool FSessionAnswered = false;
+    static constexpr int SessionAnswerMs = 60000;
+    void RememberSessionAnswer();
     bool FNudgeSuppressed = false;
     bool FAutoSaveSuppressed = false;
     // The settings that live in no control: the suggestion sources and

@@ -13,9 +13,11 @@
 #include "windows/TextLayout_Unit.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSessionManager>
+#include <QTimer>
 
 #include <stdexcept>
 
@@ -23,31 +25,44 @@
 // The document
 // ---------------------------------------------------------------------------
 
-void TMain_Form::SetTextChanged(bool changed)
+QString TMain_Form::Text() const
 {
-    if (changed == FTextChanged)
-        return;
-    FTextChanged = changed;
-    Q_EMIT UnsavedTextChanged(changed);
+    return EditorText(Text_Memo);
 }
 
-bool TMain_Form::WritePrimaryFile(bool overwrite)
+void TMain_Form::Load(const QString &text)
 {
-    switch (FDocument.SavePrimary(FTextChanged, overwrite)) {
+    Text_Memo->setPlainText(text);
+    Text_Memo->moveCursor(QTextCursor::End);
+}
+
+void TMain_Form::Follow(const QString &text)
+{
+    // The cursor keeps its place rather than going to the end as for a file
+    // opened: the writer was reading or writing there, and another
+    // program's version is most often the same text with a few changes.
+    FollowEditorText(Text_Memo, text);
+}
+
+bool TMain_Form::WritePrimaryFile(TOverwrite overwrite)
+{
+    const TSaveResult result = FDocument.SavePrimary(overwrite);
+    ShowConflict();
+    switch (result) {
     case TSaveResult::Saved:
-        SetTextChanged(false);
         SetStatusPath(PrimaryFile());
-        FPrimaryConflict = false;
-        ShowConflict();
         return true;
     case TSaveResult::ReadAgain:
-        TakeOutsideText(FDocument.OutsideText(), Message::ReadAgain + PrimaryFile());
+        SetStatusPath(PrimaryFile());
+        ShowReadAgain();
         return true;
     case TSaveResult::Conflict:
-        FPrimaryConflict = true;
-        ShowConflict();
         return false;
     case TSaveResult::Held:
+        // A new document the writer has not typed into: nothing to save.
+        if (FileKind(PrimaryFile()) == TFileKind::Missing)
+            return true;
+        break;
     case TSaveResult::Failed:
         break;
     }
@@ -62,90 +77,102 @@ bool TMain_Form::SavePrimaryFile()
     return WritePrimaryFile();
 }
 
-void TMain_Form::SaveBackupFile(bool overwrite)
+void TMain_Form::SaveBackupFile()
 {
-    switch (FDocument.SaveBackup(overwrite)) {
-    case TSaveResult::Saved:
-        FBackupConflict = false;
-        ShowConflict();
-        break;
-    case TSaveResult::Failed:
+    const TSaveResult result = FDocument.SaveBackup();
+    ShowConflict();
+    if (result == TSaveResult::Failed)
         ShowFailureOnce(Message::CannotSaveBackup);
-        break;
-    case TSaveResult::Conflict:
-        // A saved text is in the primary file already: nothing to ask.
-        FBackupConflict = FTextChanged;
-        ShowConflict();
-        break;
-    case TSaveResult::Held:
-    case TSaveResult::ReadAgain:
-        break;
-    }
 }
 
 void TMain_Form::ShowConflict()
 {
-    Conflict_Bar->ShowFor(FPrimaryConflict, FBackupConflict);
+    TConflictBar::TFiles files;
+    files.Primary = FDocument.PrimaryConflict();
+    files.Backup = FDocument.BackupConflict();
+    if (files.Primary || files.Backup)
+        Conflict_Bar->ShowFor(files);
+    else
+        Conflict_Bar->HideConflict();
 }
 
-void TMain_Form::TakeOutsideText(const QString &text, const QString &status)
+void TMain_Form::ShowReadAgain()
 {
-    ReplaceEditorText(Text_Memo, text);
-    SetTextChanged(false);
-    FPrimaryConflict = false;
-    ShowConflict();
-    SetStatusPath(status);
+    Conflict_Bar->ShowNotice(Message::ReadAgain + Message::EarlierTextKeptIn +
+                             QDir::toNativeSeparators(FDocument.KeptIn()) +
+                             Message::UndoBringsItBack);
 }
 
 void TMain_Form::KeepMyText()
 {
     const TSuppression suppression(*this);
-    if (FPrimaryConflict)
-        WritePrimaryFile(true);
-    if (FBackupConflict)
-        SaveBackupFile(true);
+    const bool kept = FDocument.KeepMyText();
+    ShowConflict();
+    if (!kept) {
+        ShowFailureOnce(Message::CannotSaveText);
+        return;
+    }
+    if (!FDocument.Modified())
+        SetStatusPath(PrimaryFile());
 }
 
 void TMain_Form::TakeFileText()
 {
     const TSuppression suppression(*this);
-    // The writer's own text first goes where they can find it again.
-    const QString keptIn = FDocument.KeepWritersText(FBackupConflict, Now());
+    // The writer's own text first goes into a file of its own, where they can
+    // find it again; only then does the editor take the file's.
+    bool textRead = false;
+    const QString keptIn = FDocument.TakeFileText(Now(), textRead);
+    ShowConflict();
     if (keptIn.isEmpty()) {
         ShowFailureOnce(Message::CannotSaveText);
         return;
     }
-    QString text;
-    if (FDocument.ReadPrimary(text) != TReadResult::Read) {
+    if (!textRead) {
         ShowMessage(Message::CannotOpenPrimary);
         return;
     }
-    FBackupConflict = false;
-    TakeOutsideText(text, PrimaryFile());
-    ShowMessage(Message::TextKeptIn + keptIn);
+    SetStatusPath(PrimaryFile());
+    ShowMessage(Message::TextKeptIn + QDir::toNativeSeparators(keptIn));
 }
 
 void TMain_Form::CommitSessionData(QSessionManager &manager)
 {
-    if (!FTextChanged)
+    if (!TextChanged())
         return;
     if (!manager.allowsInteraction()) {
+        // Nothing may be asked: the last tick saves what it can, and the
+        // close that follows asks nothing.
         LastTick();
         FQuiet = false;
+        RememberSessionAnswer();
         return;
     }
     const bool mayEnd = ConfirmSaveChanges();
     manager.release();
     if (mayEnd)
-        FSessionAnswered = true;
+        RememberSessionAnswer();
     else
         manager.cancel();
+}
+
+void TMain_Form::RememberSessionAnswer()
+{
+    FSessionAnswered = true;
+    // A logout that was cancelled after all leaves nothing remembered for
+    // long: the answer holds for the close that follows it at once.
+    QTimer::singleShot(SessionAnswerMs, this, [this] { FSessionAnswered = false; });
 }
 
 void TMain_Form::LastTick()
 {
     FQuiet = true;
-    FDocument.SaveForSessionEnd(!FAutoSaveSuppressed && AutoSaveEnabled(), FTextChanged, Now());
+    const TSessionEndSaves saves = FDocument.SaveForSessionEnd(
+        !FAutoSaveSuppressed && AutoSaveEnabled() ? TTextDocument::TPrimaryAtEnd::Save
+                                                  : TTextDocument::TPrimaryAtEnd::Skip,
+        Now());
+    if (saves.Primary)
+        SetStatusPath(PrimaryFile());
 }
 
 bool TMain_Form::SavePrimaryFileAs()
@@ -160,7 +187,7 @@ bool TMain_Form::SavePrimaryFileAs()
         return false;
     SetPrimaryFile(options.FileName);
     // The writer chose this file, and said whether it may be replaced.
-    const bool saved = WritePrimaryFile(true);
+    const bool saved = WritePrimaryFile(TOverwrite::Allowed);
     ShowMessage(Message::PrimaryFileSet + PrimaryFile());
     return saved;
 }
@@ -177,9 +204,8 @@ void TMain_Form::OpenTextFile()
         ShowMessage(Message::CannotOpenSelected);
         return;
     }
-    Text_Memo->clear();
     // Emptying the editor for the file to come is no change of the writer's.
-    SetTextChanged(false);
+    FDocument.Clear();
     SetPrimaryFile(options.FileName);
     OpenPrimaryFile();
     ShowMessage(Message::PrimaryFileSet + PrimaryFile());
@@ -187,8 +213,7 @@ void TMain_Form::OpenTextFile()
 
 void TMain_Form::OpenPrimaryFile()
 {
-    QString text;
-    switch (FDocument.ReadPrimary(text)) {
+    switch (FDocument.ReadPrimary()) {
     case TReadResult::Missing:
         return;
     case TReadResult::Failed:
@@ -197,23 +222,36 @@ void TMain_Form::OpenPrimaryFile()
     case TReadResult::Read:
         break;
     }
-    Text_Memo->setPlainText(text);
-    Text_Memo->moveCursor(QTextCursor::End);
     SetStatusPath(PrimaryFile());
-    SetTextChanged(false);
-    FPrimaryConflict = false;
     ShowConflict();
+}
+
+void TMain_Form::OfferRecoveredText()
+{
+    QString text;
+    if (!FDocument.RecoveredText(text))
+        return;
+    const TSuppression suppression(*this, true, TSuppression::Restore);
+    if (Prompts().Confirm(Message::TakeRecovered, QMessageBox::Yes | QMessageBox::No,
+                          QMessageBox::Yes) == QMessageBox::Yes)
+        FDocument.TakeRecoveredText(text);
+    else
+        FDocument.DeclineRecoveredText();
 }
 
 bool TMain_Form::ConfirmSaveChanges()
 {
-    if (!FTextChanged)
+    if (!TextChanged())
         return true;
     const auto answer = Prompts().Confirm(Message::SaveChanges,
                                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Yes)
         return SavePrimaryFile(); // the text may go only once it is really on disk
-    return answer != QMessageBox::Cancel;
+    if (answer == QMessageBox::Cancel)
+        return false;
+    // No: the writer lets the unsaved text go.
+    FDocument.DiscardRecovery();
+    return true;
 }
 
 bool TMain_Form::RunSettings()
@@ -295,7 +333,7 @@ void TMain_Form::AutoSave_TimerTimer()
     if (FAutoSaveSuppressed)
         return;
     // Held back quietly where Save would say so.
-    if (AutoSaveEnabled() && FDocument.MayReplacePrimaryFile())
+    if (AutoSaveEnabled() && FDocument.Loaded())
         SavePrimaryFile();
     SaveBackupFile();
 }
@@ -303,9 +341,11 @@ void TMain_Form::AutoSave_TimerTimer()
 void TMain_Form::Text_MemoChange()
 {
     RestoreTextColour();
-    SetTextChanged(true);
+    // The document marks the text as changed itself (it is told of every
+    // change of the editor's text); a notice of a re-read goes with the
+    // next keystroke.
     FSessionAnswered = false;
-    FDocument.TextEdited();
+    Conflict_Bar->HideNotice();
     StopNudge();
     RestartNudgeTimer();
 }

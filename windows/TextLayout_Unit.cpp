@@ -85,12 +85,15 @@ QString EditorText(const QPlainTextEdit *editor)
     return text;
 }
 
-void ReplaceEditorText(QPlainTextEdit *editor, const QString &text)
+void FollowEditorText(QPlainTextEdit *editor, const QString &text)
 {
     const int position = editor->textCursor().position();
     const int scroll = editor->verticalScrollBar()->value();
-    editor->setPlainText(text);
-    QTextCursor cursor = editor->textCursor();
+    QTextCursor cursor(editor->document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text);
+    cursor.endEditBlock();
     cursor.setPosition(qMin(position, editor->document()->characterCount() - 1));
     editor->setTextCursor(cursor);
     editor->verticalScrollBar()->setValue(scroll);

@@ -11,9 +11,9 @@ class QPlainTextEdit;
 // (toPlainText() would also turn non-breaking spaces into spaces).
 QString EditorText(const QPlainTextEdit *editor);
 
-// Replaces the editor's text, with the cursor and the scrolled position kept
-// as near their place as the new text allows.
-void ReplaceEditorText(QPlainTextEdit *editor, const QString &text);
+// Replaces the editor's text in one step that Ctrl+Z undoes, with the cursor
+// and the scrolled position kept as near their place as the new text allows.
+void FollowEditorText(QPlainTextEdit *editor, const QString &text);
 
 // Keys the editor itself would get wrong for a plain text file: Shift+Enter
 // would put a Unicode line separator into the text, which is saved as such

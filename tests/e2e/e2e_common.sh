@@ -31,6 +31,8 @@ fi
 NUDGER_PID=
 NUDGER_WORK=$(mktemp -d "${TMPDIR:-/tmp}/nudger-e2e.XXXXXX")
 nudger_on_exit "rm -rf '$NUDGER_WORK'"
+# The program's private data (its recovery copies) stays with the test.
+export XDG_DATA_HOME="$NUDGER_WORK/data"
 nudger_on_exit '[[ -n "$NUDGER_PID" ]] && kill -9 "$NUDGER_PID" 2>/dev/null'
 
 # Makes a fresh start directory and stores its path in the named variable.

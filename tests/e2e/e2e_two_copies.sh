@@ -43,11 +43,14 @@ nudger_wait_for_file "$primary" "Old words. New words."
 echo "the second copy saved its text"
 
 # The first copy's tick comes 30 s after its start.
-nudger_atspi wait-description "$first" "label:Primary file" \
-    "Read again, as another program changed it: $primary" 40 ||
+nudger_atspi wait-text "$first" "text:Your Text" "Old words. New words." 40 ||
     nudger_fail "the first copy's tick did not read the file again"
 echo "the first copy read the file again $(($(date +%s) - started)) s after its start"
-nudger_atspi wait-text "$first" "text:Your Text" "Old words. New words." 5
+# It says so above the text, and where the text it replaced is kept.
+nudger_atspi description "$first" "Read again" |
+    grep -qF "Another program changed your primary file, so I have read it again." ||
+    nudger_fail "the first copy does not say that it read the file again"
+nudger_atspi wait-description "$first" "label:Primary file" "$primary" 5
 [[ "$(cat "$primary")" == "Old words. New words." ]] ||
     nudger_fail "the first copy's tick wrote \"$(cat "$primary")\" over the second copy's text"
 echo "PASS: the second copy's text stayed in the file"

@@ -22,6 +22,7 @@
 
 #include "app/PlatformDependence_Unit.h"
 #include "storage/ConfigurationFile_Unit.h"
+#include "support/PrivateData.h"
 #include "support/CountingWaveService.h"
 #include "windows/Main_Unit.h"
 #include "windows/SuggestionSettings_Unit.h"
@@ -72,6 +73,7 @@ bool ReportBoxes(const TScriptedPrompts &prompts, qsizetype &seen)
 int SaveForever(const QString &dir, quint64 first)
 {
     SetStartDirectoryForTesting(dir);
+    UsePrivateDataFolder(dir);
     TNestingPrompts prompts;
     TCountingWaveService wave;
     const QString primary = dir + QStringLiteral("/text.txt");
@@ -108,6 +110,7 @@ int SaveForever(const QString &dir, quint64 first)
 int FailOnce(const QString &kind, const QString &dir, bool shortText)
 {
     SetStartDirectoryForTesting(dir);
+    UsePrivateDataFolder(dir);
     TNestingPrompts prompts;
     TCountingWaveService wave;
     const QString primary = dir + QStringLiteral("/text.txt");

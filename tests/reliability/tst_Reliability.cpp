@@ -11,6 +11,7 @@
 #include "storage/Conversions_Unit.h"
 #include "storage/SuggestionStore_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
+#include "support/PrivateData.h"
 #include "support/CountingWaveService.h"
 #include "support/FileBytes.h"
 #include "support/FullDisk.h"
@@ -238,6 +239,7 @@ private Q_SLOTS:
         FDir = std::make_unique<QTemporaryDir>();
         QVERIFY2(FDir->isValid(), qPrintable(FDir->errorString()));
         SetStartDirectoryForTesting(FDir->path());
+        UsePrivateDataFolder(FDir->path());
         SetUserNameForTesting([] { return QStringLiteral("tester"); });
         FPrompts = std::make_unique<TNestingPrompts>();
         FWave = std::make_unique<TCountingWaveService>();

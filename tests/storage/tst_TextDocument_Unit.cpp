@@ -6,12 +6,51 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
 
 Q_DECLARE_METATYPE(TSaveResult)
+
+namespace {
+
+// The editor as the document sees it: it tells the document of every change,
+// as the window's editor does.
+struct TEditor : TDocumentText
+{
+    TTextDocument *Document = nullptr;
+    QString Current;
+    QString Undone; // what one undo step would bring back
+
+    QString Text() const override { return Current; }
+    void Load(const QString &text) override { Set(text); }
+    void Follow(const QString &text) override
+    {
+        Undone = Current;
+        Set(text);
+    }
+    void Set(const QString &text)
+    {
+        Current = text;
+        Document->Changed();
+    }
+};
+
+// A document over a test editor, its recovery copies in the test's folder.
+struct TDocument
+{
+    explicit TDocument(const QTemporaryDir &dir)
+        : Document(Editor, dir.filePath(QStringLiteral("recovery")))
+    {
+        Editor.Document = &Document;
+    }
+    TEditor Editor;
+    TTextDocument Document;
+};
+
+} // namespace
 
 // What the document does when the file it is about to write was changed by
 // another program since it last read or wrote it.
@@ -23,6 +62,7 @@ private Q_SLOTS:
     void changedOutside_data();
     void changedOutside();
     void unreadableFileIsHeldUntilTyping();
+    void nothingWrittenBeforeTheTextIsTheWriters();
     void savedAsRead_data();
     void savedAsRead();
 };
@@ -75,20 +115,18 @@ void tst_TextDocument_Unit::changedOutside()
     const QString target = backup ? dir.filePath(QStringLiteral("backup.txt")) : primary;
     QVERIFY(WriteAll(primary, "one\r\ntwo"));
 
-    QString text;
-    TTextDocument document([&text] { return text; });
+    QVERIFY(::chmod(QFile::encodeName(primary).constData(), 0600) == 0);
+    TDocument subject(dir);
+    TTextDocument &document = subject.Document;
     document.SetPrimaryFile(primary);
-    QCOMPARE(document.ReadPrimary(text), TReadResult::Read);
-    QCOMPARE(text, QStringLiteral("one\ntwo"));
+    QCOMPARE(document.ReadPrimary(), TReadResult::Read);
+    QCOMPARE(subject.Editor.Current, QStringLiteral("one\ntwo"));
     if (backup) {
         document.SetBackupFile(target);
         QCOMPARE(document.SaveBackup(), TSaveResult::Saved);
     }
-    if (unsaved) {
-        text = QStringLiteral("mine");
-        document.TextReplaced();
-        document.TextEdited();
-    }
+    if (unsaved)
+        subject.Editor.Set(QStringLiteral("mine"));
 
     if (outside == QLatin1String("touched")) {
         QFile file(target);
@@ -109,12 +147,25 @@ void tst_TextDocument_Unit::changedOutside()
         QVERIFY(::chmod(QFile::encodeName(target).constData(), 0) == 0);
         writer.Begin();
     }
-    const TSaveResult saved = backup ? document.SaveBackup() : document.SavePrimary(unsaved);
+    const TSaveResult saved = backup ? document.SaveBackup() : document.SavePrimary();
     writer.End();
     QCOMPARE(saved, result);
     QCOMPARE(ReadAll(target), onDisk);
-    if (result == TSaveResult::ReadAgain)
-        QCOMPARE(document.OutsideText(), QStringLiteral("theirs"));
+    if (result == TSaveResult::ReadAgain) {
+        QCOMPARE(subject.Editor.Current, QStringLiteral("theirs"));
+        QCOMPARE(subject.Editor.Undone, QStringLiteral("one\ntwo"));
+        // The text it replaced is in a copy of its own, as private as the
+        // writer's file, which no later tick touches.
+        QCOMPARE(document.SavePrimary(), TSaveResult::Saved);
+        QCOMPARE(ReadAll(document.KeptIn()), QByteArray("one\r\ntwo"));
+        QCOMPARE(QFileInfo(document.KeptIn()).permissions() & 0x7077,
+                 QFile::ReadOwner | QFile::WriteOwner);
+    }
+    // Another version in conflict is not read again at every tick.
+    if (result == TSaveResult::Conflict && outside == QLatin1String("rewritten")) {
+        QCOMPARE(backup ? document.SaveBackup() : document.SavePrimary(), TSaveResult::Conflict);
+        QCOMPARE(ReadAll(target), onDisk);
+    }
 }
 
 // A primary file that exists but cannot be read is never replaced by text
@@ -123,19 +174,43 @@ void tst_TextDocument_Unit::unreadableFileIsHeldUntilTyping()
 {
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    QString text = QStringLiteral("not the file's");
-    TTextDocument document([&text] { return text; });
+    TDocument subject(dir);
+    TTextDocument &document = subject.Document;
     // Exists, yet cannot be read from its start, even by root.
     document.SetPrimaryFile(QStringLiteral("/proc/self/mem"));
     document.SetBackupFile(dir.filePath(QStringLiteral("backup.txt")));
-    QCOMPARE(document.ReadPrimary(text), TReadResult::Failed);
-    QVERIFY(!document.MayReplacePrimaryFile());
-    QCOMPARE(document.SavePrimary(false), TSaveResult::Held);
+    QCOMPARE(document.ReadPrimary(), TReadResult::Failed);
+    QVERIFY(!document.Loaded());
+    QCOMPARE(document.SavePrimary(), TSaveResult::Held);
     QCOMPARE(document.SaveBackup(), TSaveResult::Held);
     QVERIFY(!QFile::exists(document.BackupFile()));
-    document.TextEdited();
+    subject.Editor.Set(QStringLiteral("not the file's"));
     QCOMPARE(document.SaveBackup(), TSaveResult::Saved);
     QCOMPARE(ReadAll(document.BackupFile()), QByteArray("not the file's"));
+}
+
+// Until the primary file was read or the writer typed, the editor's text is
+// no one's: neither the last tick nor a save may put it in any file, as when
+// the session ends during the start's settings step, with no primary file yet
+// and a backup holding the text of an earlier session.
+void tst_TextDocument_Unit::nothingWrittenBeforeTheTextIsTheWriters()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString backup = dir.filePath(QStringLiteral("backup.txt"));
+    QVERIFY(WriteAll(backup, "chapter one"));
+    TDocument subject(dir);
+    TTextDocument &document = subject.Document;
+    document.SetBackupFile(backup);
+    const TSessionEndSaves saves =
+        document.SaveForSessionEnd(TTextDocument::TPrimaryAtEnd::Save, QDateTime());
+    QVERIFY(!saves.Primary && !saves.Backup && saves.Copy.isEmpty());
+    document.SetPrimaryFile(dir.filePath(QStringLiteral("new.txt")));
+    QCOMPARE(document.ReadPrimary(), TReadResult::Missing);
+    QCOMPARE(document.SavePrimary(), TSaveResult::Held);
+    QCOMPARE(document.SaveBackup(), TSaveResult::Held);
+    QCOMPARE(ReadAll(backup), QByteArray("chapter one"));
+    QVERIFY(!QFile::exists(document.PrimaryFile()));
 }
 
 // Opening and saving a file the writer has not changed gives back its very
@@ -155,11 +230,11 @@ void tst_TextDocument_Unit::savedAsRead()
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     const QString primary = dir.filePath(QStringLiteral("text.txt"));
     QVERIFY(WriteAll(primary, bytes));
-    QString text;
-    TTextDocument document([&text] { return text; });
+    TDocument subject(dir);
+    TTextDocument &document = subject.Document;
     document.SetPrimaryFile(primary);
-    QCOMPARE(document.ReadPrimary(text), TReadResult::Read);
-    QCOMPARE(document.SavePrimary(false), TSaveResult::Saved);
+    QCOMPARE(document.ReadPrimary(), TReadResult::Read);
+    QCOMPARE(document.SavePrimary(), TSaveResult::Saved);
     QCOMPARE(ReadAll(primary), bytes);
 }
 

@@ -1,0 +1,149 @@
+#!/bin/bash
+# The writer's text is never left in no file, by a real process on a real
+# display and real auto-save ticks, where a unit test has none of them:
+#   killed   SIGKILL 3 s after typing, Auto-Save off and no backup: only the
+#            recovery copy written meanwhile can hold the words, and the next
+#            start, a new process, offers them back.
+#   take     "Take the File's Text" with a backup set, then two ticks: the
+#            copy that holds the writer's text outlives them.
+#   emptied  another program empties the primary file of a saved text, then
+#            two ticks: the backup keeps the text, and Ctrl+Z brings it back.
+#   settings SIGTERM while the start's settings step is open (no primary file
+#            yet): the backup of an earlier session stays whole.
+# The three sessions that wait for ticks run side by side.
+#
+#   e2e_never_last_copy.sh NUDGER_BINARY CONFIG_TOOL SOURCE_DIR BUILD_DIR
+set -euo pipefail
+
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_arguments.sh" "$@"
+source "$e2e_dir/xvfb_env.sh"
+source "$e2e_dir/atspi_env.sh"
+source "$e2e_dir/e2e_common.sh"
+
+# The plain message boxes, titled "Nudger" like the main window but small.
+message_box()
+{
+    local id
+    for id in $(xdotool search --onlyvisible --pid "$1" --name '^Nudger$' 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
+        ((WIDTH < 600)) && echo "$id"
+    done
+    return 0
+}
+
+# The main window of the given process.
+main_window_of()
+{
+    local pid=$1 id tries=0
+    while :; do
+        for id in $(xdotool search --onlyvisible --pid "$pid" --name '^Nudger$' 2>/dev/null); do
+            eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
+            ((WIDTH > 600)) && echo "$id" && return 0
+        done
+        ((++tries > 200)) && nudger_fail "process $pid shows no main window"
+        sleep 0.1
+    done
+}
+
+# --- settings: the session ends in the start's settings step ---------------
+backup="$NUDGER_WORK/settings-backup.txt"
+printf 'Chapter one.' >"$backup"
+nudger_new_start_dir start BackupFile="$backup" SoundEnabled=NO NudgeEnabled=NO
+nudger_launch "$start"
+nudger_window '^Information$' >/dev/null
+kill -TERM "$NUDGER_PID"
+nudger_wait_for_exit "$NUDGER_PID" 10 || nudger_fail "settings: the program did not end"
+NUDGER_PID=
+[[ "$(cat "$backup")" == "Chapter one." ]] ||
+    nudger_fail "settings: the backup now holds \"$(cat "$backup")\""
+echo "settings: SIGTERM in the settings step left the backup whole"
+
+# --- take and emptied: started together, each waits for two ticks ----------
+take_primary="$NUDGER_WORK/take.txt" take_backup="$NUDGER_WORK/take-backup.txt"
+printf 'Old words.' >"$take_primary"
+nudger_new_start_dir take_dir PrimaryFile="$take_primary" BackupFile="$take_backup" \
+    SoundEnabled=NO NudgeEnabled=NO
+empty_primary="$NUDGER_WORK/emptied.txt" empty_backup="$NUDGER_WORK/emptied-backup.txt"
+printf 'The whole chapter.' >"$empty_primary"
+printf 'The whole chapter.' >"$empty_backup"
+nudger_new_start_dir empty_dir PrimaryFile="$empty_primary" BackupFile="$empty_backup" \
+    SoundEnabled=NO NudgeEnabled=NO
+
+nudger_launch "$take_dir"
+take=$NUDGER_PID
+nudger_on_exit "kill -9 $take 2>/dev/null"
+nudger_launch "$empty_dir"
+empty=$NUDGER_PID
+nudger_on_exit "kill -9 $empty 2>/dev/null"
+NUDGER_PID=
+started=$(date +%s)
+take_window=$(main_window_of "$take")
+main_window_of "$empty" >/dev/null
+# A sync client's failed download leaves the file empty before the first tick.
+: >"$empty_primary"
+
+nudger_atspi wait-text "$take" "text:Your Text" "Old words." 10
+nudger_type "$take_window" " Mine."
+nudger_atspi wait-text "$take" "text:Your Text" "Old words. Mine." 10
+printf 'Theirs.' >"$take_primary"
+nudger_keys "$take_window" alt+f
+nudger_press Return
+nudger_atspi wait-description "$take" "Changed by another program" \
+    "Another program has changed your primary file. I have not saved your text over it. Which text do you want to keep?" 10
+nudger_atspi press "$take" "push button:Take the File's Text" &
+presser=$!
+tries=0
+until [[ -n "$(message_box "$take")" ]]; do
+    ((++tries > 100)) && nudger_fail "take: no message box"
+    sleep 0.1
+done
+copy=$(ls "$NUDGER_WORK"/take\ \(your\ text\ *\).txt)
+nudger_atspi names "$take" "Your text has been kept in $copy" ||
+    nudger_fail "take: the box does not name $copy"
+nudger_keys "$(message_box "$take")" Return
+wait "$presser"
+nudger_atspi wait-text "$take" "text:Your Text" "Theirs." 5
+echo "take: the editor took the file's text; the writer's is in $(basename "$copy")"
+
+# Two ticks: at 30 s and 60 s after the start.
+sleep $((started + 63 - $(date +%s)))
+[[ "$(cat "$copy")" == "Old words. Mine." ]] || nudger_fail "take: the copy holds \"$(cat "$copy")\""
+[[ "$(stat -c %a "$copy")" == "$(stat -c %a "$take_primary")" ]] ||
+    nudger_fail "take: the copy's mode $(stat -c %a "$copy") is not the primary file's"
+echo "take: two ticks later the copy still holds the writer's text"
+
+[[ "$(cat "$empty_backup")" == "The whole chapter." ]] ||
+    nudger_fail "emptied: the backup holds \"$(cat "$empty_backup")\" after two ticks"
+nudger_atspi wait-text "$empty" "text:Your Text" "" 5
+nudger_atspi description "$empty" "Read again" | grep -qF "$empty_backup" ||
+    nudger_fail "emptied: the notice does not name the backup"
+empty_window=$(main_window_of "$empty")
+nudger_keys "$empty_window" ctrl+z
+nudger_atspi wait-text "$empty" "text:Your Text" "The whole chapter." 5
+echo "emptied: two ticks later the backup keeps the chapter, and Ctrl+Z brought it back"
+kill -9 "$take" "$empty"
+
+# --- killed: SIGKILL 3 s after typing, then the next start -----------------
+primary="$NUDGER_WORK/killed.txt"
+printf 'Old words.' >"$primary"
+nudger_new_start_dir start PrimaryFile="$primary" SoundEnabled=NO NudgeEnabled=NO \
+    AutoSaveEnabled=NO
+nudger_launch "$start"
+main=$(nudger_main_window)
+nudger_atspi wait-text "$NUDGER_PID" "text:Your Text" "Old words." 10
+nudger_type "$main" " Lost words."
+nudger_atspi wait-text "$NUDGER_PID" "text:Your Text" "Old words. Lost words." 10
+sleep 3
+kill -9 "$NUDGER_PID"
+nudger_wait_for_exit "$NUDGER_PID" 10 || nudger_fail "killed: the program did not end"
+[[ "$(cat "$primary")" == "Old words." ]] || nudger_fail "killed: the primary file changed"
+nudger_launch "$start"
+confirm=$(nudger_window '^Confirm$')
+nudger_atspi names "$NUDGER_PID" \
+    "Your last words were not saved when I stopped. Do you want them back?" ||
+    nudger_fail "killed: the next start did not offer the words back"
+nudger_keys "$confirm" Return
+nudger_atspi wait-text "$NUDGER_PID" "text:Your Text" "Old words. Lost words." 10
+[[ "$(cat "$primary")" == "Old words." ]] || nudger_fail "killed: the words were saved unasked"
+echo "killed: the next start offered the words back, and Yes put them in the editor"
+echo "PASS: no end, rescue or other program's write left the text in no file"
