@@ -202,12 +202,23 @@ TSaveResult TTextDocument::FollowPrimary(const QDateTime &now)
 
 bool TTextDocument::BackupHoldsText()
 {
-    if (FBackup.Name.isEmpty() || !FBackup.Known || !FBackup.Signature.Exists)
-        return false;
     if (FBackupHeld)
         return true;
+    if (FBackup.Name.isEmpty() || FBackupConflict)
+        return false;
     FileBytes();
-    return FBackup.Digest == FFileBytesDigest && FileSignature(FBackup.Name) == FBackup.Signature;
+    if (FBackup.Known && FBackup.Signature.Exists && FBackup.Digest == FFileBytesDigest &&
+        FileSignature(FBackup.Name) == FBackup.Signature)
+        return true;
+    // Not written this session, or written since: it holds the text only if
+    // its bytes say so.
+    QByteArray bytes;
+    TFileSignature signature;
+    if (FileKind(FBackup.Name) != TFileKind::Regular ||
+        !ReadWholeFile(FBackup.Name, bytes, &signature) || DigestOf(bytes) != FFileBytesDigest)
+        return false;
+    Remember(FBackup, signature, bytes);
+    return true;
 }
 
 TSaveResult TTextDocument::SaveBackup(TOverwrite overwrite)
