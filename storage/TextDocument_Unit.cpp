@@ -161,7 +161,8 @@ TSaveResult TTextDocument::SavePrimary(TOverwrite overwrite)
 void TTextDocument::Saved()
 {
     FPrimaryConflict = false;
-    FBackupHeld = false;
+    // A held backup stays held: the writer's next words, not a tick that
+    // writes the text it followed, let it go.
     if (FModified)
         FRecovery->Discard();
     SetModified(false);
@@ -176,7 +177,7 @@ TSaveResult TTextDocument::FollowPrimary(const QDateTime &now)
     if (!ReadWholeFile(FPrimary.Name, bytes, &signature))
         return TSaveResult::Held;
     // The text the writer last saw survives the re-read: the backup file
-    // keeps it until the writer types or saves, or else a copy of its own.
+    // keeps it until the writer types, or else a copy of its own.
     if (BackupHoldsText()) {
         FBackupHeld = true;
         FKeptIn = FBackup.Name;

@@ -192,7 +192,7 @@ private:
     bool FPrimaryConflict = false;
     bool FBackupConflict = false;
     // After a re-read, the backup keeps the text from before it until the
-    // writer types or saves.
+    // writer types.
     bool FBackupHeld = false;
     QString FKeptIn;
 

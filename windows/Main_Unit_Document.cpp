@@ -231,7 +231,7 @@ void TMain_Form::OfferRecoveredText()
     QString text;
     if (!FDocument.RecoveredText(text))
         return;
-    const TSuppression suppression(*this, true, TSuppression::Restore);
+    const TSuppression suppression(*this, TSuppression::NudgeAndAutoSave, TSuppression::Restore);
     if (Prompts().Confirm(Message::TakeRecovered, QMessageBox::Yes | QMessageBox::No,
                           QMessageBox::Yes) == QMessageBox::Yes)
         FDocument.TakeRecoveredText(text);
@@ -289,7 +289,7 @@ bool TMain_Form::RunSettings()
 
 void TMain_Form::OpenAtStart()
 {
-    const TSuppression suppression(*this, true, TSuppression::Restore);
+    const TSuppression suppression(*this, TSuppression::NudgeAndAutoSave, TSuppression::Restore);
     if (PrimaryFile().isEmpty())
         RunSettings();
     OpenPrimaryFile();
@@ -316,7 +316,7 @@ void TMain_Form::Open_MenuItemClick()
 
 void TMain_Form::Settings_MenuItemClick()
 {
-    const TSuppression suppression(*this, true);
+    const TSuppression suppression(*this, TSuppression::NudgeAndAutoSave);
     // After Cancel at the save question the writer's unsaved text stays.
     if (RunSettings())
         OpenPrimaryFile();

@@ -10,15 +10,20 @@
 class TSuppression
 {
 public:
+    enum TWhat
+    {
+        Nudge,
+        NudgeAndAutoSave
+    };
     enum TEnd
     {
         Clear,
         Restore
     };
 
-    explicit TSuppression(TMain_Form &form, bool autoSave = false, TEnd end = Clear)
-        : FForm(form), FAutoSave(autoSave), FEnd(end), FNudgeBefore(form.NudgeSuppressed()),
-          FAutoSaveBefore(form.AutoSaveSuppressed())
+    explicit TSuppression(TMain_Form &form, TWhat what = Nudge, TEnd end = Clear)
+        : FForm(form), FAutoSave(what == NudgeAndAutoSave), FEnd(end),
+          FNudgeBefore(form.NudgeSuppressed()), FAutoSaveBefore(form.AutoSaveSuppressed())
     {
         // Through the setter, which stops a running nudge sound.
         if (!FNudgeBefore)

@@ -63,6 +63,7 @@ private Q_SLOTS:
     void changedOutside();
     void unreadableFileIsHeldUntilTyping();
     void nothingWrittenBeforeTheTextIsTheWriters();
+    void emptiedFileLeavesTheBackupAlone();
     void savedAsRead_data();
     void savedAsRead();
 };
@@ -211,6 +212,33 @@ void tst_TextDocument_Unit::nothingWrittenBeforeTheTextIsTheWriters()
     QCOMPARE(document.SaveBackup(), TSaveResult::Held);
     QCOMPARE(ReadAll(backup), QByteArray("chapter one"));
     QVERIFY(!QFile::exists(document.PrimaryFile()));
+}
+
+// A sync client's failed download empties the primary file of a saved text:
+// the editor follows it, and the backup, which held the text, keeps it
+// through the ticks that follow, until the writer types.
+void tst_TextDocument_Unit::emptiedFileLeavesTheBackupAlone()
+{
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString primary = dir.filePath(QStringLiteral("text.txt"));
+    const QString backup = dir.filePath(QStringLiteral("backup.txt"));
+    QVERIFY(WriteAll(primary, "chapter") && WriteAll(backup, "chapter"));
+    TDocument subject(dir);
+    TTextDocument &document = subject.Document;
+    document.SetPrimaryFile(primary);
+    document.SetBackupFile(backup);
+    QCOMPARE(document.ReadPrimary(), TReadResult::Read);
+    QVERIFY(WriteAll(primary, ""));
+    QCOMPARE(document.SavePrimary(), TSaveResult::ReadAgain);
+    QCOMPARE(document.KeptIn(), backup);
+    for (int tick = 0; tick < 2; ++tick) {
+        QCOMPARE(document.SavePrimary(), TSaveResult::Saved);
+        QCOMPARE(document.SaveBackup(), TSaveResult::Held);
+    }
+    QCOMPARE(ReadAll(backup), QByteArray("chapter"));
+    subject.Editor.Set(QStringLiteral("new start"));
+    QCOMPARE(document.SaveBackup(), TSaveResult::Saved);
 }
 
 // Opening and saving a file the writer has not changed gives back its very
