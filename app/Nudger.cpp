@@ -192,10 +192,10 @@ int main(int argc, char *argv[])
     PreviousMessageHandler = qInstallMessageHandler(StartupMessageHandler);
     QApplication application(argc, argv);
     qInstallMessageHandler(SessionMessageHandler);
-    CatchTerminationSignals(&application, [](int) {
+    CatchTerminationSignals(&application, [](int signalNumber) {
         MakeLastTicks();
         std::fflush(stderr);
-        std::_Exit(EXIT_SUCCESS);
+        EndBySignal(signalNumber);
     });
 
     QApplication::setApplicationName(QStringLiteral("Nudger"));
