@@ -3,8 +3,8 @@
 // desktop hold a logout while its text is unsaved, and run the event loop.
 
 #include "app/PlatformDependence_Unit.h"
+#include "desktop/LogoutInhibitor_Unit.h"
 #include "sound/PulseWaveService_Unit.h"
-#include "windows/LogoutInhibitor_Unit.h"
 #include "windows/Main_Unit.h"
 
 #include <QApplication>

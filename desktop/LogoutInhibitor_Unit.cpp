@@ -1,4 +1,4 @@
-#include "windows/LogoutInhibitor_Unit.h"
+#include "desktop/LogoutInhibitor_Unit.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
