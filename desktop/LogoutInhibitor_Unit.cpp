@@ -17,6 +17,7 @@ const QString InhibitInterface = QStringLiteral("org.freedesktop.portal.Inhibit"
 const QString RequestInterface = QStringLiteral("org.freedesktop.portal.Request");
 // Inhibit's flags: 1 logout, 2 user switch, 4 suspend, 8 idle.
 constexpr uint InhibitLogout = 1;
+constexpr std::chrono::minutes DefaultRetryInterval{1};
 
 // Whether a session bus can be reached without starting one: with neither
 // an address nor the runtime directory's socket, libdbus would launch a
@@ -29,9 +30,36 @@ bool SessionBusAnnounced()
     return !runtimeDir.isEmpty() && QFileInfo::exists(QDir(runtimeDir).filePath("bus"));
 }
 
+// Errors that say there is no portal to ask, or no bus any more; any other
+// error is a portal that may hold the logout when asked again.
+bool MeansNoPortal(QDBusError::ErrorType error)
+{
+    return error == QDBusError::ServiceUnknown || error == QDBusError::UnknownObject ||
+           error == QDBusError::UnknownInterface || error == QDBusError::UnknownMethod ||
+           error == QDBusError::Disconnected;
+}
+
+// The portal names a request after the caller's unique bus name and the
+// handle_token it was given, so its Response can be told apart before
+// Inhibit's answer arrives.
+QString RequestPath(const QDBusConnection &bus, const QString &token)
+{
+    QString sender = bus.baseService();
+    sender.remove(QLatin1Char(':')).replace(QLatin1Char('.'), QLatin1Char('_'));
+    return PortalPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
+}
+
 } // namespace
 
-TLogoutInhibitor::TLogoutInhibitor(QObject *parent) : QObject(parent) {}
+TLogoutInhibitor::TLogoutInhibitor(QObject *parent) : QObject(parent)
+{
+    FRetryTimer.setSingleShot(true);
+    FRetryTimer.setInterval(DefaultRetryInterval);
+    connect(&FRetryTimer, &QTimer::timeout, this, [this] {
+        if (FUnsaved && !FPending && FRequestPath.isEmpty())
+            Inhibit();
+    });
+}
 
 TLogoutInhibitor::~TLogoutInhibitor()
 {
@@ -43,15 +71,30 @@ QString TLogoutInhibitor::Reason()
     return QStringLiteral("I have not saved your text in Nudger yet.");
 }
 
+void TLogoutInhibitor::SetRetryInterval(std::chrono::milliseconds interval)
+{
+    FRetryTimer.setInterval(interval);
+}
+
 void TLogoutInhibitor::SetUnsavedText(bool unsaved)
 {
     if (unsaved == FUnsaved)
         return;
     FUnsaved = unsaved;
-    if (!unsaved)
+    if (!unsaved) {
+        FRetryTimer.stop();
         Release();
+        return;
+    }
     // A call still waiting is taken or let go when its answer comes.
-    else if (!FPending && FRequestPath.isEmpty())
+    if (FPending || !FRequestPath.isEmpty() || FUnavailable)
+        return;
+    // Asked again no sooner than an interval after the last failure.
+    const qint64 wait =
+        FSinceFailure.isValid() ? FRetryTimer.interval() - FSinceFailure.elapsed() : 0;
+    if (wait > 0)
+        FRetryTimer.start(int(wait));
+    else
         Inhibit();
 }
 
@@ -64,11 +107,19 @@ void TLogoutInhibitor::Inhibit()
         FUnavailable = true;
         return;
     }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (FCalls == 0)
+        bus.connect(PortalService, QString(), RequestInterface, QStringLiteral("Response"), this,
+                    SLOT(RequestResponded(QDBusMessage)));
+    const QString token = QStringLiteral("nudger%1").arg(++FCalls);
+    FPendingPath = RequestPath(bus, token);
+    FPendingRefused = false;
     QDBusMessage call = QDBusMessage::createMethodCall(PortalService, PortalPath, InhibitInterface,
                                                        QStringLiteral("Inhibit"));
-    const QVariantMap options{{QStringLiteral("reason"), Reason()}};
+    const QVariantMap options{{QStringLiteral("reason"), Reason()},
+                              {QStringLiteral("handle_token"), token}};
     call << QString() << InhibitLogout << options;
-    FPending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+    FPending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(FPending, &QDBusPendingCallWatcher::finished, this, &TLogoutInhibitor::InhibitFinished);
 }
 
@@ -78,18 +129,42 @@ void TLogoutInhibitor::InhibitFinished(QDBusPendingCallWatcher *watcher)
     watcher->deleteLater();
     const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
     if (reply.isError()) {
-        // No portal, or one without Inhibit; a portal too busy to answer in
-        // time is asked again at the next unsaved change.
-        const QDBusError::ErrorType error = reply.error().type();
-        FUnavailable = error != QDBusError::NoReply && error != QDBusError::Timeout &&
-                       error != QDBusError::TimedOut;
+        FUnavailable = MeansNoPortal(reply.error().type());
+        if (!FUnavailable)
+            Failed();
         return;
     }
+    if (FPendingRefused) {
+        Failed();
+        return;
+    }
+    FSinceFailure.invalidate();
     const QString requestPath = reply.value().path();
     if (FUnsaved)
         FRequestPath = requestPath;
     else
         CloseRequest(requestPath); // saved while the portal was answering
+}
+
+void TLogoutInhibitor::RequestResponded(const QDBusMessage &message)
+{
+    const QVariantList arguments = message.arguments();
+    if (arguments.isEmpty() || arguments.first().toUInt() == 0)
+        return;
+    // The portal has dropped the request: there is nothing to close.
+    if (!FRequestPath.isEmpty() && message.path() == FRequestPath) {
+        FRequestPath.clear();
+        Failed();
+    } else if (FPending && message.path() == FPendingPath) {
+        FPendingRefused = true;
+    }
+}
+
+void TLogoutInhibitor::Failed()
+{
+    FSinceFailure.start();
+    if (FUnsaved)
+        FRetryTimer.start();
 }
 
 void TLogoutInhibitor::Release()
@@ -109,3 +184,5 @@ void TLogoutInhibitor::CloseRequest(const QString &requestPath)
     bus.send(QDBusMessage::createMethodCall(PortalService, requestPath, RequestInterface,
                                             QStringLiteral("Close")));
 }
+
+#include "moc_LogoutInhibitor_Unit.cpp"
