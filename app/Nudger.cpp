@@ -3,9 +3,9 @@
 // desktop hold a logout while its text is unsaved, and run the event loop.
 
 #include "app/PlatformDependence_Unit.h"
+#include "desktop/LogoutInhibitor_Unit.h"
 #include "sound/PulseWaveService_Unit.h"
 #include "storage/WholeFile_Unit.h"
-#include "windows/LogoutInhibitor_Unit.h"
 #include "windows/Main_Unit.h"
 
 #include <QApplication>
@@ -196,10 +196,10 @@ int main(int argc, char *argv[])
     PreviousMessageHandler = qInstallMessageHandler(StartupMessageHandler);
     QApplication application(argc, argv);
     qInstallMessageHandler(SessionMessageHandler);
-    CatchTerminationSignals(&application, [](int) {
+    CatchTerminationSignals(&application, [](int signalNumber) {
         MakeLastTicks();
         std::fflush(stderr);
-        std::_Exit(EXIT_SUCCESS);
+        EndBySignal(signalNumber);
     });
 
     QApplication::setApplicationName(QStringLiteral("Nudger"));

@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -138,8 +140,31 @@ void CatchTerminationSignals(QObject *context, const std::function<void(int)> &h
     action.sa_handler = WriteSignalByte;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        struct sigaction current
+        {
+        };
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
+            continue;
         ::sigaction(signal, &action, nullptr);
+    }
+}
+
+void EndBySignal(int signalNumber)
+{
+    struct sigaction action
+    {
+    };
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signalNumber, &action, nullptr);
+    sigset_t unblocked;
+    sigemptyset(&unblocked);
+    sigaddset(&unblocked, signalNumber);
+    ::pthread_sigmask(SIG_UNBLOCK, &unblocked, nullptr);
+    ::raise(signalNumber);
+    // Only a signal whose default is not to end the process comes back here.
+    std::_Exit(128 + signalNumber);
 }
 
 void CaptureStartDirectory()

@@ -47,9 +47,15 @@ bool OverwriteFileInPlace(const QString &fileName, const QByteArray &bytes);
 // ends the process by itself; instead handler runs, with the signal's number,
 // in the event loop of context's thread, once: further signals are ignored
 // from then on, so that whatever the handler writes is finished. The signal
-// handler itself only writes one byte to a pipe. Later calls replace the
-// handler.
+// handler itself only writes one byte to a pipe. A signal the process was
+// started ignoring (nohup ignores SIGHUP) is left ignored. Later calls
+// replace the handler.
 void CatchTerminationSignals(QObject *context, const std::function<void(int)> &handler);
+
+// Ends the process the way the signal would have ended it, had it not been
+// caught, so that whoever waits for the process sees which signal ended it.
+// Nothing more runs: no destructor, no atexit handler, no stdio flush.
+[[noreturn]] void EndBySignal(int signalNumber);
 
 // The current local date and time.
 QDateTime Now();

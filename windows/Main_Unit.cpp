@@ -4,11 +4,11 @@
 #include "windows/Suppression_Unit.h"
 
 #include "app/PlatformDependence_Unit.h"
+#include "desktop/Attention_Unit.h"
 #include "sound/WavePlay.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "windows/About_Unit.h"
 #include "windows/AreaColours_Unit.h"
-#include "windows/Attention_Unit.h"
 #include "windows/CaptionButton_Unit.h"
 #include "windows/ConflictBar_Unit.h"
 #include "windows/FontBridge_Unit.h"
@@ -387,7 +387,7 @@ void TMain_Form::FireNudge()
     ShowSuggestion();
     if (SoundEnabled())
         FWavePlayer->Play();
-    AskForAttention(this);
+    AskForAttention(windowHandle());
 }
 
 void TMain_Form::StopNudge()

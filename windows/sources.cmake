@@ -6,12 +6,10 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/WindowPlacement_Unit.h windows/WindowPlacement_Unit.cpp
     windows/AreaColours_Unit.h windows/AreaColours_Unit.cpp
     windows/TextLayout_Unit.h windows/TextLayout_Unit.cpp
-    windows/Attention_Unit.h windows/Attention_Unit.cpp
     windows/MainControls_Unit.h windows/MainControls_Unit.cpp
     windows/ConflictBar_Unit.h windows/ConflictBar_Unit.cpp
     windows/Main_Unit.h windows/Main_Unit.cpp windows/Main_Unit_Document.cpp
     windows/MainMessages_Unit.h windows/Suppression_Unit.h
-    windows/LogoutInhibitor_Unit.h windows/LogoutInhibitor_Unit.cpp
     windows/Settings_Unit.h windows/Settings_Unit.cpp
     windows/SuggestionSettings_Unit.h windows/SuggestionSettings_Unit.cpp
     windows/Splash_Unit.h windows/Splash_Unit.cpp

@@ -1,5 +1,5 @@
 // The platform layer: start directory, named lock, user name, command
-// launcher, clock and byte rotations.
+// launcher, termination signals, clock and byte rotations.
 
 #include "app/PlatformDependence_Unit.h"
 
@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -106,6 +107,32 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(a));
     }
 
+    // A signal ignored at start stays ignored (nohup); any other one reaches
+    // the handler. Only the first caught signal is handled, so one row raises.
+    void terminationSignals_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<bool>("ignoredAtStart");
+        QTest::newRow("SIGHUP ignored at start") << int(SIGHUP) << true;
+        QTest::newRow("SIGTERM caught") << int(SIGTERM) << false;
+    }
+    void terminationSignals()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(bool, ignoredAtStart);
+        std::signal(signalNumber, ignoredAtStart ? SIG_IGN : SIG_DFL);
+        CatchTerminationSignals(this, [this](int caught) { caughtSignal = caught; });
+        struct sigaction now
+        {
+        };
+        QCOMPARE(::sigaction(signalNumber, nullptr, &now), 0);
+        QCOMPARE(now.sa_handler == SIG_IGN, ignoredAtStart);
+        QVERIFY(now.sa_handler != SIG_DFL);
+        ::raise(signalNumber);
+        if (!ignoredAtStart)
+            QTRY_COMPARE(caughtSignal, signalNumber);
+    }
+
     void clockSeam()
     {
         const QDateTime fixed(QDate(2003, 3, 2), QTime(14, 5, 9, 7));
@@ -137,6 +164,9 @@ private Q_SLOTS:
         QCOMPARE(int(RotateByteRight(std::uint8_t(value), count)), right);
         QCOMPARE(int(RotateByteRight(RotateByteLeft(std::uint8_t(value), count), count)), value);
     }
+
+private:
+    int caughtSignal = 0;
 };
 
 QTEST_MAIN(tst_PlatformDependence_Unit)

@@ -1,12 +1,18 @@
 // Holds the desktop's logout while the writer's text is unsaved, through the
 // desktop portal's Inhibit call, and lets it go as soon as the text is saved.
-// Where there is no session bus or no portal, it does nothing and says
-// nothing.
+// A portal that fails, answers too late or refuses is asked again while the
+// text stays unsaved, at most once a retry interval. Where there is no
+// session bus or no portal, it does nothing and says nothing.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <chrono>
+
+class QDBusMessage;
 class QDBusPendingCallWatcher;
 
 class TLogoutInhibitor : public QObject
@@ -26,17 +32,36 @@ public:
     // The text the desktop shows the writer while the logout is held.
     static QString Reason();
 
+    // The least time between two Inhibit calls after one failed; a minute
+    // unless a test sets it.
+    void SetRetryInterval(std::chrono::milliseconds interval);
+
+private Q_SLOTS:
+    // The portal's Response signal of a request: a non-zero code refuses it.
+    void RequestResponded(const QDBusMessage &message);
+
 private:
     void Inhibit();
     void InhibitFinished(QDBusPendingCallWatcher *watcher);
+    // The portal did not hold the logout: asks again after the interval,
+    // if the text is still unsaved then.
+    void Failed();
     void Release();
     static void CloseRequest(const QString &requestPath);
 
     bool FUnsaved = false;
     // No bus, or a portal that cannot hold the logout: asked no more.
     bool FUnavailable = false;
-    // The Inhibit call waiting for its answer.
+    // The Inhibit call waiting for its answer, the request it will hold and
+    // whether the portal refused that request before the answer came.
     QDBusPendingCallWatcher *FPending = nullptr;
+    QString FPendingPath;
+    bool FPendingRefused = false;
     // The portal's request object that holds the logout, while it does.
     QString FRequestPath;
+    // The number of Inhibit calls made, which names each call's request.
+    int FCalls = 0;
+    // Started by a failure, while the text is unsaved and nothing is held.
+    QTimer FRetryTimer;
+    QElapsedTimer FSinceFailure;
 };

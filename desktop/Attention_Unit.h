@@ -3,9 +3,10 @@
 // keyboard.
 #pragma once
 
-class QWidget;
+class QWindow;
 
 // Marks the window as demanding attention unless it (or one of its dialogs)
 // is the active window. The desktop clears the mark when the writer next
-// activates the window.
-void AskForAttention(QWidget *window);
+// activates the window. A null window (a widget never shown has none) is
+// left alone.
+void AskForAttention(QWindow *window);
