@@ -9,6 +9,11 @@ is recorded here. The program nudges every 5 s with the sound on, its 1 MB
 document is auto-saved every 30 s, and a burst of typing every minute
 silences the chime and starts the countdown again.
 
+NUDGER_SOAK_WRAPPER, when set, is a command the program is started under,
+e.g. "heaptrack -o /tmp/soak" for a heap profile of the whole soak; the
+figures then follow the program itself (the window's _NET_WM_PID), not the
+wrapper, and the program is given a minute to end.
+
 Each nudge is seen as the repaint of the suggestion area (X DAMAGE events
 on the main window) and heard in the recording of the sink's monitor. The
 report gives every nudge's lateness against its interval, the nudges heard
@@ -19,6 +24,7 @@ a target is missed.
 
 import os
 import select
+import shlex
 import shutil
 import signal
 import statistics
@@ -174,6 +180,14 @@ def find_window(title, pid, seconds):
     return None
 
 
+def window_pid(window_id):
+    """The process that owns the window, as it says in _NET_WM_PID."""
+    connection = display.Display()
+    window = connection.create_resource_object("window", window_id)
+    reply = window.get_full_property(connection.intern_atom("_NET_WM_PID"), X.AnyPropertyType)
+    return int(reply.value[0]) if reply and len(reply.value) else None
+
+
 def cpu_seconds(pid):
     with open(f"/proc/{pid}/stat") as f:
         fields = f.read().rsplit(")", 1)[1].split()
@@ -248,18 +262,24 @@ def soak(nudger, config_tool, data_file, minutes, work):
         time.sleep(0.05)
 
     log = open(os.path.join(work, "nudger.log"), "w")
-    program = subprocess.Popen([nudger], cwd=start, stdout=log, stderr=log)
-    window = find_window("Nudger", program.pid, 30)
+    wrapper = shlex.split(os.environ.get("NUDGER_SOAK_WRAPPER", ""))
+    program = subprocess.Popen(wrapper + [nudger], cwd=start, stdout=log, stderr=log)
+    wait = 60 if wrapper else 30
+    window = find_window("Nudger", program.pid, wait)
     if window is None:
         program.kill()
-        fail("Nudger showed no window within 30 s")
+        fail(f"Nudger showed no window within {wait} s")
+    pid = window_pid(window) if wrapper else program.pid
+    if pid is None:
+        program.kill()
+        fail("the window does not say which process it belongs to")
     watcher = SuggestionWatcher(window)
     typist = Typist(window)
 
     began = time.monotonic()
-    cpu_began = cpu_seconds(program.pid)
-    switches_began = context_switches(program.pid)
-    memory = [(0.0, resident_mib(program.pid))]
+    cpu_began = cpu_seconds(pid)
+    switches_began = context_switches(pid)
+    memory = [(0.0, resident_mib(pid))]
     saved_at = os.stat(document).st_mtime_ns
     saves = 0
     bursts = []  # (first key sent, last key sent)
@@ -275,7 +295,7 @@ def soak(nudger, config_tool, data_file, minutes, work):
             bursts.append((first, typist.type(BURST_TEXT)))
             next_burst += BURST_EVERY
         if now >= next_sample:
-            memory.append((now - began, resident_mib(program.pid)))
+            memory.append((now - began, resident_mib(pid)))
             next_sample += 2
         mtime = os.stat(document).st_mtime_ns
         if mtime != saved_at:
@@ -284,16 +304,17 @@ def soak(nudger, config_tool, data_file, minutes, work):
         time.sleep(max(0.0, min(0.25, next_burst - time.monotonic(), ended - time.monotonic())))
 
     wall = time.monotonic() - began
-    cpu = cpu_seconds(program.pid) - cpu_began
-    switches = context_switches(program.pid) - switches_began
-    memory.append((wall, resident_mib(program.pid)))
-    program.terminate()
+    cpu = cpu_seconds(pid) - cpu_began
+    switches = context_switches(pid) - switches_began
+    memory.append((wall, resident_mib(pid)))
+    os.kill(pid, signal.SIGTERM)
+    wait = 60 if wrapper else 10
     try:
-        program.wait(timeout=10)
+        program.wait(timeout=wait)
     except subprocess.TimeoutExpired:
         program.kill()
         program.wait()
-        fail("Nudger did not end within 10 s of SIGTERM")
+        fail(f"Nudger did not end within {wait} s of SIGTERM")
     log.close()
     time.sleep(0.3)
     watcher.stop()

@@ -3,6 +3,7 @@
 #include "storage/WholeFile_Unit.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <cstring>
 
@@ -25,32 +26,6 @@ void JoinCrLf(QByteArray &bytes)
         *write++ = c;
     }
     bytes.truncate(write - begin);
-}
-
-// LF becomes CR LF; the bytes are already encoded, and LF is a single byte
-// in both encodings.
-QByteArray SplitLfToCrLf(const QByteArray &bytes)
-{
-    const qsizetype breaks = bytes.count('\n');
-    if (breaks == 0)
-        return bytes;
-    QByteArray result(bytes.size() + breaks, Qt::Uninitialized);
-    char *write = result.data();
-    const char *read = bytes.constData();
-    const char *const end = read + bytes.size();
-    while (read < end) {
-        const char *lf = static_cast<const char *>(std::memchr(read, '\n', end - read));
-        const char *stop = lf ? lf : end;
-        std::memcpy(write, read, size_t(stop - read));
-        write += stop - read;
-        read = stop;
-        if (lf) {
-            *write++ = '\r';
-            *write++ = '\n';
-            ++read;
-        }
-    }
-    return result;
 }
 
 bool FitsLatin1(const QString &text)
@@ -94,9 +69,47 @@ QByteArray EncodeTextFile(const QString &text, TTextEncoding encoding)
 {
     const QStringView body =
         text.endsWith(u'\n') ? QStringView(text).chopped(1) : QStringView(text);
-    const QByteArray encoded =
-        encoding == TTextEncoding::Latin1 && FitsLatin1(text) ? body.toLatin1() : body.toUtf8();
-    return SplitLfToCrLf(encoded);
+    const bool latin1 = encoding == TTextEncoding::Latin1 && FitsLatin1(text);
+    // The file form is made in one buffer of its final size: encoding first
+    // (which sets aside three bytes a character) and then putting in the
+    // CRs would leave two large blocks behind at every save, and the heap
+    // they are freed into grows in the long run.
+    const QChar *const end = body.data() + body.size();
+    qsizetype size = 0;
+    for (const QChar *c = body.data(); c < end; ++c) {
+        const char16_t u = c->unicode();
+        if (u == u'\n') {
+            size += 2;
+        } else if (latin1 || u < 0x80) {
+            size += 1;
+        } else if (u < 0x800) {
+            size += 2;
+        } else if (QChar::isHighSurrogate(u) && c + 1 < end && c[1].isLowSurrogate()) {
+            size += 4;
+            ++c;
+        } else {
+            size += 3; // a lone surrogate is written as a replacement character
+        }
+    }
+    QByteArray bytes(size, Qt::Uninitialized);
+    QStringEncoder encoder(latin1 ? QStringConverter::Latin1 : QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless);
+    char *write = bytes.data();
+    const QChar *read = body.data();
+    while (read < end) {
+        const QStringView rest(read, end - read);
+        const qsizetype lf = rest.indexOf(u'\n');
+        const QStringView line = lf < 0 ? rest : rest.first(lf);
+        write = encoder.appendToBuffer(write, line);
+        read += line.size();
+        if (lf >= 0) {
+            *write++ = '\r';
+            *write++ = '\n';
+            ++read;
+        }
+    }
+    bytes.truncate(write - bytes.constData());
+    return bytes;
 }
 
 bool WriteTextFile(const QString &fileName, const QString &text, TTextEncoding encoding)

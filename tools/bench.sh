@@ -7,7 +7,9 @@
 #   bash tools/bench.sh --no-build BUILD    run what BUILD already holds
 #   bash tools/bench.sh --soak [MINUTES] [--no-build] [BUILD_DIR]
 #                                           only the soak (default 10 minutes;
-#                                           not part of CI): bench/soak.py
+#                                           not part of CI): bench/soak.py;
+#                                           NUDGER_SOAK_WRAPPER="heaptrack -o F"
+#                                           runs the program under heaptrack
 #
 # The sound figure is taken with the nudge sound really playing, into a
 # private PulseAudio null sink.

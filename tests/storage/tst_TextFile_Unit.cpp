@@ -66,6 +66,12 @@ void tst_TextFile_Unit::writeLineEnds_data()
     QTest::newRow("lone CR kept") << "a\rb" << QByteArray("a\rb");
     QTest::newRow("empty") << "" << QByteArray();
     QTest::newRow("just a break") << "\n" << QByteArray();
+    QTest::newRow("two-, three- and four-byte UTF-8")
+        << QString::fromUtf8("\xc3\xa9\n\xe2\x82\xac\n\xf0\x9f\x98\x80")
+        << QByteArray("\xc3\xa9\r\n\xe2\x82\xac\r\n\xf0\x9f\x98\x80");
+    // Each written as the replacement character U+FFFD.
+    QTest::newRow("lone surrogates")
+        << QString::fromUtf16(u"\xd800\n\xdc00") << QByteArray("\xef\xbf\xbd\r\n\xef\xbf\xbd");
 }
 
 void tst_TextFile_Unit::writeLineEnds()
