@@ -16,6 +16,8 @@
 #include <QProxyStyle>
 #include <QThread>
 
+#include <malloc.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -190,6 +192,10 @@ public:
 
 int main(int argc, char *argv[])
 {
+    // The large blocks of a session (the text's file form at each save, the
+    // recovery copy's snapshots) go back to the system when freed, rather
+    // than growing the heap's own reserve with every burst of typing.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     CaptureStartDirectory();
     CreateNamedMutex(QStringLiteral("Tovrin_Nudger"));
 

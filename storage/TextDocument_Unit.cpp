@@ -85,6 +85,19 @@ void TTextDocument::Clear()
     SetModified(false);
 }
 
+void TTextDocument::TakeVersion(QByteArray bytes, const TFileSignature &signature, bool follow)
+{
+    // Only the digest of the bytes is kept; the decoding takes them over
+    // rather than copying 10 MB.
+    Remember(FPrimary, signature, bytes);
+    TTextFileContent content;
+    DecodeTextFile(std::move(bytes), content);
+    FEncoding = content.Encoding;
+    Replace(content.Text, follow);
+    FPrimaryConflict = false;
+    SetModified(false);
+}
+
 void TTextDocument::Replace(const QString &text, bool follow)
 {
     FReplacing = true;
@@ -125,15 +138,8 @@ TReadResult TTextDocument::ReadPrimary()
         Forget(FPrimary);
         return TReadResult::Failed;
     }
-    TTextFileContent content;
-    DecodeTextFile(bytes, content);
-    FEncoding = content.Encoding;
-    Remember(FPrimary, signature, bytes);
-    bytes = QByteArray();
-    Replace(content.Text, false);
+    TakeVersion(std::move(bytes), signature, false);
     FLoaded = true;
-    FPrimaryConflict = false;
-    SetModified(false);
     return TReadResult::Read;
 }
 
@@ -190,14 +196,7 @@ TSaveResult TTextDocument::FollowPrimary(const QDateTime &now)
             return TSaveResult::Conflict;
         }
     }
-    TTextFileContent content;
-    DecodeTextFile(bytes, content);
-    FEncoding = content.Encoding;
-    Remember(FPrimary, signature, bytes);
-    bytes = QByteArray();
-    Replace(content.Text, true);
-    FPrimaryConflict = false;
-    SetModified(false);
+    TakeVersion(std::move(bytes), signature, true);
     return TSaveResult::ReadAgain;
 }
 
@@ -263,19 +262,12 @@ QString TTextDocument::TakeFileText(const QDateTime &now, bool &textRead)
         !ReadWholeFile(FPrimary.Name, bytes, &signature))
         return keptIn;
     textRead = true;
-    TTextFileContent content;
-    DecodeTextFile(bytes, content);
-    FEncoding = content.Encoding;
-    Remember(FPrimary, signature, bytes);
-    bytes = QByteArray();
-    Replace(content.Text, true);
-    FPrimaryConflict = false;
     // The text the writer let go of is in its copy; the backup, which may
     // hold another program's version, is theirs to choose again.
     FBackupConflict = false;
     if (FModified)
         FRecovery->Discard();
-    SetModified(false);
+    TakeVersion(std::move(bytes), signature, true);
     return keptIn;
 }
 

@@ -177,6 +177,8 @@ private:
     // or empty.
     QString KeepCopy(const QDateTime &now);
     QString CopyName(const QString &folder, const QDateTime &when, int number) const;
+    // The primary file's version read becomes the editor's saved text.
+    void TakeVersion(QByteArray bytes, const TFileSignature &signature, bool follow);
     void Replace(const QString &text, bool follow);
     void SetModified(bool modified);
     void Saved();

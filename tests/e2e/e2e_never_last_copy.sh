@@ -83,7 +83,9 @@ main_window_of "$empty" >/dev/null
 : >"$empty_primary"
 
 nudger_atspi wait-text "$take" "text:Your Text" "Old words." 10
-nudger_type "$take_window" " Mine."
+# Through the accessibility bus, as an input method types: the other copy's
+# window may still be taking the keyboard as it comes up.
+nudger_atspi type "$take" "text:Your Text" " Mine."
 nudger_atspi wait-text "$take" "text:Your Text" "Old words. Mine." 10
 printf 'Theirs.' >"$take_primary"
 nudger_keys "$take_window" alt+f
