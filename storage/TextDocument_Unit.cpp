@@ -80,6 +80,8 @@ void TTextDocument::SetUnmodified()
 
 void TTextDocument::Clear()
 {
+    if (FModified)
+        FRecovery->Discard();
     Replace(QString(), false);
     FLoaded = false;
     SetModified(false);
@@ -90,6 +92,9 @@ void TTextDocument::TakeVersion(QByteArray bytes, const TFileSignature &signatur
     // Only the digest of the bytes is kept; the decoding takes them over
     // rather than copying 10 MB.
     Remember(FPrimary, signature, bytes);
+    // Unsaved text that makes way for the file's was let go of, or kept.
+    if (FModified)
+        FRecovery->Discard();
     TTextFileContent content;
     DecodeTextFile(std::move(bytes), content);
     FEncoding = content.Encoding;
@@ -265,8 +270,6 @@ QString TTextDocument::TakeFileText(const QDateTime &now, bool &textRead)
     // The text the writer let go of is in its copy; the backup, which may
     // hold another program's version, is theirs to choose again.
     FBackupConflict = false;
-    if (FModified)
-        FRecovery->Discard();
     TakeVersion(std::move(bytes), signature, true);
     return keptIn;
 }

@@ -198,8 +198,8 @@ void TMain_Form::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
-    // Nothing unsaved is left to recover.
-    if (!TextChanged())
+    // Nothing unsaved is left to recover, or the writer chose to let it go.
+    if (!TextChanged() || FTextLetGo)
         FDocument.DiscardRecovery();
 }
 

@@ -245,6 +245,8 @@ private:
     // not typed since: the close that follows asks no more.
     bool FSessionAnswered = false;
     static constexpr int SessionAnswerMs = 60000;
+    // The writer answered No to saving, and has not typed since.
+    bool FTextLetGo = false;
     void RememberSessionAnswer();
     bool FNudgeSuppressed = false;
     bool FAutoSaveSuppressed = false;

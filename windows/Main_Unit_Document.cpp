@@ -249,8 +249,9 @@ bool TMain_Form::ConfirmSaveChanges()
         return SavePrimaryFile(); // the text may go only once it is really on disk
     if (answer == QMessageBox::Cancel)
         return false;
-    // No: the writer lets the unsaved text go.
-    FDocument.DiscardRecovery();
+    // No: the writer lets the unsaved text go, once the window closes or a
+    // file takes its place.
+    FTextLetGo = true;
     return true;
 }
 
@@ -345,6 +346,7 @@ void TMain_Form::Text_MemoChange()
     // change of the editor's text); a notice of a re-read goes with the
     // next keystroke.
     FSessionAnswered = false;
+    FTextLetGo = false;
     Conflict_Bar->HideNotice();
     StopNudge();
     RestartNudgeTimer();

@@ -5,6 +5,7 @@
 #include "app/PlatformDependence_Unit.h"
 #include "sound/WavePlay.h"
 #include "storage/ConfigurationFile_Unit.h"
+#include "storage/RecoveryCopy_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
 #include "support/CountingWaveService.h"
 #include "support/DarkScheme.h"
@@ -23,6 +24,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStatusBar>
@@ -557,6 +559,51 @@ private Q_SLOTS:
         QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), primary);
         QCOMPARE(form->Text_Memo->toPlainText(), editor);
         QCOMPARE(form->Conflict_Bar->isVisible(), choice == QLatin1String("type"));
+    }
+
+    // The recovery copy follows unsaved typing and goes with a save or the
+    // writer's No; what an abrupt end leaves is offered at the next start,
+    // Yes by default, and comes back as unsaved text.
+    void recoveryCopy_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("saved") << "save" << false;
+        QTest::newRow("No at the close question") << "no" << false;
+        QTest::newRow("ended abruptly") << "abrupt" << true;
+    }
+    void recoveryCopy()
+    {
+        QFETCH(QString, end);
+        QFETCH(bool, offered);
+        const QString offer =
+            QStringLiteral("Your last words were not saved when I stopped. Do you want them back?");
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "old"));
+        {
+            auto form = MakeForm();
+            form->show();
+            TRecoveryCopy &recovery = form->Document().Recovery();
+            recovery.SetDelays(10, 50);
+            QSignalSpy written(&recovery, &TRecoveryCopy::Written);
+            form->Text_Memo->setPlainText(QStringLiteral("new"));
+            QVERIFY(written.wait());
+            if (end == QLatin1String("save")) {
+                form->Save_MenuItemClick();
+            } else if (end == QLatin1String("no")) {
+                FPrompts->AnswerButton(QMessageBox::No);
+                QVERIFY(form->close());
+            }
+        }
+        FPrompts->Records.clear();
+        FPrompts->AnswerButton(QMessageBox::Yes);
+        auto form = MakeForm();
+        QCOMPARE(FPrompts->Count(offer), offered ? 1 : 0);
+        if (offered) {
+            QCOMPARE(FPrompts->Records.value(0).DefaultButton, QMessageBox::Yes);
+            QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("new"));
+            QVERIFY(form->TextChanged());
+            QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("old"));
+        }
     }
 
     void closingUnchangedAsksNothing()
