@@ -185,8 +185,12 @@ TSaveResult TTextDocument::FollowPrimary(const QDateTime &now)
         return TSaveResult::Saved;
     QByteArray bytes;
     TFileSignature signature;
-    if (!ReadWholeFile(FPrimary.Name, bytes, &signature))
+    if (!ReadWholeFile(FPrimary.Name, bytes, &signature)) {
+        // Another program's version that cannot even be read: held, as at
+        // a failed read, until the writer types.
+        FLoaded = false;
         return TSaveResult::Held;
+    }
     // The text the writer last saw survives the re-read: the backup file
     // keeps it until the writer types, or else a copy of its own.
     if (BackupHoldsText()) {
