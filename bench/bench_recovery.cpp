@@ -47,7 +47,7 @@ namespace {
 
 constexpr qsizetype LargeBytes = 10 * 1024 * 1024;
 constexpr qsizetype MediumBytes = 1024 * 1024;
-constexpr int KeystrokeRounds = 31;
+constexpr int KeystrokeRounds = 45;
 constexpr int Keystrokes = 200;
 constexpr int StallRounds = 9;
 // Shorter than the writer's delays, so that the copy is written between
