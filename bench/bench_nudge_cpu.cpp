@@ -233,6 +233,9 @@ public:
         const QByteArray program = QFile::encodeName(QStringLiteral(NUDGER_PROGRAM));
         const QByteArray directory = QFile::encodeName(startDirectory);
         const QByteArray log = QFile::encodeName(startDirectory + QStringLiteral("/nudger.log"));
+        // The private data folder (the recovery copies) inside the start
+        // directory, away from the user's own.
+        const QByteArray data = QFile::encodeName(startDirectory + QStringLiteral("/.data"));
         pid_ = fork();
         if (pid_ < 0)
             fail("fork failed");
@@ -240,6 +243,7 @@ public:
             if (chdir(directory.constData()) != 0)
                 _exit(126);
             setenv("DISPLAY", display.c_str(), 1);
+            setenv("XDG_DATA_HOME", data.constData(), 1);
             unsetenv("QT_QPA_PLATFORM");
             unsetenv("WAYLAND_DISPLAY");
             const int null = open("/dev/null", O_RDWR);

@@ -2,3 +2,5 @@
 # document.
 nudger_add_benchmark(bench_suggestions bench_suggestions.cpp)
 nudger_add_benchmark(bench_document bench_document.cpp)
+# What the recovery copy of unsaved text costs the main window.
+nudger_add_benchmark(bench_recovery bench_recovery.cpp)
