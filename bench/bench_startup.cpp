@@ -201,6 +201,8 @@ Sample runOnce(const Program &program, const std::string &display, TMapWatcher &
         setenv("DISPLAY", display.c_str(), 1);
         unsetenv("QT_QPA_PLATFORM");
         unsetenv("WAYLAND_DISPLAY");
+        // The program's private data stays with its start directory.
+        setenv("XDG_DATA_HOME", (directory + "/.data").constData(), 1);
         for (const auto &[name, value] : program.environment)
             setenv(name.constData(), value.constData(), 1);
         const int null = open("/dev/null", O_RDWR);

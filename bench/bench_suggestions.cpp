@@ -8,6 +8,7 @@
 #include "bench/Rounds.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "tests/support/CountingWaveService.h"
+#include "tests/support/PrivateData.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "windows/Main_Unit.h"
 
@@ -77,6 +78,7 @@ int main(int argc, char **argv)
         return 2;
     }
     SetStartDirectoryForTesting(dir.path());
+    UsePrivateDataFolder(dir.path());
     SetUserNameForTesting([] { return QStringLiteral("bench"); });
     TScriptedPrompts prompts;
     TCountingWaveService wave;

@@ -263,7 +263,10 @@ def soak(nudger, config_tool, data_file, minutes, work):
 
     log = open(os.path.join(work, "nudger.log"), "w")
     wrapper = shlex.split(os.environ.get("NUDGER_SOAK_WRAPPER", ""))
-    program = subprocess.Popen(wrapper + [nudger], cwd=start, stdout=log, stderr=log)
+    # The program's private data (its recovery copies) stays with the soak.
+    environment = dict(os.environ, XDG_DATA_HOME=os.path.join(work, "data"))
+    program = subprocess.Popen(wrapper + [nudger], cwd=start, stdout=log, stderr=log,
+                               env=environment)
     wait = 60 if wrapper else 30
     window = find_window("Nudger", program.pid, wait)
     if window is None:
