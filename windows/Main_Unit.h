@@ -109,7 +109,6 @@ public:
     int SuggestionCount() const { return FSuggestions.Count(); }
     const QStringList &SuggestionList() const { return FSuggestions.Lines(); }
     int StoredSuggestionNumber() const { return FSuggestions.Number(); }
-    TWavePlayer &WavePlayer() { return *FWavePlayer; }
 
     // Seeds the random order's source.
     void SetRandomSeed(std::uint32_t seed) { FRandom.SetSeed(seed); }

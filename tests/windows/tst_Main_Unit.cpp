@@ -3,7 +3,6 @@
 // doubles with the secondary windows replaced.
 
 #include "app/PlatformDependence_Unit.h"
-#include "sound/WavePlay.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
 #include "support/CountingWaveService.h"
@@ -311,7 +310,7 @@ private Q_SLOTS:
         form->show();
         QTRY_COMPARE(Shown(*form), QStringLiteral("first"));
         QTRY_COMPARE(FWave->PlayCount, 1);
-        QVERIFY(form->WavePlayer().Playing());
+        QVERIFY(FWave->Sounding());
         // Further idle intervals bring further suggestions, the sound goes on.
         QTRY_COMPARE(Shown(*form), QStringLiteral("second"));
         QCOMPARE(FWave->PlayCount, 1);
@@ -319,7 +318,7 @@ private Q_SLOTS:
         const int stops = FWave->StopCount;
         QTest::keyClick(form->Text_Memo, Qt::Key_A);
         QCOMPARE(FWave->StopCount, stops + 1);
-        QVERIFY(!form->WavePlayer().Playing());
+        QVERIFY(!FWave->Sounding());
         QVERIFY(form->TextChanged());
         QTRY_COMPARE(FWave->PlayCount, 2);
     }
@@ -330,7 +329,7 @@ private Q_SLOTS:
         form->SetInterval(20);
         QTRY_COMPARE(FWave->PlayCount, 1);
         form->SetNudgeSuppressed(true);
-        QVERIFY(!form->WavePlayer().Playing());
+        QVERIFY(!FWave->Sounding());
         const QString shown = Shown(*form);
         QTest::qWait(100); // several periods pass while suppressed
         QCOMPARE(Shown(*form), shown);
@@ -344,16 +343,16 @@ private Q_SLOTS:
         QTRY_COMPARE(FWave->PlayCount, 1);
         form->Sound_MenuItemClick();
         QVERIFY(!form->SoundEnabled());
-        QVERIFY(!form->WavePlayer().Playing());
+        QVERIFY(!FWave->Sounding());
         QCOMPARE(StoredValue(QStringLiteral("SoundEnabled")), QStringLiteral("NO"));
         form->Sound_MenuItemClick();
-        QVERIFY(!form->WavePlayer().Playing()); // waits for the next firing
+        QVERIFY(!FWave->Sounding()); // waits for the next firing
         QTRY_COMPARE(FWave->PlayCount, 2);
 
         form->Nudge_MenuItemClick();
         QVERIFY(!form->NudgeEnabled());
         QVERIFY(!form->Nudge_Timer->isActive());
-        QVERIFY(!form->WavePlayer().Playing());
+        QVERIFY(!FWave->Sounding());
         QCOMPARE(StoredValue(QStringLiteral("NudgeEnabled")), QStringLiteral("NO"));
     }
 
