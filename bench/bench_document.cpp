@@ -23,6 +23,7 @@
 #include "app/PlatformDependence_Unit.h"
 #include "bench/Rounds.h"
 #include "storage/ConfigurationFile_Unit.h"
+#include "storage/TextFile_Unit.h"
 #include "storage/WholeFile_Unit.h"
 #include "tests/support/CountingWaveService.h"
 #include "tests/support/ScriptedPrompts.h"
@@ -457,7 +458,7 @@ int main(int argc, char **argv)
         // its own, which the document never saw). CPU time: the check is a
         // stat, the rest is the same copy into the page cache on both sides;
         // the waits for the disk would only drown it.
-        const QByteArray bytes = form.Document().FileBytes();
+        const QByteArray bytes = EncodeTextFile(text);
         const QString plainFile = dir.filePath(QStringLiteral("unchecked.txt"));
         bool plainWritten = true;
         const TAlternated checked = Alternate(

@@ -145,10 +145,10 @@ public:
     void DiscardRecovery();
     TRecoveryCopy &Recovery() { return *FRecovery; }
 
+private:
     // The text's file form, encoded once and kept until the text changes.
     const QByteArray &FileBytes();
 
-private:
     // What Nudger last saw of one file.
     struct TSeenFile
     {

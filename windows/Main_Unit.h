@@ -108,8 +108,6 @@ public:
     TTextDocument &Document() { return FDocument; }
     int SuggestionCount() const { return FSuggestions.Count(); }
     const QStringList &SuggestionList() const { return FSuggestions.Lines(); }
-    int StoredSuggestionNumber() const { return FSuggestions.Number(); }
-    TWavePlayer &WavePlayer() { return *FWavePlayer; }
 
     // Seeds the random order's source.
     void SetRandomSeed(std::uint32_t seed) { FRandom.SetSeed(seed); }

@@ -45,10 +45,6 @@ public:
     bool UserSuggestionsChanged() const { return FUserSuggestionsChanged; }
     void SetUserSuggestionsChanged(bool value) { FUserSuggestionsChanged = value; }
 
-    // True while the named file exists but its text could not be read: the
-    // editor does not hold it, so it must not be written over.
-    bool UnreadableFileNamed() const { return FUnreadableFileNamed; }
-
     void EnableUserSuggestionControls(bool enabled);
     bool SaveUserSuggestions();
     bool ReloadUserSuggestions();
@@ -96,6 +92,8 @@ private:
     bool ReadIntoEditor(const QString &fileName);
 
     bool FUserSuggestionsChanged = false;
+    // True while the named file exists but its text could not be read: the
+    // editor does not hold it, so it must not be written over.
     bool FUnreadableFileNamed = false;
     // The form of the named file as last read (encoding, byte-order mark,
     // what follows a NUL), kept for writing it back.

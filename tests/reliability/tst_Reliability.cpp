@@ -11,10 +11,10 @@
 #include "storage/Conversions_Unit.h"
 #include "storage/SuggestionStore_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
-#include "support/PrivateData.h"
 #include "support/CountingWaveService.h"
 #include "support/FileBytes.h"
 #include "support/FullDisk.h"
+#include "support/PrivateData.h"
 #include "windows/Main_Unit.h"
 #include "windows/SuggestionSettings_Unit.h"
 
@@ -763,7 +763,7 @@ void tst_Reliability::badInput()
         // Refused with a message and nothing saved over it, or shown as far
         // as it is text and saved back with the same lines and, after a NUL,
         // the same bytes.
-        if (!suggestions.UnreadableFileNamed()) {
+        if (FPrompts->Count(ReadingMessages.at(5)) == 0) {
             TSuggestionsFile before;
             QVERIFY(ReadSuggestionsFile(Path(file), before));
             QVERIFY(suggestions.SaveUserSuggestions());

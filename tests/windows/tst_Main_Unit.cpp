@@ -3,7 +3,6 @@
 // doubles with the secondary windows replaced.
 
 #include "app/PlatformDependence_Unit.h"
-#include "sound/WavePlay.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/RecoveryCopy_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
@@ -215,8 +214,10 @@ private Q_SLOTS:
         QCOMPARE(form->Text_Memo->textCursor().position(), form->Text_Memo->toPlainText().size());
         QCOMPARE(form->StatusPanel0->text(), Path(QStringLiteral("text.txt")));
         QVERIFY(!form->TextChanged());
-        QCOMPARE(form->StoredSuggestionNumber(), 0);
         QCOMPARE(FSettingsRuns, 0);
+        // The configuration's number is not taken: saving stores 0.
+        form->SaveConfiguration();
+        QCOMPARE(StoredValue(QStringLiteral("SuggestionNumber")), QStringLiteral("0"));
     }
 
     void storedSettingsLoad_data()
@@ -313,7 +314,7 @@ private Q_SLOTS:
         form->show();
         QTRY_COMPARE(Shown(*form), QStringLiteral("first"));
         QTRY_COMPARE(FWave->PlayCount, 1);
-        QVERIFY(form->WavePlayer().Playing());
+        QVERIFY(FWave->Sounding());
         // Further idle intervals bring further suggestions, the sound goes on.
         QTRY_COMPARE(Shown(*form), QStringLiteral("second"));
         QCOMPARE(FWave->PlayCount, 1);
@@ -321,7 +322,7 @@ private Q_SLOTS:
         const int stops = FWave->StopCount;
         QTest::keyClick(form->Text_Memo, Qt::Key_A);
         QCOMPARE(FWave->StopCount, stops + 1);
-        QVERIFY(!form->WavePlayer().Playing());
+        QVERIFY(!FWave->Sounding());
         QVERIFY(form->TextChanged());
         QTRY_COMPARE(FWave->PlayCount, 2);
     }
@@ -332,7 +333,7 @@ private Q_SLOTS:
         form->SetInterval(20);
         QTRY_COMPARE(FWave->PlayCount, 1);
         form->SetNudgeSuppressed(true);
-        QVERIFY(!form->WavePlayer().Playing());
+        QVERIFY(!FWave->Sounding());
         const QString shown = Shown(*form);
         QTest::qWait(100); // several periods pass while suppressed
         QCOMPARE(Shown(*form), shown);
@@ -346,16 +347,16 @@ private Q_SLOTS:
         QTRY_COMPARE(FWave->PlayCount, 1);
         form->Sound_MenuItemClick();
         QVERIFY(!form->SoundEnabled());
-        QVERIFY(!form->WavePlayer().Playing());
+        QVERIFY(!FWave->Sounding());
         QCOMPARE(StoredValue(QStringLiteral("SoundEnabled")), QStringLiteral("NO"));
         form->Sound_MenuItemClick();
-        QVERIFY(!form->WavePlayer().Playing()); // waits for the next firing
+        QVERIFY(!FWave->Sounding()); // waits for the next firing
         QTRY_COMPARE(FWave->PlayCount, 2);
 
         form->Nudge_MenuItemClick();
         QVERIFY(!form->NudgeEnabled());
         QVERIFY(!form->Nudge_Timer->isActive());
-        QVERIFY(!form->WavePlayer().Playing());
+        QVERIFY(!FWave->Sounding());
         QCOMPARE(StoredValue(QStringLiteral("NudgeEnabled")), QStringLiteral("NO"));
     }
 
@@ -858,8 +859,9 @@ private Q_SLOTS:
             expected << lines.at(int((std::uint64_t(state) * 5u) >> 32));
         }
         QCOMPARE(seen, expected);
-        QCOMPARE(form->StoredSuggestionNumber(), 3);
         QVERIFY(!QFile::exists(Path(QStringLiteral("Nudger.cfg"))));
+        form->SaveConfiguration();
+        QCOMPARE(StoredValue(QStringLiteral("SuggestionNumber")), QStringLiteral("3"));
     }
 
     void bothSourcesInOrder()
