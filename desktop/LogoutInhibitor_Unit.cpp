@@ -71,11 +71,6 @@ QString TLogoutInhibitor::Reason()
     return QStringLiteral("I have not saved your text in Nudger yet.");
 }
 
-void TLogoutInhibitor::SetRetryInterval(std::chrono::milliseconds interval)
-{
-    FRetryTimer.setInterval(interval);
-}
-
 void TLogoutInhibitor::SetUnsavedText(bool unsaved)
 {
     if (unsaved == FUnsaved)

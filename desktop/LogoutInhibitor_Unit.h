@@ -10,7 +10,6 @@
 #include <QString>
 #include <QTimer>
 
-#include <chrono>
 
 class QDBusMessage;
 class QDBusPendingCallWatcher;
@@ -31,10 +30,6 @@ public:
 
     // The text the desktop shows the writer while the logout is held.
     static QString Reason();
-
-    // The least time between two Inhibit calls after one failed; a minute
-    // unless a test sets it.
-    void SetRetryInterval(std::chrono::milliseconds interval);
 
 private Q_SLOTS:
     // The portal's Response signal of a request: a non-zero code refuses it.
