@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QVariantMap>
 
+#include <chrono>
+
 namespace {
 
 const QString PortalService = QStringLiteral("org.freedesktop.portal.Desktop");
