@@ -77,19 +77,19 @@ empty=$NUDGER_PID
 nudger_on_exit "kill -9 $empty 2>/dev/null"
 NUDGER_PID=
 started=$(date +%s)
-take_window=$(main_window_of "$take")
+main_window_of "$take" >/dev/null
 main_window_of "$empty" >/dev/null
 # A sync client's failed download leaves the file empty before the first tick.
 : >"$empty_primary"
 
 nudger_atspi wait-text "$take" "text:Your Text" "Old words." 10
-# Through the accessibility bus, as an input method types: the other copy's
-# window may still be taking the keyboard as it comes up.
+# Through the accessibility bus, as an input method types and a screen reader
+# chooses File > Save: the other copy's window may still be taking the
+# keyboard as it comes up.
 nudger_atspi type "$take" "text:Your Text" " Mine."
 nudger_atspi wait-text "$take" "text:Your Text" "Old words. Mine." 10
 printf 'Theirs.' >"$take_primary"
-nudger_keys "$take_window" alt+f
-nudger_press Return
+nudger_atspi press "$take" "menu item:Save"
 nudger_atspi wait-description "$take" "Changed by another program" \
     "Another program has changed your primary file. I have not saved your text over it. Which text do you want to keep?" 10
 nudger_atspi press "$take" "push button:Take the File's Text" &
