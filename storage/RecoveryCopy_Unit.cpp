@@ -140,9 +140,9 @@ void TRecoveryCopy::Discard()
     OwnSlotWritten = false;
     // Posted behind any write in flight, which therefore lands first.
     if (OwnSlot != 0)
-        Post([path = CopyPath()] { QFile::remove(path); });
+        PostSmall([path = CopyPath()] { QFile::remove(path); });
     if (OfferLock) {
-        Post([path = SlotPath(OfferedSlot, CopySuffix), lock = std::move(OfferLock)] {
+        PostSmall([path = SlotPath(OfferedSlot, CopySuffix), lock = std::move(OfferLock)] {
             QFile::remove(path);
             Q_UNUSED(lock);
         });
@@ -181,11 +181,12 @@ bool TRecoveryCopy::LeftText(QString &text) const
     QDateTime bestTime;
     QString bestText;
     std::shared_ptr<QLockFile> bestLock;
-    const QStringList names =
-        QDir(FolderPath)
-            .entryList({Key + CopySuffix, Key + QStringLiteral("-*") + CopySuffix},
-                       QDir::Files | QDir::Hidden);
+    // Matched by hand: name filters would bring in the regular-expression
+    // engine, half a megabyte of memory at every start, for a few names.
+    const QStringList names = QDir(FolderPath).entryList(QDir::Files | QDir::Hidden);
     for (const QString &name : names) {
+        if (!name.startsWith(Key) || !name.endsWith(CopySuffix))
+            continue;
         const QString stem = name.chopped(CopySuffix.size());
         int slot = 1;
         if (stem != Key) {
@@ -334,7 +335,7 @@ void TRecoveryCopy::ReleaseSlots()
 {
     // The locks go only after the jobs already posted for their slots.
     if (OwnLock || OfferLock)
-        Post([own = std::move(OwnLock), offer = std::move(OfferLock)] {
+        PostSmall([own = std::move(OwnLock), offer = std::move(OfferLock)] {
             Q_UNUSED(own);
             Q_UNUSED(offer);
         });
@@ -348,12 +349,13 @@ void TRecoveryCopy::ReleaseSlots()
 void TRecoveryCopy::PurgeAsides()
 {
     const QDateTime cutoff = Now().addDays(-AsideDays);
-    Post([folder = FolderPath, cutoff] {
+    PostSmall([folder = FolderPath, cutoff] {
         QDir dir(folder);
-        const QStringList names =
-            dir.entryList({QStringLiteral("*") + AsideMark + QStringLiteral("*")}, QDir::Files);
+        const QStringList names = dir.entryList(QDir::Files | QDir::Hidden);
         for (const QString &name : names) {
             const int at = name.lastIndexOf(AsideMark);
+            if (at < 0)
+                continue;
             const QDateTime stamp = QDateTime::fromString(
                 name.mid(at + AsideMark.size(), AsideStampFormat.size()), AsideStampFormat);
             if (stamp.isValid() && stamp < cutoff)
@@ -400,6 +402,16 @@ void TRecoveryCopy::StartWrite()
 void TRecoveryCopy::Post(std::function<void()> job)
 {
     Pool.start(std::move(job));
+}
+
+void TRecoveryCopy::PostSmall(std::function<void()> job)
+{
+    // Nothing ahead of it to keep order with: done here and now, so that the
+    // worker thread starts only with the first copy to write.
+    if (Pool.activeThreadCount() == 0)
+        job();
+    else
+        Post(std::move(job));
 }
 
 void TRecoveryCopy::DrainResults()

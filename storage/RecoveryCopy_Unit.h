@@ -116,6 +116,8 @@ private:
     void RequestWrite();
     void StartWrite();
     void Post(std::function<void()> job);
+    // A job that takes no time (a removal, a listing of the folder).
+    void PostSmall(std::function<void()> job);
     void DrainResults();
 
     TSnapshot Snapshot;
