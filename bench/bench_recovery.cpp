@@ -19,6 +19,7 @@
 // Every figure is printed even when an earlier one misses its target; the
 // program then exits with 1.
 #include "app/PlatformDependence_Unit.h"
+#include "bench/Prose.h"
 #include "bench/Rounds.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/RecoveryCopy_Unit.h"
@@ -56,37 +57,6 @@ constexpr int StallRounds = 9;
 constexpr int PauseMs = 100;
 constexpr int MaxDelayMs = 2000;
 constexpr int WriteTimeoutMs = 20000;
-
-// Prose of about 70 characters a line with multi-byte UTF-8 letters, lines
-// joined by '\n', about `bytes` bytes of UTF-8 (as bench_document's).
-QString MakeProse(qsizetype bytes)
-{
-    static const char *const words[] = {
-        "the",    "writer", "sat",     "by",      "window", "and",    "watched", "rain",
-        "fall",   "on",     "café",    "roof",    "while",  "her",    "naïve",   "hero",
-        "waited", "for",    "a",       "letter",  "from",   "Zürich", "that",    "never",
-        "came",   "—",      "“quiet”", "evening", "crème",  "brûlée", "Straße",  "façade"};
-    constexpr int wordCount = int(sizeof(words) / sizeof(words[0]));
-    std::uint32_t state = 20240501u;
-    QByteArray utf8;
-    utf8.reserve(bytes + 200);
-    int lineNumber = 0;
-    while (utf8.size() < bytes) {
-        QByteArray line;
-        while (line.size() < 64) {
-            if (!line.isEmpty())
-                line += ' ';
-            state = state * 1664525u + 1013904223u;
-            line += words[(std::uint64_t(state) * wordCount) >> 32];
-        }
-        if (!utf8.isEmpty())
-            utf8 += '\n';
-        utf8 += line + '.';
-        if (++lineNumber % 12 == 0)
-            utf8 += '\n';
-    }
-    return QString::fromUtf8(utf8);
-}
 
 // This thread's CPU time so far, in milliseconds.
 double ThreadCpuMs()
