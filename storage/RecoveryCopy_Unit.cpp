@@ -70,20 +70,20 @@ QString KeyOf(const QString &primaryFile)
 } // namespace
 
 TRecoveryCopy::TRecoveryCopy(TSnapshot snapshot, const QString &folder, QObject *parent)
-    : QObject(parent), Snapshot(std::move(snapshot)), FolderPath(folder)
+    : QObject(parent), FSnapshot(std::move(snapshot)), FFolder(folder)
 {
-    if (FolderPath.isEmpty())
-        FolderPath = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-                     QStringLiteral("/recovery");
-    FolderPath = QDir::cleanPath(QFileInfo(FolderPath).absoluteFilePath());
+    if (FFolder.isEmpty())
+        FFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+                  QStringLiteral("/recovery");
+    FFolder = QDir::cleanPath(QFileInfo(FFolder).absoluteFilePath());
 
-    Pool.setMaxThreadCount(1);
-    PauseTimer.setSingleShot(true);
-    PauseTimer.setInterval(DefaultPauseMs);
-    MaxDelayTimer.setSingleShot(true);
-    MaxDelayTimer.setInterval(DefaultMaxDelayMs);
-    connect(&PauseTimer, &QTimer::timeout, this, &TRecoveryCopy::RequestWrite);
-    connect(&MaxDelayTimer, &QTimer::timeout, this, &TRecoveryCopy::RequestWrite);
+    FPool.setMaxThreadCount(1);
+    FPauseTimer.setSingleShot(true);
+    FPauseTimer.setInterval(DefaultPauseMs);
+    FMaxDelayTimer.setSingleShot(true);
+    FMaxDelayTimer.setInterval(DefaultMaxDelayMs);
+    connect(&FPauseTimer, &QTimer::timeout, this, &TRecoveryCopy::RequestWrite);
+    connect(&FMaxDelayTimer, &QTimer::timeout, this, &TRecoveryCopy::RequestWrite);
 
     MakeFolder();
     PurgeAsides();
@@ -93,24 +93,24 @@ TRecoveryCopy::~TRecoveryCopy()
 {
     StopTimers();
     // The jobs use this object; the locks are released only after them.
-    Pool.waitForDone();
+    FPool.waitForDone();
 }
 
 void TRecoveryCopy::SetPrimaryFile(const QString &fileName)
 {
     const QString absolute =
         fileName.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
-    if (absolute == Primary && (absolute.isEmpty() || OwnSlot != 0))
+    if (absolute == FPrimary && (absolute.isEmpty() || FOwnSlot != 0))
         return;
     StopTimers();
-    WriteWanted = false;
-    WrittenGeneration = ChangeGeneration;
-    ++Epoch;
+    FWriteWanted = false;
+    FWrittenGeneration = FChangeGeneration;
+    ++FEpoch;
     ReleaseSlots();
-    Primary = absolute;
-    Key = Primary.isEmpty() ? QString() : KeyOf(Primary);
+    FPrimary = absolute;
+    FKey = FPrimary.isEmpty() ? QString() : KeyOf(FPrimary);
     PurgeAsides();
-    if (!Primary.isEmpty()) {
+    if (!FPrimary.isEmpty()) {
         MakeFolder();
         ClaimSlot();
     }
@@ -118,44 +118,44 @@ void TRecoveryCopy::SetPrimaryFile(const QString &fileName)
 
 QString TRecoveryCopy::PrimaryFile() const
 {
-    return Primary;
+    return FPrimary;
 }
 
 void TRecoveryCopy::TextChanged()
 {
-    if (!IsEnabled || OwnSlot == 0)
+    if (!FEnabled || FOwnSlot == 0)
         return;
-    ++ChangeGeneration;
-    PauseTimer.start();
-    if (!MaxDelayTimer.isActive())
-        MaxDelayTimer.start();
+    ++FChangeGeneration;
+    FPauseTimer.start();
+    if (!FMaxDelayTimer.isActive())
+        FMaxDelayTimer.start();
 }
 
 void TRecoveryCopy::Discard()
 {
     StopTimers();
-    WriteWanted = false;
-    WrittenGeneration = ChangeGeneration;
-    ++Epoch;
-    OwnSlotWritten = false;
+    FWriteWanted = false;
+    FWrittenGeneration = FChangeGeneration;
+    ++FEpoch;
+    FOwnSlotWritten = false;
     // Posted behind any write in flight, which therefore lands first.
-    if (OwnSlot != 0)
+    if (FOwnSlot != 0)
         PostSmall([path = CopyPath()] { QFile::remove(path); });
-    if (OfferLock) {
-        PostSmall([path = SlotPath(OfferedSlot, CopySuffix), lock = std::move(OfferLock)] {
+    if (FOfferLock) {
+        PostSmall([path = SlotPath(FOfferedSlot, CopySuffix), lock = std::move(FOfferLock)] {
             QFile::remove(path);
             Q_UNUSED(lock);
         });
     }
-    OfferedSlot = 0;
+    FOfferedSlot = 0;
 }
 
 void TRecoveryCopy::WriteNow()
 {
-    if (!IsEnabled)
+    if (!FEnabled)
         return;
     StopTimers();
-    WriteWanted = false;
+    FWriteWanted = false;
     WaitForWrites();
     StartWrite();
     WaitForWrites();
@@ -165,16 +165,16 @@ void TRecoveryCopy::WaitForWrites()
 {
     // A finished write may start the next one (changes came meanwhile).
     do {
-        Pool.waitForDone();
+        FPool.waitForDone();
         DrainResults();
-    } while (WritesInFlight > 0);
+    } while (FWritesInFlight > 0);
 }
 
 bool TRecoveryCopy::LeftText(QString &text) const
 {
-    if (OfferedSlot != 0)
-        return ReadCopy(SlotPath(OfferedSlot, CopySuffix), Primary, text);
-    if (Primary.isEmpty())
+    if (FOfferedSlot != 0)
+        return ReadCopy(SlotPath(FOfferedSlot, CopySuffix), FPrimary, text);
+    if (FPrimary.isEmpty())
         return false;
 
     int best = 0;
@@ -183,19 +183,19 @@ bool TRecoveryCopy::LeftText(QString &text) const
     std::shared_ptr<QLockFile> bestLock;
     // Matched by hand: name filters would bring in the regular-expression
     // engine, half a megabyte of memory at every start, for a few names.
-    const QStringList names = QDir(FolderPath).entryList(QDir::Files | QDir::Hidden);
+    const QStringList names = QDir(FFolder).entryList(QDir::Files | QDir::Hidden);
     for (const QString &name : names) {
-        if (!name.startsWith(Key) || !name.endsWith(CopySuffix))
+        if (!name.startsWith(FKey) || !name.endsWith(CopySuffix))
             continue;
         const QString stem = name.chopped(CopySuffix.size());
         int slot = 1;
-        if (stem != Key) {
+        if (stem != FKey) {
             bool ok = false;
-            slot = stem.mid(Key.size() + 1).toInt(&ok);
+            slot = stem.mid(FKey.size() + 1).toInt(&ok);
             if (!ok || slot < 2 || slot > MaxSlots)
                 continue;
         }
-        if (slot == OwnSlot)
+        if (slot == FOwnSlot)
             continue;
         // A running Nudger's lock cannot be taken; a dead one's can.
         auto lock = std::make_shared<QLockFile>(SlotPath(slot, LockSuffix));
@@ -204,7 +204,7 @@ bool TRecoveryCopy::LeftText(QString &text) const
         const QString path = SlotPath(slot, CopySuffix);
         const QFileInfo info(path);
         QString slotText;
-        if (!ReadCopy(path, Primary, slotText)) {
+        if (!ReadCopy(path, FPrimary, slotText)) {
             // Created but never filled: the end came before the first write.
             if (info.size() == 0)
                 QFile::remove(path);
@@ -220,14 +220,14 @@ bool TRecoveryCopy::LeftText(QString &text) const
     if (best == 0)
         return false;
 
-    OfferedSlot = best;
-    if (!OwnSlotWritten && WritesInFlight == 0) {
+    FOfferedSlot = best;
+    if (!FOwnSlotWritten && FWritesInFlight == 0) {
         // Nothing of this object's own is on disk: the offered copy becomes
         // its copy, and the slot it had is free again.
-        OwnSlot = best;
-        OwnLock = bestLock;
+        FOwnSlot = best;
+        FOwnLock = bestLock;
     } else {
-        OfferLock = bestLock;
+        FOfferLock = bestLock;
     }
     text = bestText;
     return true;
@@ -235,65 +235,65 @@ bool TRecoveryCopy::LeftText(QString &text) const
 
 void TRecoveryCopy::SetAside()
 {
-    if (OfferedSlot == 0)
+    if (FOfferedSlot == 0)
         return;
     WaitForWrites();
-    const QString path = SlotPath(OfferedSlot, CopySuffix);
+    const QString path = SlotPath(FOfferedSlot, CopySuffix);
     const QString stem =
         path.chopped(CopySuffix.size()) + AsideMark + Now().toString(AsideStampFormat);
     QString aside = stem;
     for (int n = 2; QFileInfo::exists(aside) && n <= MaxSlots; ++n)
         aside = stem + QLatin1Char('-') + QString::number(n);
     QFile::rename(path, aside);
-    if (OfferedSlot == OwnSlot)
-        OwnSlotWritten = false;
-    OfferLock.reset();
-    OfferedSlot = 0;
+    if (FOfferedSlot == FOwnSlot)
+        FOwnSlotWritten = false;
+    FOfferLock.reset();
+    FOfferedSlot = 0;
 }
 
 void TRecoveryCopy::SetDelays(int pauseMs, int maxDelayMs)
 {
-    PauseTimer.setInterval(pauseMs);
-    MaxDelayTimer.setInterval(maxDelayMs);
+    FPauseTimer.setInterval(pauseMs);
+    FMaxDelayTimer.setInterval(maxDelayMs);
 }
 
 int TRecoveryCopy::PauseMs() const
 {
-    return PauseTimer.interval();
+    return FPauseTimer.interval();
 }
 
 int TRecoveryCopy::MaxDelayMs() const
 {
-    return MaxDelayTimer.interval();
+    return FMaxDelayTimer.interval();
 }
 
 bool TRecoveryCopy::Enabled() const
 {
-    return IsEnabled;
+    return FEnabled;
 }
 
 void TRecoveryCopy::SetEnabled(bool enabled)
 {
-    IsEnabled = enabled;
+    FEnabled = enabled;
     if (!enabled) {
         StopTimers();
-        WriteWanted = false;
+        FWriteWanted = false;
     }
 }
 
 QString TRecoveryCopy::CopyPath() const
 {
-    return OwnSlot == 0 ? QString() : SlotPath(OwnSlot, CopySuffix);
+    return FOwnSlot == 0 ? QString() : SlotPath(FOwnSlot, CopySuffix);
 }
 
 QString TRecoveryCopy::Folder() const
 {
-    return FolderPath;
+    return FFolder;
 }
 
 QString TRecoveryCopy::SlotPath(int slot, const QString &suffix) const
 {
-    QString path = FolderPath + QLatin1Char('/') + Key;
+    QString path = FFolder + QLatin1Char('/') + FKey;
     if (slot > 1)
         path += QLatin1Char('-') + QString::number(slot);
     return path + suffix;
@@ -301,9 +301,9 @@ QString TRecoveryCopy::SlotPath(int slot, const QString &suffix) const
 
 void TRecoveryCopy::MakeFolder() const
 {
-    const QByteArray path = QFile::encodeName(FolderPath);
+    const QByteArray path = QFile::encodeName(FFolder);
     if (::mkdir(path.constData(), 0700) != 0 && errno == ENOENT) {
-        QDir().mkpath(QFileInfo(FolderPath).absolutePath());
+        QDir().mkpath(QFileInfo(FFolder).absolutePath());
         ::mkdir(path.constData(), 0700);
     }
     struct stat info
@@ -322,8 +322,8 @@ void TRecoveryCopy::ClaimSlot()
             continue;
         auto lock = std::make_shared<QLockFile>(SlotPath(slot, LockSuffix));
         if (lock->tryLock(0)) {
-            OwnSlot = slot;
-            OwnLock = std::move(lock);
+            FOwnSlot = slot;
+            FOwnLock = std::move(lock);
             return;
         }
         if (lock->error() != QLockFile::LockFailedError)
@@ -334,22 +334,22 @@ void TRecoveryCopy::ClaimSlot()
 void TRecoveryCopy::ReleaseSlots()
 {
     // The locks go only after the jobs already posted for their slots.
-    if (OwnLock || OfferLock)
-        PostSmall([own = std::move(OwnLock), offer = std::move(OfferLock)] {
+    if (FOwnLock || FOfferLock)
+        PostSmall([own = std::move(FOwnLock), offer = std::move(FOfferLock)] {
             Q_UNUSED(own);
             Q_UNUSED(offer);
         });
-    OwnLock.reset();
-    OfferLock.reset();
-    OwnSlot = 0;
-    OfferedSlot = 0;
-    OwnSlotWritten = false;
+    FOwnLock.reset();
+    FOfferLock.reset();
+    FOwnSlot = 0;
+    FOfferedSlot = 0;
+    FOwnSlotWritten = false;
 }
 
 void TRecoveryCopy::PurgeAsides()
 {
     const QDateTime cutoff = Now().addDays(-AsideDays);
-    PostSmall([folder = FolderPath, cutoff] {
+    PostSmall([folder = FFolder, cutoff] {
         QDir dir(folder);
         const QStringList names = dir.entryList(QDir::Files | QDir::Hidden);
         for (const QString &name : names) {
@@ -366,15 +366,15 @@ void TRecoveryCopy::PurgeAsides()
 
 void TRecoveryCopy::StopTimers()
 {
-    PauseTimer.stop();
-    MaxDelayTimer.stop();
+    FPauseTimer.stop();
+    FMaxDelayTimer.stop();
 }
 
 void TRecoveryCopy::RequestWrite()
 {
     StopTimers();
-    if (WritesInFlight > 0) {
-        WriteWanted = true;
+    if (FWritesInFlight > 0) {
+        FWriteWanted = true;
         return;
     }
     StartWrite();
@@ -382,18 +382,18 @@ void TRecoveryCopy::RequestWrite()
 
 void TRecoveryCopy::StartWrite()
 {
-    WriteWanted = false;
-    if (!IsEnabled || OwnSlot == 0 || ChangeGeneration == WrittenGeneration)
+    FWriteWanted = false;
+    if (!FEnabled || FOwnSlot == 0 || FChangeGeneration == FWrittenGeneration)
         return;
-    QString text = Snapshot ? Snapshot() : QString();
-    ++WritesInFlight;
-    OwnSlotWritten = true;
-    Post([this, path = CopyPath(), primary = Primary, text = std::move(text), epoch = Epoch,
-          generation = ChangeGeneration] {
+    QString text = FSnapshot ? FSnapshot() : QString();
+    ++FWritesInFlight;
+    FOwnSlotWritten = true;
+    Post([this, path = CopyPath(), primary = FPrimary, text = std::move(text), epoch = FEpoch,
+          generation = FChangeGeneration] {
         const bool ok = WriteCopy(path, primary, text);
         {
-            QMutexLocker locker(&ResultsMutex);
-            Results.append({epoch, generation, ok});
+            QMutexLocker locker(&FResultsMutex);
+            FResults.append({epoch, generation, ok});
         }
         QMetaObject::invokeMethod(this, &TRecoveryCopy::DrainResults, Qt::QueuedConnection);
     });
@@ -401,14 +401,14 @@ void TRecoveryCopy::StartWrite()
 
 void TRecoveryCopy::Post(std::function<void()> job)
 {
-    Pool.start(std::move(job));
+    FPool.start(std::move(job));
 }
 
 void TRecoveryCopy::PostSmall(std::function<void()> job)
 {
     // Nothing ahead of it to keep order with: done here and now, so that the
     // worker thread starts only with the first copy to write.
-    if (Pool.activeThreadCount() == 0)
+    if (FPool.activeThreadCount() == 0)
         job();
     else
         Post(std::move(job));
@@ -418,34 +418,34 @@ void TRecoveryCopy::DrainResults()
 {
     QVector<TResult> results;
     {
-        QMutexLocker locker(&ResultsMutex);
-        results.swap(Results);
+        QMutexLocker locker(&FResultsMutex);
+        results.swap(FResults);
     }
     if (results.isEmpty())
         return;
     bool written = false;
     bool failed = false;
     for (const TResult &result : std::as_const(results)) {
-        --WritesInFlight;
-        if (result.Epoch != Epoch)
+        --FWritesInFlight;
+        if (result.Epoch != FEpoch)
             continue;
         if (result.Ok) {
-            WrittenGeneration = qMax(WrittenGeneration, result.Generation);
+            FWrittenGeneration = qMax(FWrittenGeneration, result.Generation);
             written = true;
             // The offered copy in this object's slot now holds the editor's text.
-            if (OfferedSlot == OwnSlot)
-                OfferedSlot = 0;
+            if (FOfferedSlot == FOwnSlot)
+                FOfferedSlot = 0;
         } else {
             failed = true;
         }
     }
-    if (WritesInFlight == 0) {
-        if (WriteWanted) {
+    if (FWritesInFlight == 0) {
+        if (FWriteWanted) {
             StartWrite();
-        } else if (failed && ChangeGeneration != WrittenGeneration && !PauseTimer.isActive() &&
-                   !MaxDelayTimer.isActive()) {
+        } else if (failed && FChangeGeneration != FWrittenGeneration && !FPauseTimer.isActive() &&
+                   !FMaxDelayTimer.isActive()) {
             // The previous copy stays; try again a little later.
-            MaxDelayTimer.start();
+            FMaxDelayTimer.start();
         }
     }
     if (written)

@@ -120,35 +120,35 @@ private:
     void PostSmall(std::function<void()> job);
     void DrainResults();
 
-    TSnapshot Snapshot;
-    QString FolderPath;
-    QString Primary;
-    QString Key;
-    bool IsEnabled = true;
+    TSnapshot FSnapshot;
+    QString FFolder;
+    QString FPrimary;
+    QString FKey;
+    bool FEnabled = true;
 
     // The slot this object writes to, with its lock held, and the slot of a
     // left copy offered by LeftText (the same slot once LeftText made it this
-    // object's own; else OfferLock holds its lock).
-    mutable int OwnSlot = 0;
-    mutable std::shared_ptr<QLockFile> OwnLock;
-    mutable int OfferedSlot = 0;
-    mutable std::shared_ptr<QLockFile> OfferLock;
+    // object's own; else FOfferLock holds its lock).
+    mutable int FOwnSlot = 0;
+    mutable std::shared_ptr<QLockFile> FOwnLock;
+    mutable int FOfferedSlot = 0;
+    mutable std::shared_ptr<QLockFile> FOfferLock;
 
-    QTimer PauseTimer;
-    QTimer MaxDelayTimer;
+    QTimer FPauseTimer;
+    QTimer FMaxDelayTimer;
 
-    // ChangeGeneration counts the changes; WrittenGeneration is the last one
-    // that a finished write (or Discard) covers. Epoch rises at Discard and
+    // FChangeGeneration counts the changes; FWrittenGeneration is the last one
+    // that a finished write (or Discard) covers. FEpoch rises at Discard and
     // at a change of file, so that results of older writes are ignored.
-    quint64 ChangeGeneration = 0;
-    quint64 WrittenGeneration = 0;
-    quint64 Epoch = 0;
-    int WritesInFlight = 0;
-    bool WriteWanted = false;
-    bool OwnSlotWritten = false;
+    quint64 FChangeGeneration = 0;
+    quint64 FWrittenGeneration = 0;
+    quint64 FEpoch = 0;
+    int FWritesInFlight = 0;
+    bool FWriteWanted = false;
+    bool FOwnSlotWritten = false;
 
-    QMutex ResultsMutex;
-    QVector<TResult> Results;
+    QMutex FResultsMutex;
+    QVector<TResult> FResults;
     // One thread, so that the jobs run one at a time in the order posted.
-    QThreadPool Pool;
+    QThreadPool FPool;
 };
