@@ -14,6 +14,7 @@
 #   nudger_keys WINDOW KEY...                 focus the window, press keys
 #   nudger_type WINDOW TEXT                   focus the window, type text
 #   nudger_gone TITLE_REGEX [SECONDS]         wait until no such window shows
+#   nudger_message_box [PID]                  print the ids of plain message boxes
 #   nudger_screenshot WINDOW FILE             non-blank screenshot or fail
 #   nudger_start_through_launcher PREFIX DIR  first start through an installed
 #                                             launcher, left by Abort
@@ -149,6 +150,18 @@ nudger_main_window()
             nudger_fail "no main window within $seconds s; visible: $(nudger_visible_windows)"
         sleep 0.1
     done
+}
+
+# The plain message boxes, titled "Nudger" like the main window but small;
+# with a process id, only that program's.
+nudger_message_box()
+{
+    local id
+    for id in $(xdotool search --onlyvisible ${1:+--pid "$1"} --name '^Nudger$' 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
+        ((WIDTH < 600)) && echo "$id"
+    done
+    return 0
 }
 
 # Waits until the file holds exactly the expected text.

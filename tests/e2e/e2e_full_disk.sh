@@ -31,16 +31,6 @@ if printf x 2>/dev/null >>"$disk/filler"; then
     nudger_fail "the disk is not full"
 fi
 
-nudger_message_box()
-{
-    local id
-    for id in $(xdotool search --onlyvisible --name '^Nudger$' 2>/dev/null); do
-        eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
-        ((WIDTH < 600)) && echo "$id"
-    done
-    return 0
-}
-
 nudger_new_start_dir start PrimaryFile="$primary" SoundEnabled=NO NudgeEnabled=NO \
     AutoSaveEnabled=NO
 nudger_launch "$start"

@@ -20,17 +20,6 @@ source "$e2e_dir/xvfb_env.sh"
 source "$e2e_dir/atspi_env.sh"
 source "$e2e_dir/e2e_common.sh"
 
-# The plain message boxes, titled "Nudger" like the main window but small.
-message_box()
-{
-    local id
-    for id in $(xdotool search --onlyvisible --pid "$1" --name '^Nudger$' 2>/dev/null); do
-        eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
-        ((WIDTH < 600)) && echo "$id"
-    done
-    return 0
-}
-
 # The main window of the given process.
 main_window_of()
 {
@@ -95,14 +84,14 @@ nudger_atspi wait-description "$take" "Changed by another program" \
 nudger_atspi press "$take" "push button:Take the File's Text" &
 presser=$!
 tries=0
-until [[ -n "$(message_box "$take")" ]]; do
+until [[ -n "$(nudger_message_box "$take")" ]]; do
     ((++tries > 100)) && nudger_fail "take: no message box"
     sleep 0.1
 done
 copy=$(ls "$NUDGER_WORK"/take\ \(your\ text\ *\).txt)
 nudger_atspi names "$take" "Your text has been kept in $copy" ||
     nudger_fail "take: the box does not name $copy"
-nudger_keys "$(message_box "$take")" Return
+nudger_keys "$(nudger_message_box "$take")" Return
 wait "$presser"
 nudger_atspi wait-text "$take" "text:Your Text" "Theirs." 5
 echo "take: the editor took the file's text; the writer's is in $(basename "$copy")"
