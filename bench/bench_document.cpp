@@ -21,14 +21,12 @@
 // which waits for the disk, in wall time. Every figure is printed even when
 // an earlier one misses its target; the program then exits with 1.
 #include "app/PlatformDependence_Unit.h"
+#include "bench/BenchStart.h"
 #include "bench/Prose.h"
 #include "bench/Rounds.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/TextFile_Unit.h"
 #include "storage/WholeFile_Unit.h"
-#include "tests/support/CountingWaveService.h"
-#include "tests/support/PrivateData.h"
-#include "tests/support/ScriptedPrompts.h"
 #include "windows/Main_Unit.h"
 
 #include <QApplication>
@@ -200,16 +198,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Nudger"));
 
-    QTemporaryDir dir;
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "bench_document: %s\n", qPrintable(dir.errorString()));
-        return 2;
-    }
-    UsePrivateDataFolder(dir.path());
-    SetStartDirectoryForTesting(dir.path());
-    SetUserNameForTesting([] { return QStringLiteral("bench"); });
-    TScriptedPrompts prompts;
-    TCountingWaveService wave;
+    TBenchStart start("bench_document");
+    const QTemporaryDir &dir = start.Dir;
+    const TScriptedPrompts &prompts = start.Prompts;
 
     // The document: in memory with '\n' breaks, on disk as the program
     // writes it (UTF-8, CR LF between lines, no break after the last line).

@@ -19,15 +19,13 @@
 // Every figure is printed even when an earlier one misses its target; the
 // program then exits with 1.
 #include "app/PlatformDependence_Unit.h"
+#include "bench/BenchStart.h"
 #include "bench/Prose.h"
 #include "bench/Rounds.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/RecoveryCopy_Unit.h"
 #include "storage/TextDocument_Unit.h"
 #include "storage/WholeFile_Unit.h"
-#include "tests/support/CountingWaveService.h"
-#include "tests/support/PrivateData.h"
-#include "tests/support/ScriptedPrompts.h"
 #include "windows/Main_Unit.h"
 #include "windows/TextLayout_Unit.h"
 
@@ -274,16 +272,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Nudger"));
 
-    QTemporaryDir dir;
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "bench_recovery: %s\n", qPrintable(dir.errorString()));
-        return 2;
-    }
-    UsePrivateDataFolder(dir.path());
-    SetStartDirectoryForTesting(dir.path());
-    SetUserNameForTesting([] { return QStringLiteral("bench"); });
-    TScriptedPrompts prompts;
-    TCountingWaveService wave;
+    TBenchStart start("bench_recovery");
+    const QTemporaryDir &dir = start.Dir;
+    const TScriptedPrompts &prompts = start.Prompts;
     {
         TConfigurationFile configuration;
         configuration.Load();

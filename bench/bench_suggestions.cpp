@@ -5,11 +5,9 @@
 // Target: ten times the lines take at most twelve times as long (loading
 // grows in step with the file).
 #include "app/PlatformDependence_Unit.h"
+#include "bench/BenchStart.h"
 #include "bench/Rounds.h"
 #include "storage/ConfigurationFile_Unit.h"
-#include "tests/support/CountingWaveService.h"
-#include "tests/support/PrivateData.h"
-#include "tests/support/ScriptedPrompts.h"
 #include "windows/Main_Unit.h"
 
 #include <QApplication>
@@ -72,16 +70,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Nudger"));
 
-    QTemporaryDir dir;
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "bench_suggestions: %s\n", qPrintable(dir.errorString()));
-        return 2;
-    }
-    SetStartDirectoryForTesting(dir.path());
-    UsePrivateDataFolder(dir.path());
-    SetUserNameForTesting([] { return QStringLiteral("bench"); });
-    TScriptedPrompts prompts;
-    TCountingWaveService wave;
+    TBenchStart start("bench_suggestions");
+    const QTemporaryDir &dir = start.Dir;
+    const TScriptedPrompts &prompts = start.Prompts;
 
     const QString smallFile = dir.filePath(QStringLiteral("small.txt"));
     const QString largeFile = dir.filePath(QStringLiteral("large.txt"));
