@@ -92,6 +92,8 @@ void tst_TextDocument_Unit::changedOutside_data()
                 << backup << unsaved << "deleted" << TSaveResult::Saved << mine;
             QTest::addRow("%s, %s, rewritten with the same text", file, editor)
                 << backup << unsaved << "same" << TSaveResult::Saved << mine;
+            QTest::addRow("%s, %s, replaced by a link", file, editor)
+                << backup << unsaved << "linked" << changed << QByteArray("theirs");
             QTest::addRow("%s, %s, unreadable", file, editor)
                 << backup << unsaved << "unreadable"
                 << (unsaved || backup ? TSaveResult::Conflict : TSaveResult::Held)
@@ -139,6 +141,10 @@ void tst_TextDocument_Unit::changedOutside()
     } else if (outside == QLatin1String("same")) {
         QVERIFY(QFile::remove(target));
         QVERIFY(WriteAll(target, unsaved ? "mine" : "one\r\ntwo"));
+    } else if (outside == QLatin1String("linked")) {
+        QVERIFY(QFile::remove(target));
+        QVERIFY(WriteAll(dir.filePath(QStringLiteral("other.txt")), "theirs"));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("other.txt")), target));
     } else {
         QVERIFY(QFile::remove(target));
         QVERIFY(WriteAll(target, "theirs"));
@@ -166,6 +172,14 @@ void tst_TextDocument_Unit::changedOutside()
     if (result == TSaveResult::Conflict && outside == QLatin1String("rewritten")) {
         QCOMPARE(backup ? document.SaveBackup() : document.SavePrimary(), TSaveResult::Conflict);
         QCOMPARE(ReadAll(target), onDisk);
+    }
+    // "Keep My Text" writes where the writer's file was, never through a
+    // link another program put there into the file it leads to.
+    if (result == TSaveResult::Conflict && outside == QLatin1String("linked")) {
+        QVERIFY(document.KeepMyText());
+        QVERIFY(!QFileInfo(target).isSymLink());
+        QCOMPARE(ReadAll(target), unsaved ? QByteArray("mine") : QByteArray("one\r\ntwo"));
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("other.txt"))), QByteArray("theirs"));
     }
 }
 
