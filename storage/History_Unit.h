@@ -14,6 +14,8 @@
 // lock file serialises the index between running Nudgers.
 #pragma once
 
+#include "storage/WholeFile_Unit.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QMutex>
@@ -36,7 +38,7 @@ enum class TVersionReason
     SessionEnd,           // the unsaved text at the session's end
     BeforeRestore,        // the editor's text before an earlier version
     BeforeSaveAs,         // a file Save As wrote over
-    OtherFile             // unsaved text when another primary file was chosen
+    LetGo                 // unsaved text the writer answered No for
 };
 
 // "changed by another program", "could not be read", ...
@@ -101,10 +103,22 @@ public:
 
     static constexpr int KeepDays = 30;
     static constexpr qint64 MaxTotalBytes = 200LL * 1024 * 1024;
+    // A smaller bound for tests; 0 restores MaxTotalBytes.
+    static void SetMaxTotalBytesForTesting(qint64 bytes);
 
 private:
+    // Reads the index again when another Nudger (or this one) wrote it
+    // since; false when this history cannot be used.
+    bool LoadIndex() const;
+    void PruneLocked(const QDateTime &now);
+
     mutable QMutex FMutex;
     QString FRoot;
     QString FPrimary;
     QString FFolder;
+    // The index as last read, oldest version first.
+    mutable bool FIndexLoaded = false;
+    mutable bool FIndexOurs = true;
+    mutable TFileSignature FIndexSignature;
+    mutable QVector<TVersion> FVersions;
 };

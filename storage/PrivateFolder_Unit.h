@@ -42,6 +42,7 @@ TNewFileResult WriteNewPrivateFile(const QString &path, const QByteArray &bytes)
 
 // A lock between running Nudgers on a lock file in the private folder. A
 // lock left by a Nudger that ended without releasing it is taken over.
-// Empty when the lock is held by another live Nudger for longer than
-// waitMs, or cannot be made (the folder refuses it).
-std::unique_ptr<QLockFile> TakePrivateLock(const QString &lockFile, int waitMs);
+// Empty when the lock is held by another live Nudger for longer than waitMs
+// (heldElsewhere is then set), or cannot be made (the folder refuses it).
+std::unique_ptr<QLockFile> TakePrivateLock(const QString &lockFile, int waitMs,
+                                           bool *heldElsewhere = nullptr);
