@@ -23,45 +23,69 @@ namespace {
 // A file rewritten in place while it is read is read again, this often.
 constexpr int ReadAttempts = 5;
 
-// The path of the temporary file being written now, kept for
-// RemoveUnfinishedWrite on another thread. A sequence number, odd while the
-// path changes, tells that thread whether its copy is whole and still
-// current; the characters are atomics so that copying them while they change
-// is no data race.
-std::atomic<char> UnfinishedPath[PATH_MAX];
-std::atomic<unsigned> UnfinishedSequence{0};
-
-// Records path (empty: none) as the write going on now.
-void RecordUnfinishedWrite(const QByteArray &path)
+// The paths of the temporary files being written now, one slot for each
+// write going on (the GUI thread and the worker may write at once), kept for
+// RemoveUnfinishedWrite on another thread. A writing thread takes a free
+// slot for its write and is its only writer. A sequence number, odd while
+// the path changes, tells the reading thread whether its copy is whole and
+// still current; the characters are atomics so that copying them while they
+// change is no data race.
+struct TUnfinishedSlot
 {
-    const unsigned sequence = UnfinishedSequence.load(std::memory_order_relaxed);
-    UnfinishedSequence.store(sequence + 1, std::memory_order_relaxed);
+    std::atomic<bool> Taken{false};
+    std::atomic<unsigned> Sequence{0};
+    std::atomic<char> Path[PATH_MAX];
+};
+constexpr int UnfinishedSlotCount = 8;
+TUnfinishedSlot UnfinishedSlots[UnfinishedSlotCount];
+
+// Records path (empty: none) in the slot its writer holds.
+void RecordUnfinishedWrite(TUnfinishedSlot &slot, const QByteArray &path)
+{
+    const unsigned sequence = slot.Sequence.load(std::memory_order_relaxed);
+    slot.Sequence.store(sequence + 1, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
     // A path too long to keep is not recorded at all, never cut short.
     const qsizetype length = path.size() < PATH_MAX ? path.size() : 0;
     for (qsizetype i = 0; i < length; ++i)
-        UnfinishedPath[i].store(path[i], std::memory_order_relaxed);
-    UnfinishedPath[length].store('\0', std::memory_order_relaxed);
-    UnfinishedSequence.store(sequence + 2, std::memory_order_release);
+        slot.Path[i].store(path[i], std::memory_order_relaxed);
+    slot.Path[length].store('\0', std::memory_order_relaxed);
+    slot.Sequence.store(sequence + 2, std::memory_order_release);
 }
 
-// Keeps a temporary file recorded while it is written.
+// Keeps a temporary file recorded while it is written. With every slot
+// taken the file is not recorded: an end in the middle of the write may
+// then leave it behind, but nothing else is ever removed.
 class TUnfinishedWrite
 {
 public:
-    explicit TUnfinishedWrite(const QByteArray &path) { RecordUnfinishedWrite(path); }
+    explicit TUnfinishedWrite(const QByteArray &path)
+    {
+        if (path.isEmpty())
+            return;
+        for (TUnfinishedSlot &slot : UnfinishedSlots) {
+            bool free = false;
+            if (slot.Taken.compare_exchange_strong(free, true, std::memory_order_acquire)) {
+                FSlot = &slot;
+                RecordUnfinishedWrite(slot, path);
+                return;
+            }
+        }
+    }
     ~TUnfinishedWrite() { Clear(); }
     TUnfinishedWrite(const TUnfinishedWrite &) = delete;
     TUnfinishedWrite &operator=(const TUnfinishedWrite &) = delete;
     void Clear()
     {
-        if (FRecorded)
-            RecordUnfinishedWrite(QByteArray());
-        FRecorded = false;
+        if (!FSlot)
+            return;
+        RecordUnfinishedWrite(*FSlot, QByteArray());
+        FSlot->Taken.store(false, std::memory_order_release);
+        FSlot = nullptr;
     }
 
 private:
-    bool FRecorded = true;
+    TUnfinishedSlot *FSlot = nullptr;
 };
 
 // Puts every byte into the new file and onto the disk. QSaveFile keeps a
@@ -492,17 +516,19 @@ TNewFileResult WriteNewFile(const QString &fileName, const QByteArray &bytes, in
 
 void RemoveUnfinishedWrite()
 {
-    char path[PATH_MAX];
-    const unsigned before = UnfinishedSequence.load(std::memory_order_acquire);
-    if (before % 2 != 0)
-        return; // being recorded or cleared just now: no write is stuck
-    for (std::size_t i = 0; i < sizeof path; ++i) {
-        path[i] = UnfinishedPath[i].load(std::memory_order_relaxed);
-        if (path[i] == '\0')
-            break;
+    for (TUnfinishedSlot &slot : UnfinishedSlots) {
+        char path[PATH_MAX];
+        const unsigned before = slot.Sequence.load(std::memory_order_acquire);
+        if (before % 2 != 0)
+            continue; // being recorded or cleared just now: that write is not stuck
+        for (std::size_t i = 0; i < sizeof path; ++i) {
+            path[i] = slot.Path[i].load(std::memory_order_relaxed);
+            if (path[i] == '\0')
+                break;
+        }
+        path[sizeof path - 1] = '\0';
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (slot.Sequence.load(std::memory_order_relaxed) == before && path[0] != '\0')
+            ::unlink(path);
     }
-    path[sizeof path - 1] = '\0';
-    std::atomic_thread_fence(std::memory_order_acquire);
-    if (UnfinishedSequence.load(std::memory_order_relaxed) == before && path[0] != '\0')
-        ::unlink(path);
 }

@@ -104,10 +104,10 @@ enum class TNewFileResult
 // name exclusively and removed again on any failure.
 TNewFileResult WriteNewFile(const QString &fileName, const QByteArray &bytes, int permissions);
 
-// Removes the temporary file of a write that is still going on, if any, so
-// that a process ended in the middle of a write leaves nothing behind: the
-// write then fails and the old file stays whole. Made to be called from
-// another thread while the writing one is stuck (in a message handler, say):
-// it allocates nothing and takes no lock. One write at a time is recorded;
-// Nudger writes from its GUI thread only.
+// Removes the temporary files of the writes still going on, if any, so that
+// a process ended in the middle of a write leaves nothing behind: the write
+// then fails and the old file stays whole. Made to be called from another
+// thread while the writing ones are stuck (in a message handler, say): it
+// allocates nothing and takes no lock. Writes on several threads at once are
+// each recorded.
 void RemoveUnfinishedWrite();
