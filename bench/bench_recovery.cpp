@@ -26,6 +26,7 @@
 #include "storage/RecoveryCopy_Unit.h"
 #include "storage/TextDocument_Unit.h"
 #include "storage/WholeFile_Unit.h"
+#include "tests/support/RecoveryCopyTesting.h"
 #include "windows/Main_Unit.h"
 #include "windows/TextLayout_Unit.h"
 
@@ -100,7 +101,7 @@ struct TWindow
         Form = std::make_unique<TMain_Form>(nullptr, TMainFormDialogs{});
         Form->AutoSave_Timer->stop();
         Form->show();
-        Recovery().SetDelays(PauseMs, MaxDelayMs);
+        TRecoveryCopyTesting::SetDelays(Recovery(), PauseMs, MaxDelayMs);
         QApplication::processEvents();
     }
 
@@ -118,7 +119,7 @@ struct TWindow
     {
         Recovery().WaitForWrites();
         QByteArray bytes;
-        return ReadWholeFile(Recovery().CopyPath(), bytes) &&
+        return ReadWholeFile(TRecoveryCopyTesting::CopyPath(Recovery()), bytes) &&
                bytes.endsWith(EditorText(Form->Text_Memo).toUtf8());
     }
 
@@ -175,13 +176,13 @@ TFigure KeystrokeFigure(const char *name, TWindow &window, bool &sound)
         [&](bool on) {
             // Both sides start just after a copy: the removal of the last
             // round's letters is copied through the copy's own timers.
-            window.Recovery().SetEnabled(true);
+            TRecoveryCopyTesting::SetEnabled(window.Recovery(), true);
             if (typist.Prepare())
                 copied = window.WaitForCopy() && copied;
-            window.Recovery().SetEnabled(on);
+            TRecoveryCopyTesting::SetEnabled(window.Recovery(), on);
         },
         [&] { typist.Type(); }, [&] { typist.Type(); }, TClock::ThreadCpu);
-    window.Recovery().SetEnabled(true);
+    TRecoveryCopyTesting::SetEnabled(window.Recovery(), true);
     typist.Prepare();
     if (!copied || !typist.TypedWhereExpected || !window.WaitForCopy() || !window.CopyHoldsText()) {
         std::printf("bench_recovery: FAULT: %s: keystrokes or copies went astray\n", name);

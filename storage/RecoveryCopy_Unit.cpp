@@ -1,19 +1,12 @@
 #include "storage/RecoveryCopy_Unit.h"
 
 #include "app/PlatformDependence_Unit.h"
-#include "storage/WholeFile_Unit.h"
+#include "storage/PrivateFolder_Unit.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QStandardPaths>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -24,47 +17,65 @@ const QString AsideStampFormat = QStringLiteral("yyyyMMdd-hhmmss");
 // Far more Nudgers than anyone runs on one file at once.
 constexpr int MaxSlots = 99;
 
-QByteArray CopyHeader(const QString &primaryFile)
+const QByteArray HeaderMarkOld = QByteArrayLiteral("Nudger recovery copy 1\n");
+const QByteArray HeaderMark = QByteArrayLiteral("Nudger recovery copy 2\n");
+
+// The version of the primary file the text grew from, on one line: its
+// digest and signature, or "-" when unknown.
+QByteArray BaseLine(const QByteArray &digest, const TFileSignature &signature)
 {
-    return QByteArrayLiteral("Nudger recovery copy 1\n") + primaryFile.toUtf8() +
-           QByteArrayLiteral("\n\n");
+    if (digest.isEmpty())
+        return QByteArrayLiteral("-");
+    return digest.toHex() + ' ' + QByteArray::number(signature.Device) + ' ' +
+           QByteArray::number(signature.Inode) + ' ' + QByteArray::number(signature.Size) + ' ' +
+           QByteArray::number(signature.ModifiedNs) + ' ' + QByteArray::number(signature.ChangedNs);
 }
 
-// The copy's text when the file is a copy of that primary file's text.
-bool ReadCopy(const QString &copyPath, const QString &primaryFile, QString &text)
+void ParseBaseLine(const QByteArray &line, TLeftCopy &left)
+{
+    const QList<QByteArray> fields = line.split(' ');
+    if (fields.size() != 6 || fields.at(0).size() != 40)
+        return;
+    left.BaseDigest = QByteArray::fromHex(fields.at(0));
+    left.BaseSignature.Exists = true;
+    left.BaseSignature.Device = fields.at(1).toULongLong();
+    left.BaseSignature.Inode = fields.at(2).toULongLong();
+    left.BaseSignature.Size = fields.at(3).toLongLong();
+    left.BaseSignature.ModifiedNs = fields.at(4).toLongLong();
+    left.BaseSignature.ChangedNs = fields.at(5).toLongLong();
+}
+
+QByteArray CopyBytes(const QString &primaryFile, const TRecoverySnapshot &snapshot)
+{
+    return HeaderMark + primaryFile.toUtf8() + '\n' +
+           BaseLine(snapshot.BaseDigest, snapshot.BaseSignature) + "\n\n" + snapshot.Text.toUtf8();
+}
+
+// The copy's text when the file is a copy of that primary file's text, in
+// this form or the older one without a base.
+bool ReadCopy(const QString &copyPath, const QString &primaryFile, TLeftCopy &left)
 {
     QByteArray bytes;
-    const QByteArray header = CopyHeader(primaryFile);
-    if (!ReadWholeFile(copyPath, bytes) || !bytes.startsWith(header))
+    if (!ReadWholeFile(copyPath, bytes))
         return false;
-    text = QString::fromUtf8(bytes.constData() + header.size(), bytes.size() - header.size());
+    const QByteArray oldHeader = HeaderMarkOld + primaryFile.toUtf8() + "\n\n";
+    qsizetype textStart = -1;
+    left = TLeftCopy();
+    if (bytes.startsWith(oldHeader)) {
+        textStart = oldHeader.size();
+    } else {
+        const QByteArray header = HeaderMark + primaryFile.toUtf8() + '\n';
+        if (!bytes.startsWith(header))
+            return false;
+        const qsizetype end = bytes.indexOf("\n\n", header.size());
+        if (end < 0)
+            return false;
+        ParseBaseLine(bytes.mid(header.size(), end - header.size()), left);
+        textStart = end + 2;
+    }
+    left.Text = QString::fromUtf8(bytes.constData() + textStart, bytes.size() - textStart);
+    left.Written = QFileInfo(copyPath).lastModified();
     return true;
-}
-
-// Runs on the worker. A new copy is created empty with mode 0600 before any
-// text goes in, and WriteWholeFile keeps the mode of the file it replaces;
-// the mode is checked again afterwards, should the file have been made by
-// someone else.
-bool WriteCopy(const QString &copyPath, const QString &primaryFile, const QString &text)
-{
-    const QByteArray nativePath = QFile::encodeName(copyPath);
-    const int fd = ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        ::close(fd);
-    if (!WriteWholeFile(copyPath, CopyHeader(primaryFile) + text.toUtf8()))
-        return false;
-    struct stat info
-    {
-    };
-    if (::stat(nativePath.constData(), &info) == 0 && (info.st_mode & 07777) != 0600)
-        ::chmod(nativePath.constData(), 0600);
-    return true;
-}
-
-QString KeyOf(const QString &primaryFile)
-{
-    return QString::fromLatin1(
-        QCryptographicHash::hash(primaryFile.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
 }
 
 } // namespace
@@ -72,10 +83,8 @@ QString KeyOf(const QString &primaryFile)
 TRecoveryCopy::TRecoveryCopy(TSnapshot snapshot, const QString &folder, QObject *parent)
     : QObject(parent), FSnapshot(std::move(snapshot)), FFolder(folder)
 {
-    if (FFolder.isEmpty())
-        FFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-                  QStringLiteral("/recovery");
-    FFolder = QDir::cleanPath(QFileInfo(FFolder).absoluteFilePath());
+    FFolder = FFolder.isEmpty() ? PrivateFolder(QStringLiteral("recovery"))
+                                : QDir::cleanPath(QFileInfo(FFolder).absoluteFilePath());
 
     FPool.setMaxThreadCount(1);
     FPauseTimer.setSingleShot(true);
@@ -85,7 +94,7 @@ TRecoveryCopy::TRecoveryCopy(TSnapshot snapshot, const QString &folder, QObject 
     connect(&FPauseTimer, &QTimer::timeout, this, &TRecoveryCopy::RequestWrite);
     connect(&FMaxDelayTimer, &QTimer::timeout, this, &TRecoveryCopy::RequestWrite);
 
-    MakeFolder();
+    MakePrivateFolder(FFolder);
     PurgeAsides();
 }
 
@@ -98,8 +107,7 @@ TRecoveryCopy::~TRecoveryCopy()
 
 void TRecoveryCopy::SetPrimaryFile(const QString &fileName)
 {
-    const QString absolute =
-        fileName.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
+    const QString absolute = AbsolutePrimaryPath(fileName);
     if (absolute == FPrimary && (absolute.isEmpty() || FOwnSlot != 0))
         return;
     StopTimers();
@@ -108,12 +116,31 @@ void TRecoveryCopy::SetPrimaryFile(const QString &fileName)
     ++FEpoch;
     ReleaseSlots();
     FPrimary = absolute;
-    FKey = FPrimary.isEmpty() ? QString() : KeyOf(FPrimary);
+    FKey = FPrimary.isEmpty() ? QString() : PrimaryFileKey(FPrimary);
     PurgeAsides();
-    if (!FPrimary.isEmpty()) {
-        MakeFolder();
+    FClaimTried = QDateTime();
+    if (!FPrimary.isEmpty())
         ClaimSlot();
+}
+
+void TRecoveryCopy::MoveTo(const QString &fileName)
+{
+    if (!FEnabled || FOwnSlot == 0 ||
+        (!FOwnSlotWritten && FChangeGeneration == FWrittenGeneration)) {
+        SetPrimaryFile(fileName);
+        TextChanged();
+        return;
     }
+    // The old copy and its lock stay until the new copy is on disk.
+    const QString oldCopy = FOwnSlotWritten ? CopyPath() : QString();
+    std::shared_ptr<QLockFile> oldLock = std::move(FOwnLock);
+    FOwnSlotWritten = false;
+    SetPrimaryFile(fileName);
+    ++FChangeGeneration;
+    WaitForWrites();
+    FMovedFrom = oldCopy;
+    FMovedLock = std::move(oldLock);
+    StartWrite();
 }
 
 QString TRecoveryCopy::PrimaryFile() const
@@ -123,8 +150,21 @@ QString TRecoveryCopy::PrimaryFile() const
 
 void TRecoveryCopy::TextChanged()
 {
-    if (!FEnabled || FOwnSlot == 0)
+    if (!FEnabled || FPrimary.isEmpty())
         return;
+    if (FOwnSlot == 0) {
+        // No slot could be taken (a full disk for a moment, a folder that
+        // refused): tried again now and then, and the writer told.
+        const QDateTime now = Now();
+        if (FClaimTried.isValid() && FClaimTried.msecsTo(now) < FMaxDelayTimer.interval())
+            return;
+        FClaimTried = now;
+        ClaimSlot();
+        if (FOwnSlot == 0) {
+            SetWorking(false);
+            return;
+        }
+    }
     ++FChangeGeneration;
     FPauseTimer.start();
     if (!FMaxDelayTimer.isActive())
@@ -170,16 +210,16 @@ void TRecoveryCopy::WaitForWrites()
     } while (FWritesInFlight > 0);
 }
 
-bool TRecoveryCopy::LeftText(QString &text) const
+bool TRecoveryCopy::LeftText(TLeftCopy &left) const
 {
     if (FOfferedSlot != 0)
-        return ReadCopy(SlotPath(FOfferedSlot, CopySuffix), FPrimary, text);
+        return ReadCopy(SlotPath(FOfferedSlot, CopySuffix), FPrimary, left);
     if (FPrimary.isEmpty())
         return false;
 
     int best = 0;
     QDateTime bestTime;
-    QString bestText;
+    TLeftCopy bestCopy;
     std::shared_ptr<QLockFile> bestLock;
     // Matched by hand: name filters would bring in the regular-expression
     // engine, half a megabyte of memory at every start, for a few names.
@@ -202,18 +242,17 @@ bool TRecoveryCopy::LeftText(QString &text) const
         if (!lock->tryLock(0))
             continue;
         const QString path = SlotPath(slot, CopySuffix);
-        const QFileInfo info(path);
-        QString slotText;
-        if (!ReadCopy(path, FPrimary, slotText)) {
+        TLeftCopy slotCopy;
+        if (!ReadCopy(path, FPrimary, slotCopy)) {
             // Created but never filled: the end came before the first write.
-            if (info.size() == 0)
+            if (QFileInfo(path).size() == 0)
                 QFile::remove(path);
             continue;
         }
-        if (best == 0 || info.lastModified() > bestTime) {
+        if (best == 0 || slotCopy.Written > bestTime) {
             best = slot;
-            bestTime = info.lastModified();
-            bestText = slotText;
+            bestTime = slotCopy.Written;
+            bestCopy = std::move(slotCopy);
             bestLock = lock;
         }
     }
@@ -229,7 +268,7 @@ bool TRecoveryCopy::LeftText(QString &text) const
     } else {
         FOfferLock = bestLock;
     }
-    text = bestText;
+    left = std::move(bestCopy);
     return true;
 }
 
@@ -251,44 +290,17 @@ void TRecoveryCopy::SetAside()
     FOfferedSlot = 0;
 }
 
-void TRecoveryCopy::SetDelays(int pauseMs, int maxDelayMs)
-{
-    FPauseTimer.setInterval(pauseMs);
-    FMaxDelayTimer.setInterval(maxDelayMs);
-}
-
-int TRecoveryCopy::PauseMs() const
-{
-    return FPauseTimer.interval();
-}
-
-int TRecoveryCopy::MaxDelayMs() const
-{
-    return FMaxDelayTimer.interval();
-}
-
-bool TRecoveryCopy::Enabled() const
-{
-    return FEnabled;
-}
-
-void TRecoveryCopy::SetEnabled(bool enabled)
-{
-    FEnabled = enabled;
-    if (!enabled) {
-        StopTimers();
-        FWriteWanted = false;
-    }
-}
-
 QString TRecoveryCopy::CopyPath() const
 {
     return FOwnSlot == 0 ? QString() : SlotPath(FOwnSlot, CopySuffix);
 }
 
-QString TRecoveryCopy::Folder() const
+void TRecoveryCopy::SetWorking(bool working)
 {
-    return FFolder;
+    if (working == FWorking)
+        return;
+    FWorking = working;
+    Q_EMIT WorkingChanged(working);
 }
 
 QString TRecoveryCopy::SlotPath(int slot, const QString &suffix) const
@@ -299,34 +311,23 @@ QString TRecoveryCopy::SlotPath(int slot, const QString &suffix) const
     return path + suffix;
 }
 
-void TRecoveryCopy::MakeFolder() const
-{
-    const QByteArray path = QFile::encodeName(FFolder);
-    if (::mkdir(path.constData(), 0700) != 0 && errno == ENOENT) {
-        QDir().mkpath(QFileInfo(FFolder).absolutePath());
-        ::mkdir(path.constData(), 0700);
-    }
-    struct stat info
-    {
-    };
-    if (::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
-        (info.st_mode & 07777) != 0700)
-        ::chmod(path.constData(), 0700);
-}
-
 void TRecoveryCopy::ClaimSlot()
 {
+    if (!MakePrivateFolder(FFolder))
+        return;
     // A slot that holds a copy is left for LeftText, whoever holds it.
     for (int slot = 1; slot <= MaxSlots; ++slot) {
         if (QFileInfo::exists(SlotPath(slot, CopySuffix)))
             continue;
-        auto lock = std::make_shared<QLockFile>(SlotPath(slot, LockSuffix));
-        if (lock->tryLock(0)) {
+        bool heldElsewhere = false;
+        std::shared_ptr<QLockFile> lock =
+            TakePrivateLock(SlotPath(slot, LockSuffix), 0, &heldElsewhere);
+        if (lock) {
             FOwnSlot = slot;
             FOwnLock = std::move(lock);
             return;
         }
-        if (lock->error() != QLockFile::LockFailedError)
+        if (!heldElsewhere)
             return; // The folder cannot be used.
     }
 }
@@ -385,12 +386,17 @@ void TRecoveryCopy::StartWrite()
     FWriteWanted = false;
     if (!FEnabled || FOwnSlot == 0 || FChangeGeneration == FWrittenGeneration)
         return;
-    QString text = FSnapshot ? FSnapshot() : QString();
+    TRecoverySnapshot snapshot = FSnapshot ? FSnapshot() : TRecoverySnapshot();
     ++FWritesInFlight;
     FOwnSlotWritten = true;
-    Post([this, path = CopyPath(), primary = FPrimary, text = std::move(text), epoch = FEpoch,
-          generation = FChangeGeneration] {
-        const bool ok = WriteCopy(path, primary, text);
+    Post([this, path = CopyPath(), primary = FPrimary, snapshot = std::move(snapshot),
+          epoch = FEpoch, generation = FChangeGeneration, movedFrom = std::exchange(FMovedFrom, {}),
+          movedLock = std::move(FMovedLock)] {
+        const bool ok = WritePrivateFile(path, CopyBytes(primary, snapshot));
+        // A moved text's old copy goes once the new one is on disk.
+        if (ok && !movedFrom.isEmpty())
+            QFile::remove(movedFrom);
+        Q_UNUSED(movedLock);
         {
             QMutexLocker locker(&FResultsMutex);
             FResults.append({epoch, generation, ok});
@@ -448,6 +454,10 @@ void TRecoveryCopy::DrainResults()
             FMaxDelayTimer.start();
         }
     }
+    if (written)
+        SetWorking(true);
+    else if (failed)
+        SetWorking(false);
     if (written)
         Q_EMIT Written();
 }

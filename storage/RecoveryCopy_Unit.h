@@ -14,6 +14,10 @@
 // and restarts timers.
 #pragma once
 
+#include "storage/WholeFile_Unit.h"
+
+#include <QByteArray>
+#include <QDateTime>
 #include <QMutex>
 #include <QObject>
 #include <QString>
@@ -26,13 +30,32 @@
 
 class QLockFile;
 
+// What a copy keeps: the text, and the version of the primary file it grew
+// from (BaseDigest empty: unknown).
+struct TRecoverySnapshot
+{
+    QString Text;
+    QByteArray BaseDigest;
+    TFileSignature BaseSignature;
+};
+
+// A copy left by a Nudger that ended: its text, the version of the primary
+// file it grew from, and when it was last written.
+struct TLeftCopy
+{
+    QString Text;
+    QByteArray BaseDigest; // empty: unknown (a copy of an older Nudger)
+    TFileSignature BaseSignature;
+    QDateTime Written;
+};
+
 class TRecoveryCopy : public QObject
 {
     Q_OBJECT
 public:
     // Called on the owner's thread to take the text to keep; it should be
     // cheap (a copy of a QString shares its data).
-    using TSnapshot = std::function<QString()>;
+    using TSnapshot = std::function<TRecoverySnapshot()>;
 
     // folder: where the copies live; empty means the application's local
     // data folder + "/recovery". The folder is created with mode 0700, and
@@ -50,10 +73,15 @@ public:
     // it holds changes that are in no file.
     void SetPrimaryFile(const QString &fileName);
     QString PrimaryFile() const;
+    // The unsaved text is another primary file's now (Save As): a copy for
+    // that file is written at once, and the old file's copy is removed only
+    // once it is on disk. Without a copy yet, the same as SetPrimaryFile.
+    void MoveTo(const QString &fileName);
 
     // The text changed and holds changes that are in no file. A copy follows
-    // after a pause of the changes (PauseMs), and at least every MaxDelayMs
-    // while the changes go on. Cheap: it only restarts a timer.
+    // after a pause of the changes (DefaultPauseMs), and at least every
+    // DefaultMaxDelayMs while the changes go on. Cheap: it only restarts a
+    // timer (and, while no slot could be taken, tries again now and then).
     void TextChanged();
     // The text is in the primary file now, or the writer gave it up: the
     // timers stop, a write in flight finishes, and then the copy (and a left
@@ -73,23 +101,15 @@ public:
     // The offered copy becomes this object's own copy: if the writer takes
     // the text, the next writes replace it and Discard removes it; if not,
     // SetAside puts it aside. Calling it again returns the same offer.
-    bool LeftText(QString &text) const;
+    bool LeftText(TLeftCopy &left) const;
     // The writer declined the offered copy: it is renamed with today's date
     // and kept in the folder for AsideDays, out of LeftText's reach. Asides
     // older than that are removed at construction and by SetPrimaryFile.
     void SetAside();
 
-    void SetDelays(int pauseMs, int maxDelayMs);
-    int PauseMs() const;
-    int MaxDelayMs() const;
-    // Off: TextChanged and WriteNow do nothing, and the timers stop.
-    bool Enabled() const;
-    void SetEnabled(bool enabled);
-
-    // Where this object's copy for the current primary file goes; empty
-    // without a primary file or when the folder could not be used.
-    QString CopyPath() const;
-    QString Folder() const;
+    // Whether copies can be made: false once a slot could not be taken or a
+    // write failed, until one is made again.
+    bool Working() const { return FWorking; }
 
     static constexpr int DefaultPauseMs = 1000;
     static constexpr int DefaultMaxDelayMs = 5000;
@@ -98,8 +118,16 @@ public:
 Q_SIGNALS:
     // A copy reached the disk (emitted on the owner's thread).
     void Written();
+    // Working changed (emitted on the owner's thread).
+    void WorkingChanged(bool working);
 
 private:
+    friend struct TRecoveryCopyTesting;
+
+    // Where this object's copy for the current primary file goes; empty
+    // without a slot.
+    QString CopyPath() const;
+    void SetWorking(bool working);
     struct TResult
     {
         quint64 Epoch = 0;
@@ -108,7 +136,6 @@ private:
     };
 
     QString SlotPath(int slot, const QString &suffix) const;
-    void MakeFolder() const;
     void ClaimSlot();
     void ReleaseSlots();
     void PurgeAsides();
@@ -125,6 +152,12 @@ private:
     QString FPrimary;
     QString FKey;
     bool FEnabled = true;
+    bool FWorking = true;
+    // When a slot was last tried for, while none is held.
+    QDateTime FClaimTried;
+    // The old file's copy, removed once the moved text's first copy landed.
+    QString FMovedFrom;
+    std::shared_ptr<QLockFile> FMovedLock;
 
     // The slot this object writes to, with its lock held, and the slot of a
     // left copy offered by LeftText (the same slot once LeftText made it this

@@ -3,42 +3,60 @@
 #include "app/PlatformDependence_Unit.h"
 #include "storage/RecoveryCopy_Unit.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFileInfo>
-
 #include <utility>
 
 namespace {
 
-QByteArray DigestOf(const QByteArray &bytes)
+// The writer's own saved text is kept at most this often, unless something
+// else asks for it.
+constexpr qint64 SavedTextEverySecs = 3600;
+
+QString Under(const QString &folder, const QString &name)
 {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + name;
 }
 
 } // namespace
 
-TTextDocument::TTextDocument(TDocumentText &text, const QString &recoveryFolder)
+TTextDocument::TTextDocument(TDocumentText &text, const QString &privateFolder)
     : FText(text),
-      FRecovery(std::make_unique<TRecoveryCopy>([this] { return FText.Text(); }, recoveryFolder))
+      FHistory(std::make_unique<THistory>(Under(privateFolder, QStringLiteral("history")))),
+      FRecovery(std::make_unique<TRecoveryCopy>(
+          [this] {
+              TRecoverySnapshot snapshot;
+              snapshot.Text = FText.Text();
+              if (FPrimary.State == TSeenFile::TState::Seen) {
+                  snapshot.BaseDigest = FPrimary.Digest;
+                  snapshot.BaseSignature = FPrimary.Signature;
+              }
+              return snapshot;
+          },
+          Under(privateFolder, QStringLiteral("recovery"))))
 {
 }
 
 TTextDocument::~TTextDocument() = default;
 
-void TTextDocument::SetPrimaryFile(const QString &fileName)
+void TTextDocument::SetPrimaryFile(const QString &fileName, TUnsavedText unsaved)
 {
     if (fileName == FPrimary.Name)
         return;
+    const bool goesAlong = FModified && unsaved == TUnsavedText::GoesAlong;
+    // Unsaved text left behind is the old file's: kept in its history, and
+    // its recovery copy goes.
+    if (FModified && !goesAlong) {
+        KeepEditorText(TVersionReason::LetGo);
+        FRecovery->Discard();
+    }
     FPrimary.Name = fileName;
     Forget(FPrimary);
     FPrimaryConflict = false;
-    // The unsaved text, if any, is kept for the new file from now on (Save
-    // As, say); none is left behind for the old one.
-    FRecovery->Discard();
-    FRecovery->SetPrimaryFile(fileName);
-    if (FModified)
-        FRecovery->TextChanged();
+    FTextKept.clear();
+    FHistory->SetPrimaryFile(fileName);
+    if (goesAlong)
+        FRecovery->MoveTo(fileName);
+    else
+        FRecovery->SetPrimaryFile(fileName);
 }
 
 void TTextDocument::SetBackupFile(const QString &fileName)
@@ -47,8 +65,6 @@ void TTextDocument::SetBackupFile(const QString &fileName)
         return;
     FBackup.Name = fileName;
     Forget(FBackup);
-    FBackupConflict = false;
-    FBackupHeld = false;
 }
 
 void TTextDocument::Changed()
@@ -57,9 +73,8 @@ void TTextDocument::Changed()
     FFileBytes = QByteArray();
     if (FReplacing)
         return;
-    // The writer's own text from now on, held by no rule.
-    FLoaded = true;
-    FBackupHeld = false;
+    FBlank = false;
+    FLetGo = false;
     SetModified(true);
     FRecovery->TextChanged();
 }
@@ -78,57 +93,106 @@ void TTextDocument::SetUnmodified()
     SetModified(false);
 }
 
+void TTextDocument::LetGo()
+{
+    FLetGo = true;
+    KeepEditorText(TVersionReason::LetGo);
+}
+
+void TTextDocument::Close()
+{
+    // The recovery copy stays only for words still unsaved that the writer
+    // did not let go of (a logout that could not ask).
+    if (!FModified || FLetGo)
+        FRecovery->Discard();
+}
+
 void TTextDocument::Clear()
 {
-    if (FModified)
+    if (FModified) {
+        KeepEditorText(TVersionReason::LetGo);
         FRecovery->Discard();
-    Replace(QString(), false);
-    FLoaded = false;
+    }
+    Replace(QString(), TReplace::Load);
+    FBlank = true;
     SetModified(false);
-}
-
-void TTextDocument::TakeVersion(QByteArray bytes, const TFileSignature &signature, bool follow)
-{
-    // Only the digest of the bytes is kept; the decoding takes them over
-    // rather than copying 10 MB.
-    Remember(FPrimary, signature, bytes);
-    // Unsaved text that makes way for the file's was let go of, or kept.
-    if (FModified)
-        FRecovery->Discard();
-    TTextFileContent content;
-    DecodeTextFile(std::move(bytes), content);
-    FEncoding = content.Encoding;
-    Replace(content.Text, follow);
-    FPrimaryConflict = false;
-    SetModified(false);
-}
-
-void TTextDocument::Replace(const QString &text, bool follow)
-{
-    FReplacing = true;
-    if (follow)
-        FText.Follow(text);
-    else
-        FText.Load(text);
-    FReplacing = false;
 }
 
 const QByteArray &TTextDocument::FileBytes()
 {
     if (!FFileBytesValid) {
         FFileBytes = EncodeTextFile(FText.Text(), FEncoding);
-        FFileBytesDigest = DigestOf(FFileBytes);
+        FFileBytesDigest = VersionDigest(FFileBytes);
         FFileBytesValid = true;
     }
     return FFileBytes;
 }
 
+const QByteArray &TTextDocument::FileBytesDigest()
+{
+    FileBytes();
+    return FFileBytesDigest;
+}
+
+void TTextDocument::TakeVersion(QByteArray bytes, const TFileSignature &signature, TReplace how)
+{
+    Remember(FPrimary, signature, VersionDigest(bytes));
+    // Unsaved text that makes way for the file's was let go of, or kept.
+    if (FModified) {
+        if (!FLetGo)
+            KeepEditorText(TVersionReason::LetGo);
+        FRecovery->Discard();
+    }
+    // The decoding takes the bytes over rather than copying 10 MB.
+    TTextFileContent content;
+    DecodeTextFile(std::move(bytes), content);
+    FEncoding = content.Encoding;
+    Replace(content.Text, how);
+    FBlank = false;
+    FPrimaryConflict = false;
+    SetModified(false);
+}
+
+void TTextDocument::Replace(const QString &text, TReplace how)
+{
+    FReplacing = true;
+    if (how == TReplace::Follow)
+        FText.Follow(text);
+    else
+        FText.Load(text);
+    FReplacing = false;
+}
+
+bool TTextDocument::Keep(const QByteArray &bytes, TVersionReason reason)
+{
+    TVersion version;
+    const TKeepResult result = FHistory->Keep(bytes, reason, Now(), &version);
+    if (result == TKeepResult::Failed)
+        return false;
+    if (!bytes.isEmpty())
+        FKept.append({version, result == TKeepResult::Kept});
+    return true;
+}
+
+bool TTextDocument::KeepEditorText(TVersionReason reason)
+{
+    const QByteArray &bytes = FileBytes();
+    if (bytes.isEmpty() || FFileBytesDigest == FTextKept)
+        return true;
+    if (!Keep(bytes, reason))
+        return false;
+    FTextKept = FFileBytesDigest;
+    return true;
+}
+
 TReadResult TTextDocument::ReadPrimary()
 {
+    FKept.clear();
     switch (FileKind(FPrimary.Name)) {
     case TFileKind::Missing:
         // The editor keeps its text, which the next save writes anew.
-        Remember(FPrimary, TFileSignature(), QByteArray());
+        Forget(FPrimary);
+        FPrimary.State = TSeenFile::TState::Missing;
         return TReadResult::Missing;
     case TFileKind::Other:
     case TFileKind::Regular:
@@ -137,280 +201,269 @@ TReadResult TTextDocument::ReadPrimary()
     QByteArray bytes;
     TFileSignature signature;
     if (!ReadWholeFile(FPrimary.Name, bytes, &signature)) {
-        // The editor holds nothing of this file: until the writer types, no
-        // save may put that in the file's place, nor in the backup's.
-        FLoaded = false;
+        // Nothing of this version is known: before anything replaces it, it
+        // must be read and kept.
         Forget(FPrimary);
+        FPrimary.FailedRead = true;
         return TReadResult::Failed;
     }
-    TakeVersion(std::move(bytes), signature, false);
-    FLoaded = true;
+    TakeVersion(std::move(bytes), signature, TReplace::Load);
+    // The writer's text of an earlier session, kept at the first save.
+    FPrimary.KeepFirst = true;
+    FPrimary.KeepFirstReason = TVersionReason::BeforeFirstSave;
+    FPrimary.KeepFirstRequired = false;
     return TReadResult::Read;
 }
 
 TSaveResult TTextDocument::SavePrimary(TOverwrite overwrite)
 {
-    if (!FLoaded)
-        return TSaveResult::Held;
-    if (overwrite == TOverwrite::Never && ChangedOutside(FPrimary)) {
-        if (FModified) {
+    FKept.clear();
+    return Save(FPrimary, TRole::Primary, overwrite);
+}
+
+TSaveResult TTextDocument::SaveBackup()
+{
+    FKept.clear();
+    if (FBackup.Name.isEmpty())
+        return TSaveResult::Saved;
+    return Save(FBackup, TRole::Backup, TOverwrite::Never);
+}
+
+TSaveResult TTextDocument::Save(TSeenFile &file, TRole role, TOverwrite overwrite)
+{
+    const auto finish = [&]() {
+        if (!Write(file))
+            return TSaveResult::Failed;
+        if (role == TRole::Primary) {
+            file.KeepFirst = false;
+            Saved();
+        }
+        return TSaveResult::Saved;
+    };
+
+    switch (FileKind(file.Name)) {
+    case TFileKind::Other:
+        return TSaveResult::Failed;
+    case TFileKind::Missing:
+        // Nothing there to lose: the save creates the file.
+        file.Unreadable = false;
+        return finish();
+    case TFileKind::Regular:
+        break;
+    }
+
+    // The version seen, about to be replaced by other content: kept first
+    // when a rule asks for it.
+    const bool replacing = FileBytesDigest() != file.Digest;
+    bool keepSeen = false;
+    TVersionReason seenReason = TVersionReason::SavedEarlier;
+    bool seenRequired = false;
+    if (file.State == TSeenFile::TState::Seen && replacing) {
+        if (file.KeepFirst) {
+            keepSeen = true;
+            seenReason = file.KeepFirstReason;
+            seenRequired = file.KeepFirstRequired;
+        } else if (role == TRole::Primary) {
+            const QDateTime last = FHistory->LastKept();
+            keepSeen = !last.isValid() || last.secsTo(Now()) >= SavedTextEverySecs;
+        }
+    }
+
+    const TFileSignature now = FileSignature(file.Name);
+    if (file.State == TSeenFile::TState::Seen && now == file.Signature && !keepSeen)
+        return finish();
+    // The version already found in conflict is not read again.
+    if (overwrite == TOverwrite::Never && now.Exists && now == file.Contested)
+        return TSaveResult::Conflict;
+
+    QByteArray bytes;
+    TFileSignature read;
+    if (!ReadWholeFile(file.Name, bytes, &read)) {
+        // What cannot be read cannot be kept, and is not replaced.
+        file.Unreadable = true;
+        return TSaveResult::Unreadable;
+    }
+    file.Unreadable = false;
+    const QByteArray digest = VersionDigest(bytes);
+    if (digest == FileBytesDigest()) {
+        // It holds the text already.
+        Remember(file, read, digest);
+        return finish();
+    }
+    if (file.State == TSeenFile::TState::Seen && digest == file.Digest) {
+        // The version seen, perhaps with only its time touched.
+        Remember(file, read, digest);
+        if (keepSeen && !Keep(bytes, seenReason) && seenRequired)
+            return TSaveResult::NotKept;
+        return finish();
+    }
+
+    // A version the writer's text did not grow from.
+    TVersionReason reason = TVersionReason::ChangedOutside;
+    if (role == TRole::Primary) {
+        if (overwrite == TOverwrite::Never) {
+            if (!FModified)
+                return FollowPrimary(std::move(bytes), read);
+            file.Contested = read;
             FPrimaryConflict = true;
             return TSaveResult::Conflict;
         }
-        // Nothing of the writer's is lost by taking the other version.
-        const TSaveResult followed = FollowPrimary(Now());
-        if (followed != TSaveResult::Saved)
-            return followed;
-        // Gone again meanwhile: written anew below.
+        if (file.FailedRead)
+            reason = TVersionReason::Unreadable;
+        else if (file.State == TSeenFile::TState::Unknown)
+            reason = TVersionReason::BeforeSaveAs;
+    } else {
+        // An untouched empty editor has nothing to put in a backup's place.
+        if (FBlank)
+            return TSaveResult::Nothing;
+        // The primary file's version the text grew from is no loss there.
+        if (FPrimary.State == TSeenFile::TState::Seen && digest == FPrimary.Digest)
+            return finish();
+        reason = file.State == TSeenFile::TState::Unknown ? TVersionReason::FoundInBackup
+                                                          : TVersionReason::BackupChangedOutside;
     }
-    if (!Write(FPrimary))
-        return TSaveResult::Failed;
-    Saved();
-    return TSaveResult::Saved;
+    if (!Keep(bytes, reason))
+        return TSaveResult::NotKept;
+    return finish();
+}
+
+TSaveResult TTextDocument::FollowPrimary(QByteArray bytes, const TFileSignature &signature)
+{
+    // The editor's saved text makes way for another program's version. It
+    // is kept unless the history holds it already, or the new version still
+    // holds it but for a few words and a version was kept within the hour:
+    // two Nudgers saving one file in turn keep one version an hour, not one
+    // a tick.
+    const QByteArray &old = FileBytes();
+    bool keep =
+        !old.isEmpty() && FFileBytesDigest != FTextKept && !FHistory->Holds(FFileBytesDigest);
+    if (keep && StillHolds(old, bytes)) {
+        const QDateTime last = FHistory->LastKept();
+        keep = !last.isValid() || last.secsTo(Now()) >= SavedTextEverySecs;
+    }
+    if (keep && !Keep(old, TVersionReason::ReadAgain)) {
+        // Kept nowhere: the writer chooses, as for unsaved text.
+        FPrimary.Contested = signature;
+        FPrimaryConflict = true;
+        return TSaveResult::NotKept;
+    }
+    TakeVersion(std::move(bytes), signature, TReplace::Follow);
+    return TSaveResult::ReadAgain;
 }
 
 void TTextDocument::Saved()
 {
     FPrimaryConflict = false;
-    // A held backup stays held: the writer's next words, not a tick that
-    // writes the text it followed, let it go.
     if (FModified)
         FRecovery->Discard();
     SetModified(false);
 }
 
-TSaveResult TTextDocument::FollowPrimary(const QDateTime &now)
+TSaveResult TTextDocument::KeepMyText()
 {
-    if (FileKind(FPrimary.Name) == TFileKind::Missing)
-        return TSaveResult::Saved;
-    QByteArray bytes;
-    TFileSignature signature;
-    if (!ReadWholeFile(FPrimary.Name, bytes, &signature)) {
-        // Another program's version that cannot even be read: held, as at
-        // a failed read, until the writer types.
-        FLoaded = false;
-        return TSaveResult::Held;
-    }
-    // The text the writer last saw survives the re-read: the backup file
-    // keeps it until the writer types, or else a copy of its own.
-    if (BackupHoldsText()) {
-        FBackupHeld = true;
-        FKeptIn = FBackup.Name;
-    } else {
-        FKeptIn = KeepCopy(now);
-        if (FKeptIn.isEmpty()) {
-            // Not kept anywhere: the writer chooses, as for unsaved text.
-            FPrimaryConflict = true;
-            FPrimary.Contested = signature;
-            return TSaveResult::Conflict;
-        }
-    }
-    TakeVersion(std::move(bytes), signature, true);
-    return TSaveResult::ReadAgain;
+    FKept.clear();
+    return Save(FPrimary, TRole::Primary, TOverwrite::Allowed);
 }
 
-bool TTextDocument::BackupHoldsText()
+TTextDocument::TTaken TTextDocument::TakeFileText()
 {
-    if (FBackupHeld)
-        return true;
-    if (FBackup.Name.isEmpty() || FBackupConflict)
-        return false;
-    FileBytes();
-    if (FBackup.Known && FBackup.Signature.Exists && FBackup.Digest == FFileBytesDigest &&
-        FileSignature(FBackup.Name) == FBackup.Signature)
-        return true;
-    // Not written this session, or written since: it holds the text only if
-    // its bytes say so.
-    QByteArray bytes;
-    TFileSignature signature;
-    if (FileKind(FBackup.Name) != TFileKind::Regular ||
-        !ReadWholeFile(FBackup.Name, bytes, &signature) || DigestOf(bytes) != FFileBytesDigest)
-        return false;
-    Remember(FBackup, signature, bytes);
-    return true;
-}
-
-TSaveResult TTextDocument::SaveBackup(TOverwrite overwrite)
-{
-    if (FBackup.Name.isEmpty())
-        return TSaveResult::Saved;
-    // Nor does the backup, perhaps the one readable copy of the writer's
-    // text, get text that is not the writer's, nor lose the text it keeps
-    // from before a re-read.
-    if (!FLoaded || FBackupHeld)
-        return TSaveResult::Held;
-    if (overwrite == TOverwrite::Never && ChangedOutside(FBackup)) {
-        FBackupConflict = true;
-        return TSaveResult::Conflict;
-    }
-    if (!Write(FBackup))
-        return TSaveResult::Failed;
-    FBackupConflict = false;
-    return TSaveResult::Saved;
-}
-
-bool TTextDocument::KeepMyText()
-{
-    bool kept = true;
-    if (FPrimaryConflict)
-        kept = SavePrimary(TOverwrite::Allowed) == TSaveResult::Saved;
-    if (FBackupConflict)
-        kept = SaveBackup(TOverwrite::Allowed) == TSaveResult::Saved && kept;
-    return kept;
-}
-
-QString TTextDocument::TakeFileText(const QDateTime &now, bool &textRead)
-{
-    textRead = false;
-    const QString keptIn = KeepCopy(now);
-    if (keptIn.isEmpty())
-        return keptIn;
+    FKept.clear();
+    if (!KeepEditorText(TVersionReason::TookFilesText))
+        return TTaken::NotKept;
     QByteArray bytes;
     TFileSignature signature;
     if (FileKind(FPrimary.Name) != TFileKind::Regular ||
         !ReadWholeFile(FPrimary.Name, bytes, &signature))
-        return keptIn;
-    textRead = true;
-    // The text the writer let go of is in its copy; the backup, which may
-    // hold another program's version, is theirs to choose again.
-    FBackupConflict = false;
-    TakeVersion(std::move(bytes), signature, true);
-    return keptIn;
+        return TTaken::NotRead;
+    TakeVersion(std::move(bytes), signature, TReplace::Follow);
+    return TTaken::Taken;
 }
 
-QString TTextDocument::CopyName(const QString &folder, const QDateTime &when, int number) const
+TSessionEndSaves TTextDocument::SaveForSessionEnd(TPrimaryAtEnd primary)
 {
-    const QFileInfo primary(FPrimary.Name);
-    QString name = primary.completeBaseName() + QStringLiteral(" (your text ") +
-                   when.toString(QStringLiteral("yyyy-MM-dd hh.mm.ss"));
-    if (number > 1)
-        name += QLatin1Char(' ') + QString::number(number);
-    return QDir(folder).filePath(name + QStringLiteral(").txt"));
-}
-
-QString TTextDocument::KeepCopy(const QDateTime &now)
-{
-    if (FPrimary.Name.isEmpty())
-        return QString();
-    const QByteArray &bytes = FileBytes();
-    // As private as the writer's file was when Nudger last saw it (another
-    // program's version may have other permissions); the writer's alone
-    // where those are unknown.
-    int permissions = FPrimary.Permissions;
-    if (permissions < 0)
-        permissions = FilePermissions(FPrimary.Name);
-    if (permissions < 0)
-        permissions = 0600;
-    // Beside the writer's file, where they look for it; else in Nudger's own
-    // private folder.
-    const QString folders[] = {QFileInfo(FPrimary.Name).absolutePath(), FRecovery->Folder()};
-    for (const QString &folder : folders) {
-        for (int number = 1; number <= 100; ++number) {
-            const QString name = CopyName(folder, now, number);
-            const TNewFileResult result = WriteNewFile(name, bytes, permissions);
-            if (result == TNewFileResult::Written)
-                return name;
-            if (result == TNewFileResult::Failed)
-                break;
-        }
-    }
-    return QString();
-}
-
-TSessionEndSaves TTextDocument::SaveForSessionEnd(TPrimaryAtEnd primary, const QDateTime &now)
-{
+    FKept.clear();
     TSessionEndSaves saves;
-    if (!FLoaded)
-        return saves;
     const bool unsaved = FModified;
     if (primary == TPrimaryAtEnd::Save && !FPrimary.Name.isEmpty())
-        saves.Primary = SavePrimary() == TSaveResult::Saved;
+        saves.Primary = Save(FPrimary, TRole::Primary, TOverwrite::Never) == TSaveResult::Saved;
     if (!FBackup.Name.isEmpty())
-        saves.Backup = SaveBackup() == TSaveResult::Saved;
-    if (unsaved && !saves.Primary && !saves.Backup)
-        saves.Copy = KeepCopy(now);
-    if (FModified)
+        saves.Backup = Save(FBackup, TRole::Backup, TOverwrite::Never) == TSaveResult::Saved;
+    if (FModified) {
         FRecovery->WriteNow();
+        if (unsaved && !saves.Primary)
+            KeepEditorText(TVersionReason::SessionEnd);
+    }
     return saves;
 }
 
-bool TTextDocument::RecoveredText(QString &text)
+bool TTextDocument::RecoveredText(TRecoveryOffer &offer)
 {
-    QString left;
+    TLeftCopy left;
     if (FPrimary.Name.isEmpty() || !FRecovery->LeftText(left))
         return false;
-    if (FLoaded && left == FText.Text()) {
+    if (!FBlank && left.Text == FText.Text()) {
         // Nothing in it that the file does not hold.
         FRecovery->Discard();
         return false;
     }
-    text = std::move(left);
+    offer.Text = std::move(left.Text);
+    offer.Written = left.Written;
+    offer.FileChanged = FPrimary.State == TSeenFile::TState::Seen && !left.BaseDigest.isEmpty() &&
+                        left.BaseDigest != FPrimary.Digest;
+    if (offer.FileChanged) {
+        // The newer version, which the writer has not seen, is kept before
+        // the words can reach it; where that fails, the first save keeps it
+        // or does not replace it.
+        FKept.clear();
+        if (!KeepEditorText(TVersionReason::NewerAtRecovery)) {
+            FPrimary.KeepFirst = true;
+            FPrimary.KeepFirstReason = TVersionReason::NewerAtRecovery;
+            FPrimary.KeepFirstRequired = true;
+        }
+    }
     return true;
 }
 
-void TTextDocument::TakeRecoveredText(const QString &text)
+void TTextDocument::TakeRecoveredText(const TRecoveryOffer &offer)
 {
-    Replace(text, true);
-    FLoaded = true;
-    FBackupHeld = false;
+    KeepEditorText(offer.FileChanged ? TVersionReason::NewerAtRecovery
+                                     : TVersionReason::BeforeFirstSave);
+    Replace(offer.Text, TReplace::Follow);
+    FBlank = false;
+    FLetGo = false;
     SetModified(true);
     FRecovery->TextChanged();
 }
 
-void TTextDocument::DeclineRecoveredText()
+void TTextDocument::DeclineRecoveredText(const TRecoveryOffer &offer)
 {
-    FRecovery->SetAside();
-}
-
-void TTextDocument::DiscardRecovery()
-{
-    FRecovery->Discard();
+    FKept.clear();
+    if (Keep(EncodeTextFile(offer.Text, FEncoding), TVersionReason::RecoveryDeclined))
+        FRecovery->Discard();
+    else
+        FRecovery->SetAside();
 }
 
 void TTextDocument::Forget(TSeenFile &file)
 {
-    file.Known = false;
+    file.State = TSeenFile::TState::Unknown;
     file.Signature = TFileSignature();
     file.Digest = QByteArray();
     file.Contested = TFileSignature();
-    file.Permissions = -1;
+    file.FailedRead = false;
+    file.Unreadable = false;
+    file.KeepFirst = false;
+    file.KeepFirstRequired = false;
 }
 
 void TTextDocument::Remember(TSeenFile &file, const TFileSignature &signature,
-                             const QByteArray &bytes)
+                             const QByteArray &digest)
 {
-    file.Known = true;
+    file.State = TSeenFile::TState::Seen;
     file.Signature = signature;
-    file.Digest = DigestOf(bytes);
+    file.Digest = digest;
     file.Contested = TFileSignature();
-    file.Permissions = FilePermissions(file.Name);
-}
-
-bool TTextDocument::ChangedOutside(TSeenFile &file)
-{
-    if (!file.Known)
-        return false;
-    const TFileSignature now = FileSignature(file.Name);
-    // A file deleted outside is simply written anew.
-    if (!now.Exists && FileKind(file.Name) == TFileKind::Missing)
-        return false;
-    if (now.Exists && now == file.Signature)
-        return false;
-    // The version already found in conflict is not read again.
-    if (now.Exists && now == file.Contested)
-        return true;
-    QByteArray bytes;
-    TFileSignature read;
-    if (!now.Exists || !ReadWholeFile(file.Name, bytes, &read))
-        return true; // nothing may go over what cannot even be seen
-    const QByteArray digest = DigestOf(bytes);
-    FileBytes();
-    if ((file.Signature.Exists && digest == file.Digest) || digest == FFileBytesDigest) {
-        Remember(file, read, bytes);
-        return false;
-    }
-    file.Contested = read;
-    return true;
+    file.FailedRead = false;
 }
 
 bool TTextDocument::Write(TSeenFile &file)
@@ -420,15 +473,13 @@ bool TTextDocument::Write(TSeenFile &file)
     // Where the name became a link since Nudger last saw a file of its own
     // there, the link itself is replaced: the text goes where the writer's
     // file was, never into the file some other program pointed it to.
-    const TLinkRule links = file.Known && file.Signature.Exists && !file.Signature.IsLink
-                                ? TLinkRule::ReplaceLink
-                                : TLinkRule::FollowLink;
+    const TLinkRule links =
+        file.State == TSeenFile::TState::Seen && file.Signature.Exists && !file.Signature.IsLink
+            ? TLinkRule::ReplaceLink
+            : TLinkRule::FollowLink;
     if (!WriteWholeFile(file.Name, bytes, &signature, links))
         return false;
-    file.Known = true;
-    file.Signature = signature;
-    file.Digest = FFileBytesDigest;
-    file.Contested = TFileSignature();
-    file.Permissions = FilePermissions(file.Name);
+    Remember(file, signature, FFileBytesDigest);
+    file.Unreadable = false;
     return true;
 }

@@ -1,19 +1,25 @@
 // The writer's document as files: the primary and backup file names, the
 // 8-bit form found when reading, the text's file form kept between saves,
-// what Nudger last saw of each file, and whose text the editor holds. Nothing
-// is ever written over a version of a file that Nudger has not seen, nothing
-// takes the editor's text before it is the writer's, and no version another
-// program wrote is followed at the cost of the writer's last text. While the
-// text holds changes that are in no file, a recovery copy keeps it. Reports
-// by return value; the window decides what the writer is told.
+// and what Nudger last saw of each file.
+//
+// One rule holds wherever the document writes: the content it replaces is
+// either the version Nudger last read or wrote there (the writer's text grew
+// from it), or it goes into the history first, read whole and checked; a
+// version that cannot be read cannot be kept, so it is not replaced. And the
+// editor's text, before a text the writer did not type replaces it, goes
+// into the history too, unless the history already holds it. While the text
+// holds changes that are in no file, a recovery copy keeps it. Reports by
+// return value; the window decides what the writer is told.
 #pragma once
 
+#include "storage/History_Unit.h"
 #include "storage/TextFile_Unit.h"
 #include "storage/WholeFile_Unit.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QVector>
 
 #include <functional>
 #include <memory>
@@ -24,25 +30,29 @@ enum class TReadResult
 {
     Read,    // the text is the file's
     Missing, // no such file: the next save creates it
-    Failed   // the file exists but could not be read; it is held (below)
+    Failed   // the file exists but could not be read
 };
 
 enum class TSaveResult
 {
-    Saved,     // every byte is on disk
-    Failed,    // the write failed; the old file is whole
-    Held,      // the editor holds no text of the writer's for this file yet,
-               // or the backup keeps the writer's text from before a re-read
-    ReadAgain, // changed outside while the text was saved: the editor took
-               // the file's new text, and the earlier one is kept (KeptIn)
-    Conflict   // changed outside while the text is unsaved: nothing written
+    Saved,      // every byte is on disk
+    Failed,     // the write failed; the old file is whole
+    Nothing,    // the editor holds no one's text and the file has content
+    ReadAgain,  // changed outside while the text was saved: the editor took
+                // the file's new version
+    Conflict,   // changed outside while the text is unsaved: nothing written
+    Unreadable, // a version there cannot be read, so it cannot be kept:
+                // nothing written
+    NotKept     // a version there had to go into the history first, and the
+                // history could not be written: nothing written
 };
 
-// Whether a write may go over a version another program wrote.
+// Whether the writer chose to replace the file's version, whatever it is
+// ("Keep My Text", Save As onto a file); it is still kept first.
 enum class TOverwrite
 {
     Never,
-    Allowed // the writer chose so
+    Allowed
 };
 
 // The editor the writer types into, as the document sees it. Whoever gives
@@ -56,9 +66,17 @@ public:
     virtual QString Text() const = 0;
     // A file was opened: its text, the cursor at its end.
     virtual void Load(const QString &text) = 0;
-    // A file's new version replaces the text in one step the writer can
-    // undo; the cursor stays as near its place as the new text allows.
+    // Another text replaces the editor's in one step the writer can undo;
+    // the cursor stays as near its place as the new text allows.
     virtual void Follow(const QString &text) = 0;
+};
+
+// A version the document has just put into the history, for the window to
+// tell of.
+struct TKeptVersion
+{
+    TVersion Version;
+    bool New = false; // false: the history held that content already
 };
 
 // What the session's last tick wrote.
@@ -66,20 +84,34 @@ struct TSessionEndSaves
 {
     bool Primary = false;
     bool Backup = false;
-    QString Copy; // a copy of its own, when the text reached neither file
+};
+
+// Unsaved words a Nudger left when it ended, offered back at the start.
+struct TRecoveryOffer
+{
+    QString Text;
+    QDateTime Written;        // when the words were last written
+    bool FileChanged = false; // the primary file is no longer the version
+                              // the words grew from (it is kept)
 };
 
 class TTextDocument
 {
 public:
-    // recoveryFolder: where recovery copies live; empty for the writer's
-    // private data folder.
-    explicit TTextDocument(TDocumentText &text, const QString &recoveryFolder = QString());
+    // privateFolder: where the recovery copies ("recovery") and the history
+    // ("history") live; empty for the writer's private data folder.
+    explicit TTextDocument(TDocumentText &text, const QString &privateFolder = QString());
     ~TTextDocument();
 
     QString PrimaryFile() const { return FPrimary.Name; }
+    // How the unsaved text goes when the primary file changes.
+    enum class TUnsavedText
+    {
+        StaysBehind, // it was the old file's: kept in that file's history
+        GoesAlong    // Save As: it is the new file's now
+    };
     // A new name forgets what was seen of the old file.
-    void SetPrimaryFile(const QString &fileName);
+    void SetPrimaryFile(const QString &fileName, TUnsavedText unsaved = TUnsavedText::StaysBehind);
     QString BackupFile() const { return FBackup.Name; }
     void SetBackupFile(const QString &fileName);
 
@@ -87,116 +119,146 @@ public:
     void Changed();
     // Called once the document's own replacements are done.
     bool Modified() const { return FModified; }
-    // Start-up ends, or a file is about to be opened in place of the text:
-    // whatever is in the editor counts as saved.
+    // Start-up ends: whatever is in the editor counts as saved.
     void SetUnmodified();
     // Told whenever Modified changes.
     std::function<void(bool)> ModifiedChanged;
 
-    // Whether the editor holds the writer's text: the primary file was read,
-    // or the writer typed. Until then no write takes the editor's text.
-    bool Loaded() const { return FLoaded; }
+    // The writer answered No to saving: the unsaved text is kept in the
+    // history, and may go once a file takes its place or the window closes.
+    void LetGo();
+    // The window closes: the recovery copy goes unless it keeps words that
+    // are still unsaved and were not let go.
+    void Close();
     // Empties the editor for a file to come; its text is no one's.
     void Clear();
 
     // Reads the primary file into the editor (left alone unless Read).
     TReadResult ReadPrimary();
 
-    // Writes the text to the primary or backup file, after checking that
-    // the file on disk is the version last read or written. A saved text
-    // follows a primary file that another program changed (ReadAgain),
-    // once the text it replaces is kept; an unsaved one is a Conflict.
+    // Writes the text to the primary or backup file under the rule above. A
+    // saved text follows a primary file that another program changed
+    // (ReadAgain); an unsaved one is a Conflict.
     TSaveResult SavePrimary(TOverwrite overwrite = TOverwrite::Never);
-    TSaveResult SaveBackup(TOverwrite overwrite = TOverwrite::Never);
-    // Where the text the editor held before a ReadAgain is kept.
-    QString KeptIn() const { return FKeptIn; }
+    TSaveResult SaveBackup();
+    // The versions the last call put into the history (or found there).
+    const QVector<TKeptVersion> &Kept() const { return FKept; }
 
-    // The files another program changed while the writer's text was in no
-    // file, until the writer chooses.
+    // Another program's version of the primary file, not written over while
+    // the writer's text is unsaved, until the writer chooses.
     bool PrimaryConflict() const { return FPrimaryConflict; }
-    bool BackupConflict() const { return FBackupConflict; }
-    // "Keep My Text": the text over the versions in conflict.
-    bool KeepMyText();
-    // "Take the File's Text": the writer's text first goes into a copy of its
-    // own, then the editor takes the primary file's. The copy's name, or
-    // empty when it could not be made (nothing changed then); textRead
-    // tells whether the file could be read after that.
-    QString TakeFileText(const QDateTime &now, bool &textRead);
+    // The version in conflict is one Nudger could not read before.
+    bool PrimaryNeverRead() const { return FPrimary.FailedRead; }
+    // A version of either file that cannot even be read, so not replaced.
+    bool PrimaryUnreadable() const { return FPrimary.Unreadable; }
+    bool BackupUnreadable() const { return FBackup.Unreadable; }
+    // "Keep My Text": the text over the version in conflict, once that is
+    // kept.
+    TSaveResult KeepMyText();
+    // "Take the File's Text": the writer's text goes into the history, then
+    // the editor takes the primary file's.
+    enum class TTaken
+    {
+        Taken,   // the editor holds the file's text
+        NotRead, // the writer's text is kept, but the file could not be read
+        NotKept  // the writer's text could not be kept: nothing changed
+    };
+    TTaken TakeFileText();
 
     // The session ends: one last tick, the primary file when Auto-Save asks
-    // for it and the rules above allow, the backup file as they allow;
-    // unsaved text that reached neither goes into a copy of its own, and the
-    // recovery copy is brought up to date.
+    // for it, the backup file; the recovery copy is brought up to date and
+    // unsaved text also goes into the history.
     enum class TPrimaryAtEnd
     {
         Skip,
         Save
     };
-    TSessionEndSaves SaveForSessionEnd(TPrimaryAtEnd primary, const QDateTime &now);
+    TSessionEndSaves SaveForSessionEnd(TPrimaryAtEnd primary);
 
-    // A copy left by a Nudger that ended with unsaved text for this primary
-    // file, different from the editor's text; false when there is none.
-    bool RecoveredText(QString &text);
-    // The writer takes it: it becomes the editor's unsaved text.
-    void TakeRecoveredText(const QString &text);
-    // The writer declines it: it is set aside for a while.
-    void DeclineRecoveredText();
-    // The writer chose to let the unsaved text go, or ends with a clean one.
-    void DiscardRecovery();
+    // Words a Nudger that ended with unsaved text left for this primary
+    // file, different from the editor's text; false when there are none.
+    // A primary file changed since the words were written is kept first.
+    bool RecoveredText(TRecoveryOffer &offer);
+    // The writer takes them: the editor's text is kept, and they become its
+    // unsaved text.
+    void TakeRecoveredText(const TRecoveryOffer &offer);
+    // The writer declines them: they go into the history.
+    void DeclineRecoveredText(const TRecoveryOffer &offer);
+
+    THistory &History() { return *FHistory; }
     TRecoveryCopy &Recovery() { return *FRecovery; }
 
 private:
-    // The text's file form, encoded once and kept until the text changes.
-    const QByteArray &FileBytes();
-
-    // What Nudger last saw of one file.
+    // What Nudger knows of the version in one file.
     struct TSeenFile
     {
         QString Name;
-        bool Known = false;       // nothing seen yet: the file may be written
-        TFileSignature Signature; // Exists false: it was missing
-        QByteArray Digest;        // of its content then
+        enum class TState
+        {
+            Unknown, // never looked at, or its read failed
+            Missing, // nothing was there
+            Seen     // read or written by this Nudger
+        } State = TState::Unknown;
+        TFileSignature Signature; // of the version seen
+        QByteArray Digest;        // of its content
         // A version found in conflict, not read again while it stands.
         TFileSignature Contested;
-        int Permissions = -1; // of the version seen; -1 unknown
+        int Permissions = -1;    // of the version seen; -1 unknown
+        bool FailedRead = false; // the last read of this file failed
+        bool Unreadable = false; // a version there cannot be read
+        // The version seen goes into the history before it is first
+        // replaced, for this reason.
+        bool KeepFirst = false;
+        TVersionReason KeepFirstReason = TVersionReason::BeforeFirstSave;
+        bool KeepFirstRequired = false; // not replaced unless it is kept
+    };
+    enum class TRole
+    {
+        Primary,
+        Backup
+    };
+    enum class TReplace
+    {
+        Load,  // a file opened
+        Follow // one step the writer can undo
     };
 
-    static void Forget(TSeenFile &file);
-    static void Remember(TSeenFile &file, const TFileSignature &signature, const QByteArray &bytes);
-    // Reads the file when its signature is not the one seen; a version with
-    // the content seen (only its time touched) counts as unchanged, and so
-    // does one that already holds the text's file form.
-    bool ChangedOutside(TSeenFile &file);
+    // The text's file form, encoded once and kept until the text changes.
+    const QByteArray &FileBytes();
+    const QByteArray &FileBytesDigest();
+    TSaveResult Save(TSeenFile &file, TRole role, TOverwrite overwrite);
     bool Write(TSeenFile &file);
-    // The primary file's new version replaces a saved text, once that text
-    // is kept: in the backup file when it holds it, else in a copy.
-    TSaveResult FollowPrimary(const QDateTime &now);
-    bool BackupHoldsText();
-    // A new file of its own beside the primary file (or in the recovery
-    // folder where that folder refuses it), never replacing one; its name,
-    // or empty.
-    QString KeepCopy(const QDateTime &now);
-    QString CopyName(const QString &folder, const QDateTime &when, int number) const;
     // The primary file's version read becomes the editor's saved text.
-    void TakeVersion(QByteArray bytes, const TFileSignature &signature, bool follow);
-    void Replace(const QString &text, bool follow);
+    void TakeVersion(QByteArray bytes, const TFileSignature &signature, TReplace how);
+    void Replace(const QString &text, TReplace how);
+    // Keeps bytes in the history; false when that failed.
+    bool Keep(const QByteArray &bytes, TVersionReason reason);
+    // Keeps the editor's text before something replaces it.
+    bool KeepEditorText(TVersionReason reason);
     void SetModified(bool modified);
     void Saved();
+    void Remember(TSeenFile &file, const TFileSignature &signature, const QByteArray &digest);
+    static void Forget(TSeenFile &file);
+    // Another program's version replaces a saved text, once that is kept
+    // (or held but for a few words by the new one, and kept within the
+    // hour).
+    TSaveResult FollowPrimary(QByteArray bytes, const TFileSignature &signature);
 
     TDocumentText &FText;
+    std::unique_ptr<THistory> FHistory;
     std::unique_ptr<TRecoveryCopy> FRecovery;
     TSeenFile FPrimary;
     TSeenFile FBackup;
     TTextEncoding FEncoding = TTextEncoding::Utf8;
-    bool FLoaded = false;
     bool FModified = false;
+    // The editor holds no one's text: nothing read into it, nothing typed.
+    bool FBlank = true;
     bool FReplacing = false;
     bool FPrimaryConflict = false;
-    bool FBackupConflict = false;
-    // After a re-read, the backup keeps the text from before it until the
-    // writer types.
-    bool FBackupHeld = false;
-    QString FKeptIn;
+    bool FLetGo = false;
+    QVector<TKeptVersion> FKept;
+    // The digest of the editor's text last kept, in whichever history.
+    QByteArray FTextKept;
 
     QByteArray FFileBytes;
     QByteArray FFileBytesDigest;

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -29,69 +30,111 @@ TConflictBar::TConflictBar(QWidget *parent) : QFrame(parent)
     Message_Label->setObjectName(QStringLiteral("ConflictMessage_Label"));
     Message_Label->setWordWrap(true);
     Message_Label->setForegroundRole(QPalette::ToolTipText);
+    Notice_Label = new QLabel(this);
+    Notice_Label->setObjectName(QStringLiteral("ConflictNotice_Label"));
+    Notice_Label->setWordWrap(true);
+    Notice_Label->setForegroundRole(QPalette::ToolTipText);
     KeepMine_Button =
         NewButton(QStringLiteral("Keep My Text"), QStringLiteral("KeepMine_Button"), this);
     TakeFile_Button =
         NewButton(QStringLiteral("Take the File's Text"), QStringLiteral("TakeFile_Button"), this);
     SaveAs_Button =
         NewButton(QStringLiteral("Save As"), QStringLiteral("ConflictSaveAs_Button"), this);
-    auto *layout = new QHBoxLayout(this);
+    auto *question = new QHBoxLayout;
+    question->addWidget(Message_Label, 1);
+    question->addWidget(KeepMine_Button);
+    question->addWidget(TakeFile_Button);
+    question->addWidget(SaveAs_Button);
+    auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 3, 3, 3);
-    layout->addWidget(Message_Label, 1);
-    layout->addWidget(KeepMine_Button);
-    layout->addWidget(TakeFile_Button);
-    layout->addWidget(SaveAs_Button);
+    layout->addLayout(question);
+    layout->addWidget(Notice_Label);
     connect(KeepMine_Button, &QPushButton::clicked, this, &TConflictBar::KeepMineClicked);
     connect(TakeFile_Button, &QPushButton::clicked, this, &TConflictBar::TakeFileClicked);
     connect(SaveAs_Button, &QPushButton::clicked, this, &TConflictBar::SaveAsClicked);
-    hide();
+    Message_Label->hide();
+    Notice_Label->hide();
+    HideConflict();
 }
 
-void TConflictBar::ShowFor(TFiles files)
+void TConflictBar::ShowChanged(TChange change)
 {
-    const QString changed = files.Primary && files.Backup
-                                ? QStringLiteral("your primary and backup files")
-                            : files.Primary ? QStringLiteral("your primary file")
-                                            : QStringLiteral("your backup file");
+    KeepMine_Button->show();
+    TakeFile_Button->show();
+    SaveAs_Button->show();
+    const bool unread = change == TChange::UnreadBefore;
+    ShowQuestion((unread ? QStringLiteral("Your primary file holds a text I could not read before.")
+                         : QStringLiteral("Another program has changed your primary file.")) +
+                     QStringLiteral(" I have not saved your text over it. Which text do you want "
+                                    "to keep?"),
+                 unread ? QStringLiteral("Could not be read before")
+                        : QStringLiteral("Changed by another program"));
+}
+
+void TConflictBar::ShowUnreadable(TFiles files)
+{
+    const QString file = files.Primary && files.Backup
+                             ? QStringLiteral("your primary and backup files")
+                         : files.Primary ? QStringLiteral("your primary file")
+                                         : QStringLiteral("your backup file");
     const QString over =
         files.Primary && files.Backup ? QStringLiteral("them") : QStringLiteral("it");
-    FNotice = false;
-    KeepMine_Button->show();
-    SaveAs_Button->show();
-    TakeFile_Button->setVisible(files.Primary);
-    ShowText(QStringLiteral("Another program has changed ") + changed +
-                 QStringLiteral(". I have not saved your text over ") + over +
-                 QStringLiteral(". Which text do you want to keep?"),
-             QStringLiteral("Changed by another program"));
+    KeepMine_Button->hide();
+    TakeFile_Button->hide();
+    SaveAs_Button->setVisible(files.Primary);
+    ShowQuestion(QStringLiteral("I cannot read ") + file +
+                     QStringLiteral(", so I cannot keep what it holds, and I have not saved "
+                                    "your text over ") +
+                     over + QLatin1Char('.') +
+                     (files.Primary ? QStringLiteral(" You can save your text under another name.")
+                                    : QString()),
+                 QStringLiteral("Cannot be read"));
 }
 
 void TConflictBar::HideConflict()
 {
-    if (!FNotice)
-        hide();
+    KeepMine_Button->hide();
+    TakeFile_Button->hide();
+    SaveAs_Button->hide();
+    Message_Label->hide();
+    FQuestionName.clear();
+    Update();
 }
 
 void TConflictBar::ShowNotice(const QString &text)
 {
-    FNotice = true;
-    KeepMine_Button->hide();
-    TakeFile_Button->hide();
-    SaveAs_Button->hide();
-    ShowText(text, QStringLiteral("Read again"));
+    Notice_Label->setText(text);
+    Notice_Label->show();
+    Update();
 }
 
 void TConflictBar::HideNotice()
 {
-    if (FNotice) {
-        FNotice = false;
-        hide();
-    }
+    if (Notice_Label->isHidden())
+        return;
+    Notice_Label->hide();
+    Notice_Label->clear();
+    Update();
 }
 
-void TConflictBar::ShowText(const QString &text, const QString &name)
+void TConflictBar::ShowQuestion(const QString &text, const QString &name)
 {
     Message_Label->setText(text);
-    setAccessibleName(name);
-    setAccessibleDescription(text);
-    show();
+    Message_Label->show();
+    FQuestionName = name;
+    Update();
+}
+
+void TConflictBar::Update()
+{
+    const bool question = !FQuestionName.isEmpty();
+    const bool notice = !Notice_Label->text().isEmpty() && !Notice_Label->isHidden();
+    QStringList texts;
+    if (question)
+        texts << Message_Label->text();
+    if (notice)
+        texts << Notice_Label->text();
+    setAccessibleName(question ? FQuestionName : QStringLiteral("Notice"));
+    setAccessibleDescription(texts.join(QLatin1Char(' ')));
+    setVisible(question || notice);
 }

@@ -1,7 +1,9 @@
-// The bar above the writer's text that tells of a file another program
-// changed while the text held unsaved changes, and offers the three ways
-// out. Its buttons never take the keyboard and none is a default: the writer
-// is typing when it appears, and no keystroke may choose for them.
+// The bar above the writer's text that tells of a primary file another
+// program changed while the text held unsaved changes, and offers the three
+// ways out; of a file that cannot be read, so is not written over; and of
+// what was read again or kept. Its buttons never take the keyboard and none
+// is a default: the writer is typing when it appears, and no keystroke may
+// choose for them.
 #pragma once
 
 #include <QFrame>
@@ -16,30 +18,42 @@ class TConflictBar : public QFrame
 public:
     explicit TConflictBar(QWidget *parent = nullptr);
 
-    // The files another program changed.
+    // Shows the bar with its question: the primary file holds a version the
+    // writer's unsaved text did not grow from.
+    enum class TChange
+    {
+        ChangedOutside, // another program changed it
+        UnreadBefore    // it could not be read before
+    };
+    void ShowChanged(TChange change);
+    // The files that cannot be read, and so are not written over.
     struct TFiles
     {
         bool Primary = false;
         bool Backup = false;
     };
-    // Shows the bar with its question for the files that changed outside.
-    void ShowFor(TFiles files);
+    // Shows that they are not written over; Save As for the primary file.
+    void ShowUnreadable(TFiles files);
     // Hides the question, if it shows.
     void HideConflict();
-    // Shows a notice, without buttons, until the next keystroke hides it
-    // (HideNotice) or a question takes its place.
+    // Shows a notice, without buttons, below any question, until the next
+    // keystroke hides it (HideNotice).
     void ShowNotice(const QString &text);
     void HideNotice();
 
     QLabel *Message_Label = nullptr;
+    QLabel *Notice_Label = nullptr;
     QPushButton *KeepMine_Button = nullptr;
     QPushButton *TakeFile_Button = nullptr;
     QPushButton *SaveAs_Button = nullptr;
 
 private:
-    void ShowText(const QString &text, const QString &name);
+    void ShowQuestion(const QString &text, const QString &name);
+    // Shows or hides the bar as its parts ask, and tells screen readers
+    // what it says.
+    void Update();
 
-    bool FNotice = false;
+    QString FQuestionName;
 
 Q_SIGNALS:
     void KeepMineClicked();

@@ -21,11 +21,36 @@ inline const QString CannotOpenSelected = QStringLiteral("I can not open the fil
 inline const QString CannotOpenPrimary = QStringLiteral("I can not open the primary file!");
 inline const QString ReadAgain =
     QStringLiteral("Another program changed your primary file, so I have read it again. ");
-inline const QString EarlierTextKeptIn = QStringLiteral("Your earlier text is kept in ");
-inline const QString UndoBringsItBack = QStringLiteral(", and Ctrl+Z brings it back.");
+inline const QString EarlierTextKept =
+    QStringLiteral("Your earlier text is kept in Earlier Versions, and Ctrl+Z brings it back.");
+inline const QString UndoBringsItBack = QStringLiteral("Ctrl+Z brings your earlier text back.");
 inline const QString TakeRecovered =
     QStringLiteral("Your last words were not saved when I stopped. Do you want them back?");
-inline const QString TextKeptIn = QStringLiteral("Your text has been kept in ");
+inline const QString NewerAtRecovery =
+    QStringLiteral("Your primary file has changed since then. I have kept its newer version in "
+                   "Earlier Versions.");
+inline const QString TextKept = QStringLiteral("Your text is kept in Earlier Versions.");
+inline const QString OtherVersionKept =
+    QStringLiteral("The other program's version of your primary file is kept in Earlier "
+                   "Versions.");
+inline const QString UnreadVersionKept =
+    QStringLiteral("The text your primary file held when I could not read it is kept in "
+                   "Earlier Versions.");
+inline const QString ReplacedFileKept =
+    QStringLiteral("The text the file held before is kept in Earlier Versions.");
+inline const QString BackupVersionKept =
+    QStringLiteral("Another program changed your backup file. Its version is kept in Earlier "
+                   "Versions.");
+inline const QString BackupFoundKept =
+    QStringLiteral("Your backup file held a text I had not seen. It is kept in Earlier Versions.");
+inline const QString CannotKeep =
+    QStringLiteral("I cannot keep a version of your text in Earlier Versions, so I have not "
+                   "written over it. I will try again.");
+inline const QString CannotKeepYours =
+    QStringLiteral("I cannot keep your text in Earlier Versions, so I have not taken the file's.");
+inline const QString RecoveryFailing =
+    QStringLiteral("I cannot keep a recovery copy of your unsaved words. If I stop now, they "
+                   "may be lost. I will keep trying.");
 inline const QString SaveChanges = QStringLiteral("Do you want to save your changes?");
 inline const QString SelectPrimary =
     QStringLiteral("You must select a primary file to save your text to.");

@@ -7,6 +7,7 @@
 #include "desktop/Attention_Unit.h"
 #include "sound/WavePlay.h"
 #include "storage/ConfigurationFile_Unit.h"
+#include "storage/RecoveryCopy_Unit.h"
 #include "windows/About_Unit.h"
 #include "windows/AreaColours_Unit.h"
 #include "windows/CaptionButton_Unit.h"
@@ -81,6 +82,13 @@ void TMain_Form::ConnectControls()
     connect(Text_Memo->document(), &QTextDocument::contentsChanged, this,
             [this] { FDocument.Changed(); });
     FDocument.ModifiedChanged = [this](bool modified) { Q_EMIT UnsavedTextChanged(modified); };
+    // A safety net that is off is something the writer must know, once.
+    connect(&FDocument.Recovery(), &TRecoveryCopy::WorkingChanged, this, [this](bool working) {
+        if (working)
+            FRecoveryFailing = false;
+        else
+            TellOnce(FRecoveryFailing, Message::RecoveryFailing);
+    });
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TMain_Form::CommitSessionData,
             Qt::DirectConnection);
     connect(Conflict_Bar, &TConflictBar::KeepMineClicked, this, &TMain_Form::KeepMyText);
@@ -198,9 +206,7 @@ void TMain_Form::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
-    // Nothing unsaved is left to recover, or the writer chose to let it go.
-    if (!TextChanged() || FTextLetGo)
-        FDocument.DiscardRecovery();
+    FDocument.Close();
 }
 
 bool TMain_Form::eventFilter(QObject *watched, QEvent *event)

@@ -133,8 +133,8 @@ public:
     void KeepMyText();
     void TakeFileText();
     // The session ends (a signal, the display gone): one last auto-save tick
-    // as AutoSave_TimerTimer makes it, with no box and no chooser; the text
-    // that may go into neither file goes into a copy of its own. Once the
+    // as AutoSave_TimerTimer makes it, with no box and no chooser; unsaved
+    // text also goes into the recovery copy and the history. Once the
     // primary file holds the text, closing asks nothing more.
     void LastTick();
     // At start, a recovery copy left by a Nudger that ended with unsaved
@@ -226,6 +226,8 @@ private:
     // The editor took the primary file's new version: the bar tells so, and
     // where the earlier text is.
     void ShowReadAgain();
+    // The bar tells what the document just put into the history.
+    void ShowKept();
     void ShowConflict();
     void SetStatusPath(const QString &path);
 
@@ -243,8 +245,12 @@ private:
     // not typed since: the close that follows asks no more.
     bool FSessionAnswered = false;
     static constexpr int SessionAnswerMs = 60000;
-    // The writer answered No to saving, and has not typed since.
-    bool FTextLetGo = false;
+    // The writer was told that the history, or the recovery copy, cannot
+    // be written; told again only once it worked in between.
+    bool FHistoryFailing = false;
+    bool FRecoveryFailing = false;
+    // Shows text once until told is cleared.
+    void TellOnce(bool &told, const QString &text);
     void RememberSessionAnswer();
     bool FNudgeSuppressed = false;
     bool FAutoSaveSuppressed = false;

@@ -13,7 +13,6 @@
 #include "windows/TextLayout_Unit.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSessionManager>
@@ -50,19 +49,20 @@ bool TMain_Form::WritePrimaryFile(TOverwrite overwrite)
     ShowConflict();
     switch (result) {
     case TSaveResult::Saved:
+    case TSaveResult::Nothing:
         SetStatusPath(PrimaryFile());
+        ShowKept();
         return true;
     case TSaveResult::ReadAgain:
         SetStatusPath(PrimaryFile());
         ShowReadAgain();
         return true;
     case TSaveResult::Conflict:
+    case TSaveResult::Unreadable:
         return false;
-    case TSaveResult::Held:
-        // A new document the writer has not typed into: nothing to save.
-        if (FileKind(PrimaryFile()) == TFileKind::Missing)
-            return true;
-        break;
+    case TSaveResult::NotKept:
+        TellOnce(FHistoryFailing, Message::CannotKeep);
+        return false;
     case TSaveResult::Failed:
         break;
     }
@@ -81,59 +81,133 @@ void TMain_Form::SaveBackupFile()
 {
     const TSaveResult result = FDocument.SaveBackup();
     ShowConflict();
-    if (result == TSaveResult::Failed)
+    switch (result) {
+    case TSaveResult::Saved:
+        ShowKept();
+        break;
+    case TSaveResult::NotKept:
+        TellOnce(FHistoryFailing, Message::CannotKeep);
+        break;
+    case TSaveResult::Failed:
         ShowFailureOnce(Message::CannotSaveBackup);
+        break;
+    case TSaveResult::Nothing:
+    case TSaveResult::ReadAgain:
+    case TSaveResult::Conflict:
+    case TSaveResult::Unreadable:
+        break;
+    }
 }
 
 void TMain_Form::ShowConflict()
 {
-    TConflictBar::TFiles files;
-    files.Primary = FDocument.PrimaryConflict();
-    files.Backup = FDocument.BackupConflict();
-    if (files.Primary || files.Backup)
-        Conflict_Bar->ShowFor(files);
+    TConflictBar::TFiles unreadable;
+    unreadable.Primary = FDocument.PrimaryUnreadable();
+    unreadable.Backup = FDocument.BackupUnreadable();
+    if (FDocument.PrimaryConflict())
+        Conflict_Bar->ShowChanged(FDocument.PrimaryNeverRead()
+                                      ? TConflictBar::TChange::UnreadBefore
+                                      : TConflictBar::TChange::ChangedOutside);
+    else if (unreadable.Primary || unreadable.Backup)
+        Conflict_Bar->ShowUnreadable(unreadable);
     else
         Conflict_Bar->HideConflict();
 }
 
 void TMain_Form::ShowReadAgain()
 {
-    Conflict_Bar->ShowNotice(Message::ReadAgain + Message::EarlierTextKeptIn +
-                             QDir::toNativeSeparators(FDocument.KeptIn()) +
-                             Message::UndoBringsItBack);
+    bool kept = false;
+    for (const TKeptVersion &version : FDocument.Kept())
+        kept = kept || version.Version.Reason == TVersionReason::ReadAgain;
+    Conflict_Bar->ShowNotice(Message::ReadAgain +
+                             (kept ? Message::EarlierTextKept : Message::UndoBringsItBack));
+}
+
+void TMain_Form::ShowKept()
+{
+    FHistoryFailing = false;
+    QStringList notes;
+    for (const TKeptVersion &version : FDocument.Kept()) {
+        switch (version.Version.Reason) {
+        case TVersionReason::ChangedOutside:
+            notes << Message::OtherVersionKept;
+            break;
+        case TVersionReason::Unreadable:
+            notes << Message::UnreadVersionKept;
+            break;
+        case TVersionReason::BeforeSaveAs:
+            notes << Message::ReplacedFileKept;
+            break;
+        case TVersionReason::BackupChangedOutside:
+            notes << Message::BackupVersionKept;
+            break;
+        case TVersionReason::FoundInBackup:
+            notes << Message::BackupFoundKept;
+            break;
+        case TVersionReason::TookFilesText:
+            notes << Message::TextKept;
+            break;
+        default:
+            // The writer's own versions, kept as a matter of course.
+            break;
+        }
+    }
+    if (!notes.isEmpty())
+        Conflict_Bar->ShowNotice(notes.join(QLatin1Char(' ')));
+}
+
+void TMain_Form::TellOnce(bool &told, const QString &text)
+{
+    if (told || FQuiet)
+        return;
+    told = true;
+    ShowMessage(text);
 }
 
 void TMain_Form::KeepMyText()
 {
     const TSuppression suppression(*this);
-    const bool kept = FDocument.KeepMyText();
+    const TSaveResult result = FDocument.KeepMyText();
     ShowConflict();
-    if (!kept) {
-        ShowFailureOnce(Message::CannotSaveText);
-        return;
-    }
-    if (!FDocument.Modified())
+    switch (result) {
+    case TSaveResult::Saved:
+    case TSaveResult::Nothing:
+    case TSaveResult::ReadAgain:
         SetStatusPath(PrimaryFile());
+        ShowKept();
+        break;
+    case TSaveResult::NotKept:
+        TellOnce(FHistoryFailing, Message::CannotKeep);
+        break;
+    case TSaveResult::Failed:
+        ShowFailureOnce(Message::CannotSaveText);
+        break;
+    case TSaveResult::Conflict:
+    case TSaveResult::Unreadable:
+        break;
+    }
 }
 
 void TMain_Form::TakeFileText()
 {
     const TSuppression suppression(*this);
-    // The writer's own text first goes into a file of its own, where they can
+    // The writer's own text first goes into the history, where they can
     // find it again; only then does the editor take the file's.
-    bool textRead = false;
-    const QString keptIn = FDocument.TakeFileText(Now(), textRead);
+    const TTextDocument::TTaken taken = FDocument.TakeFileText();
     ShowConflict();
-    if (keptIn.isEmpty()) {
-        ShowFailureOnce(Message::CannotSaveText);
+    switch (taken) {
+    case TTextDocument::TTaken::NotKept:
+        ShowFailureOnce(Message::CannotKeepYours);
         return;
-    }
-    if (!textRead) {
+    case TTextDocument::TTaken::NotRead:
+        ShowKept();
         ShowMessage(Message::CannotOpenPrimary);
         return;
+    case TTextDocument::TTaken::Taken:
+        SetStatusPath(PrimaryFile());
+        ShowKept();
+        return;
     }
-    SetStatusPath(PrimaryFile());
-    ShowMessage(Message::TextKeptIn + QDir::toNativeSeparators(keptIn));
 }
 
 void TMain_Form::CommitSessionData(QSessionManager &manager)
@@ -169,8 +243,7 @@ void TMain_Form::LastTick()
     FQuiet = true;
     const TSessionEndSaves saves = FDocument.SaveForSessionEnd(
         !FAutoSaveSuppressed && AutoSaveEnabled() ? TTextDocument::TPrimaryAtEnd::Save
-                                                  : TTextDocument::TPrimaryAtEnd::Skip,
-        Now());
+                                                  : TTextDocument::TPrimaryAtEnd::Skip);
     if (saves.Primary)
         SetStatusPath(PrimaryFile());
 }
@@ -185,8 +258,10 @@ bool TMain_Form::SavePrimaryFileAs()
     options.ConfirmOverwrite = true;
     if (!Prompts().ChooseSaveFile(options))
         return false;
-    SetPrimaryFile(options.FileName);
-    // The writer chose this file, and said whether it may be replaced.
+    // The unsaved text is the new file's now.
+    FDocument.SetPrimaryFile(options.FileName, TTextDocument::TUnsavedText::GoesAlong);
+    // The writer chose this file, and said whether it may be replaced; what
+    // it held is kept first.
     const bool saved = WritePrimaryFile(TOverwrite::Allowed);
     ShowMessage(Message::PrimaryFileSet + PrimaryFile());
     return saved;
@@ -228,15 +303,18 @@ void TMain_Form::OpenPrimaryFile()
 
 void TMain_Form::OfferRecoveredText()
 {
-    QString text;
-    if (!FDocument.RecoveredText(text))
+    TRecoveryOffer offer;
+    if (!FDocument.RecoveredText(offer))
         return;
     const TSuppression suppression(*this, TSuppression::NudgeAndAutoSave, TSuppression::Restore);
-    if (Prompts().Confirm(Message::TakeRecovered, QMessageBox::Yes | QMessageBox::No,
-                          QMessageBox::Yes) == QMessageBox::Yes)
-        FDocument.TakeRecoveredText(text);
+    QString question = Message::TakeRecovered;
+    if (offer.FileChanged)
+        question += QLatin1Char('\n') + Message::NewerAtRecovery;
+    if (Prompts().Confirm(question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+        QMessageBox::Yes)
+        FDocument.TakeRecoveredText(offer);
     else
-        FDocument.DeclineRecoveredText();
+        FDocument.DeclineRecoveredText(offer);
 }
 
 bool TMain_Form::ConfirmSaveChanges()
@@ -250,8 +328,8 @@ bool TMain_Form::ConfirmSaveChanges()
     if (answer == QMessageBox::Cancel)
         return false;
     // No: the writer lets the unsaved text go, once the window closes or a
-    // file takes its place.
-    FTextLetGo = true;
+    // file takes its place; the history keeps it all the same.
+    FDocument.LetGo();
     return true;
 }
 
@@ -333,8 +411,7 @@ void TMain_Form::AutoSave_TimerTimer()
 {
     if (FAutoSaveSuppressed)
         return;
-    // Held back quietly where Save would say so.
-    if (AutoSaveEnabled() && FDocument.Loaded())
+    if (AutoSaveEnabled())
         SavePrimaryFile();
     SaveBackupFile();
 }
@@ -346,7 +423,6 @@ void TMain_Form::Text_MemoChange()
     // change of the editor's text); a notice of a re-read goes with the
     // next keystroke.
     FSessionAnswered = false;
-    FTextLetGo = false;
     Conflict_Bar->HideNotice();
     StopNudge();
     RestartNudgeTimer();

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Two copies of Nudger on one primary file: the second copy types and saves,
 # and the first copy, idle in front of the old text, leaves that text in
-# place at its auto-save tick: it reads the file again instead.
+# place at its auto-save tick: it reads the file again instead, and leaves
+# nothing beside the writer's file.
 #
 #   e2e_two_copies.sh NUDGER_BINARY CONFIG_TOOL SOURCE_DIR BUILD_DIR
 set -euo pipefail
@@ -47,10 +48,12 @@ nudger_atspi wait-text "$first" "text:Your Text" "Old words. New words." 40 ||
     nudger_fail "the first copy's tick did not read the file again"
 echo "the first copy read the file again $(($(date +%s) - started)) s after its start"
 # It says so above the text, and where the text it replaced is kept.
-nudger_atspi description "$first" "Read again" |
+nudger_atspi description "$first" "Notice" |
     grep -qF "Another program changed your primary file, so I have read it again." ||
     nudger_fail "the first copy does not say that it read the file again"
 nudger_atspi wait-description "$first" "label:Primary file" "$primary" 5
 [[ "$(cat "$primary")" == "Old words. New words." ]] ||
     nudger_fail "the first copy's tick wrote \"$(cat "$primary")\" over the second copy's text"
-echo "PASS: the second copy's text stayed in the file"
+[[ "$(find "$NUDGER_WORK" -maxdepth 1 -type f -printf '%f\n')" == text.txt ]] ||
+    nudger_fail "files beside the writer's: $(find "$NUDGER_WORK" -maxdepth 1 -type f -printf '%f ')"
+echo "PASS: the second copy's text stayed in the file, the only one in its folder"

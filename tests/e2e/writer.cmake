@@ -27,3 +27,13 @@ set_tests_properties(e2e_install PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEO
 # The nudge test measures time between events (as e2e_sound does): it runs
 # alone, so that the rest of the suite cannot crowd its timing.
 set_tests_properties(e2e_nudge PROPERTIES RUN_SERIAL TRUE)
+
+# A real read error at the start, from a preloaded shim that fails the primary
+# file's reads with EIO while a switch file exists.
+add_library(nudger_eio_shim MODULE ${CMAKE_CURRENT_LIST_DIR}/eio_shim.cpp)
+target_link_libraries(nudger_eio_shim PRIVATE ${CMAKE_DL_LIBS})
+add_test(NAME e2e_disk_error
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/e2e_disk_error.sh
+            $<TARGET_FILE:Nudger> $<TARGET_FILE:nudger_config>
+            ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR} $<TARGET_FILE:nudger_eio_shim>)
+set_tests_properties(e2e_disk_error PROPERTIES LABELS e2e SKIP_RETURN_CODE 77 TIMEOUT 120)

@@ -2,8 +2,10 @@
 // its removal, and offered back only once the Nudger that wrote it has ended.
 
 #include "storage/RecoveryCopy_Unit.h"
+#include "support/RecoveryCopyTesting.h"
 
 #include "app/PlatformDependence_Unit.h"
+#include "storage/WholeFile_Unit.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,6 +35,7 @@ class tst_RecoveryCopy_Unit : public QObject
 private:
     std::unique_ptr<QTemporaryDir> FDir;
     QString FText;
+    QByteArray FBase; // the digest of the version the text grew from
     int FSnapshots = 0;
 
     QString Folder() const { return FDir->filePath(QStringLiteral("recovery")); }
@@ -47,10 +50,13 @@ private:
         auto copy = std::make_unique<TRecoveryCopy>(
             [this] {
                 ++FSnapshots;
-                return FText;
+                TRecoverySnapshot snapshot;
+                snapshot.Text = FText;
+                snapshot.BaseDigest = FBase;
+                return snapshot;
             },
             Folder());
-        copy->SetDelays(20, 100);
+        TRecoveryCopyTesting::SetDelays(*copy, 20, 100);
         copy->SetPrimaryFile(primary);
         return copy;
     }
@@ -66,6 +72,7 @@ private:
 private Q_SLOTS:
     void init()
     {
+        FBase.clear();
         FDir = std::make_unique<QTemporaryDir>();
         QVERIFY2(FDir->isValid(), qPrintable(FDir->errorString()));
     }
@@ -85,17 +92,84 @@ private Q_SLOTS:
         QCOMPARE(Mode(Folder()), 0700);
         const QString text = QStringLiteral("first line\nzweite Zeile \u2013 \u00fc\n");
         QVERIFY(TypeAndWait(*copy, text));
-        QCOMPARE(Mode(copy->CopyPath()), 0600);
-        QFile file(copy->CopyPath());
+        QCOMPARE(Mode(TRecoveryCopyTesting::CopyPath(*copy)), 0600);
+        QFile file(TRecoveryCopyTesting::CopyPath(*copy));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(),
-                 "Nudger recovery copy 1\n" + Primary().toUtf8() + "\n\n" + text.toUtf8());
+                 "Nudger recovery copy 2\n" + Primary().toUtf8() + "\n-\n\n" + text.toUtf8());
+    }
+
+    // What a Nudger left is read back with the version of the primary file
+    // it grew from, also from a copy an older Nudger wrote without one.
+    void leftCopyTellsItsBase_data()
+    {
+        QTest::addColumn<QByteArray>("copy");
+        QTest::addColumn<QByteArray>("base");
+        QTest::newRow("with its base") << QByteArray() << QByteArray(20, '\x5a');
+        QTest::newRow("an older Nudger's copy")
+            << QByteArray("Nudger recovery copy 1\n") << QByteArray();
+    }
+    void leftCopyTellsItsBase()
+    {
+        QFETCH(QByteArray, copy);
+        QFETCH(QByteArray, base);
+        FBase = base;
+        {
+            auto first = MakeCopy(Primary());
+            QVERIFY(TypeAndWait(*first, QStringLiteral("words\nmore")));
+            if (!copy.isEmpty())
+                QVERIFY(WriteWholeFile(TRecoveryCopyTesting::CopyPath(*first),
+                                       copy + Primary().toUtf8() + "\n\nwords\nmore"));
+        }
+        TLeftCopy left;
+        QVERIFY(MakeCopy(Primary())->LeftText(left));
+        QCOMPARE(left.Text, QStringLiteral("words\nmore"));
+        QCOMPARE(left.BaseDigest, base);
+        QVERIFY(left.Written.isValid());
+    }
+
+    // Save As: the text's copy is the new file's at once, and the old
+    // file's goes only once that is on disk.
+    void movedTextIsCopiedAtOnce()
+    {
+        auto copy = MakeCopy(Primary());
+        TRecoveryCopyTesting::SetDelays(*copy, 60000, 60000);
+        FText = QStringLiteral("unsaved");
+        copy->TextChanged();
+        copy->WriteNow();
+        const QString old = TRecoveryCopyTesting::CopyPath(*copy);
+        QVERIFY(QFile::exists(old));
+        copy->MoveTo(FDir->filePath(QStringLiteral("elsewhere.txt")));
+        copy->WaitForWrites();
+        QVERIFY(!QFile::exists(old));
+        TLeftCopy left;
+        copy.reset();
+        QVERIFY(MakeCopy(FDir->filePath(QStringLiteral("elsewhere.txt")))->LeftText(left));
+        QCOMPARE(left.Text, QStringLiteral("unsaved"));
+    }
+
+    // A safety net that is off is told, and tried again until it works.
+    void copyThatCannotBeMadeIsToldAndRetried()
+    {
+        // A regular file where the folder should be.
+        QVERIFY(WriteWholeFile(Folder(), "in the way"));
+        auto copy = MakeCopy(Primary());
+        QSignalSpy working(copy.get(), &TRecoveryCopy::WorkingChanged);
+        FText = QStringLiteral("unsaved");
+        copy->TextChanged();
+        QCOMPARE(working.size(), 1);
+        QCOMPARE(working.at(0).at(0).toBool(), false);
+        QVERIFY(QFile::remove(Folder()));
+        SetClockForTesting([] { return QDateTime::currentDateTime().addSecs(10); });
+        QVERIFY(TypeAndWait(*copy, QStringLiteral("unsaved, and more")));
+        QCOMPARE(working.size(), 2);
+        QCOMPARE(working.at(1).at(0).toBool(), true);
     }
 
     void changesThatGoOnAreCopiedWithinTheMaxDelay()
     {
         auto copy = MakeCopy(Primary());
-        copy->SetDelays(60000, 50);
+        TRecoveryCopyTesting::SetDelays(*copy, 60000, 50);
         QTimer typing;
         typing.setInterval(5);
         connect(&typing, &QTimer::timeout, copy.get(), [&] {
@@ -129,16 +203,16 @@ private Q_SLOTS:
         auto first = MakeCopy(Primary());
         QVERIFY(TypeAndWait(*first, QStringLiteral("left behind")));
         auto second = MakeCopy(Primary());
-        QVERIFY(second->CopyPath() != first->CopyPath());
+        QVERIFY(TRecoveryCopyTesting::CopyPath(*second) != TRecoveryCopyTesting::CopyPath(*first));
         auto other = MakeCopy(FDir->filePath(QStringLiteral("other.txt")));
-        QString text;
-        QVERIFY(!second->LeftText(text));
-        QVERIFY(!other->LeftText(text));
+        TLeftCopy left;
+        QVERIFY(!second->LeftText(left));
+        QVERIFY(!other->LeftText(left));
 
         first.reset();
         auto third = MakeCopy(Primary());
-        QVERIFY(third->LeftText(text));
-        QCOMPARE(text, QStringLiteral("left behind"));
+        QVERIFY(third->LeftText(left));
+        QCOMPARE(left.Text, QStringLiteral("left behind"));
         // Taken back: the next copy replaces the left one, and Discard
         // removes it.
         QVERIFY(TypeAndWait(*third, QStringLiteral("left behind, and more")));
@@ -154,11 +228,11 @@ private Q_SLOTS:
         QVERIFY(TypeAndWait(*first, QStringLiteral("declined")));
         first.reset();
         auto second = MakeCopy(Primary());
-        QString text;
-        QVERIFY(second->LeftText(text));
+        TLeftCopy left;
+        QVERIFY(second->LeftText(left));
         second->SetAside();
-        QVERIFY(!second->LeftText(text));
-        QVERIFY(!MakeCopy(Primary())->LeftText(text));
+        QVERIFY(!second->LeftText(left));
+        QVERIFY(!MakeCopy(Primary())->LeftText(left));
         const QStringList asides = {QStringLiteral("*.aside-*")};
         QCOMPARE(QDir(Folder()).entryList(asides, QDir::Files).size(), 1);
 

@@ -1,15 +1,19 @@
 #include "storage/TextDocument_Unit.h"
 
+#include "storage/RecoveryCopy_Unit.h"
+
 #include "support/FileBytes.h"
 #include "support/FileRestrictions.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
 #include <sys/stat.h>
 
 Q_DECLARE_METATYPE(TSaveResult)
@@ -38,13 +42,26 @@ struct TEditor : TDocumentText
     }
 };
 
-// A document over a test editor, its recovery copies in the test's folder.
+// A document over a test editor, its private folder (recovery copies and
+// history) beside the writer's files in the test's folder.
 struct TDocument
 {
     explicit TDocument(const QTemporaryDir &dir)
-        : Document(Editor, dir.filePath(QStringLiteral("recovery")))
+        : Document(Editor, dir.filePath(QStringLiteral("private")))
     {
         Editor.Document = &Document;
+    }
+    ~TDocument() { Document.Recovery().WaitForWrites(); }
+    // The contents the history keeps.
+    QList<QByteArray> Kept()
+    {
+        QList<QByteArray> kept;
+        for (const TVersion &version : Document.History().Versions()) {
+            QByteArray bytes;
+            if (Document.History().Read(version, bytes))
+                kept << bytes;
+        }
+        return kept;
     }
     TEditor Editor;
     TTextDocument Document;
@@ -61,9 +78,8 @@ class tst_TextDocument_Unit : public QObject
 private Q_SLOTS:
     void changedOutside_data();
     void changedOutside();
-    void unreadableFileIsHeldUntilTyping();
-    void nothingWrittenBeforeTheTextIsTheWriters();
-    void emptiedFileLeavesTheBackupAlone();
+    void neverTheLastCopy_data();
+    void neverTheLastCopy();
     void savedAsRead_data();
     void savedAsRead();
 };
@@ -80,12 +96,15 @@ void tst_TextDocument_Unit::changedOutside_data()
         for (const bool unsaved : {false, true}) {
             const char *editor = unsaved ? "unsaved" : "saved";
             const QByteArray mine = unsaved ? "mine" : "one\r\ntwo";
-            // A saved text takes the primary file's new version; the backup
-            // is left to whoever wrote it.
-            const TSaveResult changed =
-                unsaved || backup ? TSaveResult::Conflict : TSaveResult::ReadAgain;
+            // A saved text takes the primary file's new version, an unsaved
+            // one waits for the writer; another program's backup is kept,
+            // then written.
+            const TSaveResult changed = backup    ? TSaveResult::Saved
+                                        : unsaved ? TSaveResult::Conflict
+                                                  : TSaveResult::ReadAgain;
+            const QByteArray changedOnDisk = backup ? mine : QByteArray("theirs");
             QTest::addRow("%s, %s, rewritten", file, editor)
-                << backup << unsaved << "rewritten" << changed << QByteArray("theirs");
+                << backup << unsaved << "rewritten" << changed << changedOnDisk;
             QTest::addRow("%s, %s, only touched", file, editor)
                 << backup << unsaved << "touched" << TSaveResult::Saved << mine;
             QTest::addRow("%s, %s, deleted", file, editor)
@@ -93,10 +112,10 @@ void tst_TextDocument_Unit::changedOutside_data()
             QTest::addRow("%s, %s, rewritten with the same text", file, editor)
                 << backup << unsaved << "same" << TSaveResult::Saved << mine;
             QTest::addRow("%s, %s, replaced by a link", file, editor)
-                << backup << unsaved << "linked" << changed << QByteArray("theirs");
+                << backup << unsaved << "linked" << changed << changedOnDisk;
+            // What cannot be read cannot be kept.
             QTest::addRow("%s, %s, unreadable", file, editor)
-                << backup << unsaved << "unreadable"
-                << (unsaved || backup ? TSaveResult::Conflict : TSaveResult::Held)
+                << backup << unsaved << "unreadable" << TSaveResult::Unreadable
                 << QByteArray("theirs");
         }
     }
@@ -161,98 +180,161 @@ void tst_TextDocument_Unit::changedOutside()
     if (result == TSaveResult::ReadAgain) {
         QCOMPARE(subject.Editor.Current, QStringLiteral("theirs"));
         QCOMPARE(subject.Editor.Undone, QStringLiteral("one\ntwo"));
-        // The text it replaced is in a copy of its own, as private as the
-        // writer's file, which no later tick touches.
+        // The text it replaced is in the history.
         QCOMPARE(document.SavePrimary(), TSaveResult::Saved);
-        QCOMPARE(ReadAll(document.KeptIn()), QByteArray("one\r\ntwo"));
-        QCOMPARE(QFileInfo(document.KeptIn()).permissions() & 0x7077,
-                 QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(subject.Kept().contains("one\r\ntwo"));
     }
+    // Another program's backup is in the history before it is written over.
+    if (backup && (outside == QLatin1String("rewritten") || outside == QLatin1String("linked")))
+        QVERIFY(subject.Kept().contains("theirs"));
     // Another version in conflict is not read again at every tick.
     if (result == TSaveResult::Conflict && outside == QLatin1String("rewritten")) {
-        QCOMPARE(backup ? document.SaveBackup() : document.SavePrimary(), TSaveResult::Conflict);
+        QCOMPARE(document.SavePrimary(), TSaveResult::Conflict);
         QCOMPARE(ReadAll(target), onDisk);
     }
-    // "Keep My Text" writes where the writer's file was, never through a
-    // link another program put there into the file it leads to.
+    // "Keep My Text" keeps the other version, then writes where the
+    // writer's file was, never through a link another program put there
+    // into the file it leads to.
     if (result == TSaveResult::Conflict && outside == QLatin1String("linked")) {
-        QVERIFY(document.KeepMyText());
+        QCOMPARE(document.KeepMyText(), TSaveResult::Saved);
         QVERIFY(!QFileInfo(target).isSymLink());
-        QCOMPARE(ReadAll(target), unsaved ? QByteArray("mine") : QByteArray("one\r\ntwo"));
+        QCOMPARE(ReadAll(target), QByteArray("mine"));
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("other.txt"))), QByteArray("theirs"));
+        QVERIFY(subject.Kept().contains("theirs"));
+    }
+    if (backup && outside == QLatin1String("linked")) {
+        QVERIFY(!QFileInfo(target).isSymLink());
         QCOMPARE(ReadAll(dir.filePath(QStringLiteral("other.txt"))), QByteArray("theirs"));
     }
 }
 
-// A primary file that exists but cannot be read is never replaced by text
-// the writer did not write, neither is the backup; typing lifts that.
-void tst_TextDocument_Unit::unreadableFileIsHeldUntilTyping()
+// Where each writer's text is after what once lost it: the version each
+// replaced is in the history, or still in its file or the editor.
+void tst_TextDocument_Unit::neverTheLastCopy_data()
 {
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    TDocument subject(dir);
-    TTextDocument &document = subject.Document;
-    // Exists, yet cannot be read from its start, even by root.
-    document.SetPrimaryFile(QStringLiteral("/proc/self/mem"));
-    document.SetBackupFile(dir.filePath(QStringLiteral("backup.txt")));
-    QCOMPARE(document.ReadPrimary(), TReadResult::Failed);
-    QVERIFY(!document.Loaded());
-    QCOMPARE(document.SavePrimary(), TSaveResult::Held);
-    QCOMPARE(document.SaveBackup(), TSaveResult::Held);
-    QVERIFY(!QFile::exists(document.BackupFile()));
-    subject.Editor.Set(QStringLiteral("not the file's"));
-    QCOMPARE(document.SaveBackup(), TSaveResult::Saved);
-    QCOMPARE(ReadAll(document.BackupFile()), QByteArray("not the file's"));
+    QTest::addColumn<QString>("story");
+    QTest::addColumn<QByteArray>("primary");
+    QTest::addColumn<QByteArray>("backup");
+    QTest::addColumn<QList<QByteArray>>("kept");
+    QTest::addColumn<QStringList>("folder");
+    const QStringList files{QStringLiteral("backup.txt"), QStringLiteral("text.txt")};
+    QTest::newRow("a failed read, then one typed line")
+        << "failed read" << QByteArray("journal") << QByteArray("one line")
+        << QList<QByteArray>{"journal"} << files;
+    QTest::newRow("Yes at a recovery over a newer file")
+        << "recovery" << QByteArray("new words") << QByteArray() << QList<QByteArray>{"newer"}
+        << QStringList{QStringLiteral("text.txt")};
+    QTest::newRow("an emptied file followed, then a keystroke")
+        << "emptied" << QByteArray("one line") << QByteArray("one line")
+        << QList<QByteArray>{"chapter"} << files;
+    QTest::newRow("two copies on one file, no backup")
+        << "two copies" << QByteArray("v0 v1 v2 v3") << QByteArray() << QList<QByteArray>{"v0"}
+        << QStringList{QStringLiteral("text.txt")};
+    QTest::newRow("a missing primary file, then Save")
+        << "missing" << QByteArray("first words") << QByteArray() << QList<QByteArray>{}
+        << QStringList{QStringLiteral("text.txt")};
+    QTest::newRow("the session ends during the first start's settings")
+        << "first start" << QByteArray() << QByteArray("chapter one") << QList<QByteArray>{}
+        << QStringList{QStringLiteral("backup.txt")};
 }
 
-// Until the primary file was read or the writer typed, the editor's text is
-// no one's: neither the last tick nor a save may put it in any file, as when
-// the session ends during the start's settings step, with no primary file yet
-// and a backup holding the text of an earlier session.
-void tst_TextDocument_Unit::nothingWrittenBeforeTheTextIsTheWriters()
+void tst_TextDocument_Unit::neverTheLastCopy()
 {
+    QFETCH(QString, story);
+    QFETCH(QByteArray, primary);
+    QFETCH(QByteArray, backup);
+    QFETCH(QList<QByteArray>, kept);
+    QFETCH(QStringList, folder);
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString backup = dir.filePath(QStringLiteral("backup.txt"));
-    QVERIFY(WriteAll(backup, "chapter one"));
-    TDocument subject(dir);
-    TTextDocument &document = subject.Document;
-    document.SetBackupFile(backup);
-    const TSessionEndSaves saves =
-        document.SaveForSessionEnd(TTextDocument::TPrimaryAtEnd::Save, QDateTime());
-    QVERIFY(!saves.Primary && !saves.Backup && saves.Copy.isEmpty());
-    document.SetPrimaryFile(dir.filePath(QStringLiteral("new.txt")));
-    QCOMPARE(document.ReadPrimary(), TReadResult::Missing);
-    QCOMPARE(document.SavePrimary(), TSaveResult::Held);
-    QCOMPARE(document.SaveBackup(), TSaveResult::Held);
-    QCOMPARE(ReadAll(backup), QByteArray("chapter one"));
-    QVERIFY(!QFile::exists(document.PrimaryFile()));
-}
-
-// A sync client's failed download empties the primary file of a saved text:
-// the editor follows it, and the backup, which held the text, keeps it
-// through the ticks that follow, until the writer types.
-void tst_TextDocument_Unit::emptiedFileLeavesTheBackupAlone()
-{
-    QTemporaryDir dir;
-    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const QString primary = dir.filePath(QStringLiteral("text.txt"));
-    const QString backup = dir.filePath(QStringLiteral("backup.txt"));
-    QVERIFY(WriteAll(primary, "chapter") && WriteAll(backup, "chapter"));
-    TDocument subject(dir);
-    TTextDocument &document = subject.Document;
-    document.SetPrimaryFile(primary);
-    document.SetBackupFile(backup);
-    QCOMPARE(document.ReadPrimary(), TReadResult::Read);
-    QVERIFY(WriteAll(primary, ""));
-    QCOMPARE(document.SavePrimary(), TSaveResult::ReadAgain);
-    QCOMPARE(document.KeptIn(), backup);
-    for (int tick = 0; tick < 2; ++tick) {
+    const QString primaryFile = dir.filePath(QStringLiteral("text.txt"));
+    const QString backupFile = dir.filePath(QStringLiteral("backup.txt"));
+    auto subject = std::make_unique<TDocument>(dir);
+    TTextDocument &document = subject->Document;
+    TEditor &editor = subject->Editor;
+    if (story == QLatin1String("failed read")) {
+        // A folder where the file should be cannot be read; then the disk
+        // gives the journal back, after the writer typed.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("text.txt")));
+        QVERIFY(WriteAll(backupFile, "journal"));
+        document.SetPrimaryFile(primaryFile);
+        document.SetBackupFile(backupFile);
+        QCOMPARE(document.ReadPrimary(), TReadResult::Failed);
+        editor.Set(QStringLiteral("one line"));
+        QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("text.txt")));
+        QVERIFY(WriteAll(primaryFile, "journal"));
+        QCOMPARE(document.SavePrimary(), TSaveResult::Conflict);
+        QCOMPARE(document.SaveBackup(), TSaveResult::Saved);
+    } else if (story == QLatin1String("recovery")) {
+        QVERIFY(WriteAll(primaryFile, "old"));
+        document.SetPrimaryFile(primaryFile);
+        QCOMPARE(document.ReadPrimary(), TReadResult::Read);
+        editor.Set(QStringLiteral("new words"));
+        document.Recovery().WriteNow();
+        // Killed; a sync client brings a newer version meanwhile.
+        subject.reset();
+        QVERIFY(WriteAll(primaryFile, "newer"));
+        subject = std::make_unique<TDocument>(dir);
+        subject->Document.SetPrimaryFile(primaryFile);
+        QCOMPARE(subject->Document.ReadPrimary(), TReadResult::Read);
+        TRecoveryOffer offer;
+        QVERIFY(subject->Document.RecoveredText(offer));
+        QVERIFY(offer.FileChanged);
+        QCOMPARE(offer.Text, QStringLiteral("new words"));
+        subject->Document.TakeRecoveredText(offer);
+        QCOMPARE(subject->Document.SavePrimary(), TSaveResult::Saved);
+    } else if (story == QLatin1String("emptied")) {
+        QVERIFY(WriteAll(primaryFile, "chapter") && WriteAll(backupFile, "chapter"));
+        document.SetPrimaryFile(primaryFile);
+        document.SetBackupFile(backupFile);
+        QCOMPARE(document.ReadPrimary(), TReadResult::Read);
+        QCOMPARE(document.SaveBackup(), TSaveResult::Saved);
+        QVERIFY(WriteAll(primaryFile, ""));
+        QCOMPARE(document.SavePrimary(), TSaveResult::ReadAgain);
+        QCOMPARE(document.SaveBackup(), TSaveResult::Saved);
+        editor.Set(QStringLiteral("one line"));
         QCOMPARE(document.SavePrimary(), TSaveResult::Saved);
-        QCOMPARE(document.SaveBackup(), TSaveResult::Held);
+        QCOMPARE(document.SaveBackup(), TSaveResult::Saved);
+    } else if (story == QLatin1String("two copies")) {
+        QVERIFY(WriteAll(primaryFile, "v0"));
+        TDocument other(dir);
+        for (TTextDocument *each : {&document, &other.Document}) {
+            each->SetPrimaryFile(primaryFile);
+            QCOMPARE(each->ReadPrimary(), TReadResult::Read);
+        }
+        for (const char *version : {"v0 v1", "v0 v1 v2", "v0 v1 v2 v3"}) {
+            other.Editor.Set(QString::fromLatin1(version));
+            QCOMPARE(other.Document.SavePrimary(), TSaveResult::Saved);
+            QCOMPARE(document.SavePrimary(), TSaveResult::ReadAgain);
+        }
+        QCOMPARE(editor.Current, QStringLiteral("v0 v1 v2 v3"));
+    } else if (story == QLatin1String("missing")) {
+        document.SetPrimaryFile(primaryFile);
+        QCOMPARE(document.ReadPrimary(), TReadResult::Missing);
+        QCOMPARE(document.SavePrimary(), TSaveResult::Saved);
+        QVERIFY(QFile::exists(primaryFile));
+        editor.Set(QStringLiteral("first words"));
+        QCOMPARE(document.SavePrimary(), TSaveResult::Saved);
+    } else if (story == QLatin1String("first start")) {
+        // No primary file yet; the editor holds no one's text.
+        QVERIFY(WriteAll(backupFile, "chapter one"));
+        document.SetBackupFile(backupFile);
+        const TSessionEndSaves saves =
+            document.SaveForSessionEnd(TTextDocument::TPrimaryAtEnd::Save);
+        QVERIFY(!saves.Primary && !saves.Backup);
     }
-    QCOMPARE(ReadAll(backup), QByteArray("chapter"));
-    subject.Editor.Set(QStringLiteral("new start"));
-    QCOMPARE(document.SaveBackup(), TSaveResult::Saved);
+    QCOMPARE(ReadAll(primaryFile), primary);
+    QCOMPARE(ReadAll(backupFile), backup);
+    QCOMPARE(subject->Kept(), kept);
+    // Nothing but the writer's own files in the writer's folder.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), folder);
+    // The history is the writer's alone.
+    for (const TVersion &version : subject->Document.History().Versions())
+        QCOMPARE(
+            QFileInfo(subject->Document.History().Folder() + QLatin1Char('/') + version.FileName)
+                    .permissions() &
+                0x7077,
+            QFile::ReadOwner | QFile::WriteOwner);
 }
 
 // Opening and saving a file the writer has not changed gives back its very

@@ -11,6 +11,7 @@
 #include "support/FileBytes.h"
 #include "support/FileRestrictions.h"
 #include "support/PrivateData.h"
+#include "support/RecoveryCopyTesting.h"
 #include "support/ScriptedPrompts.h"
 #include "windows/AreaColours_Unit.h"
 #include "windows/CaptionButton_Unit.h"
@@ -20,12 +21,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QSignalSpy>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -537,21 +539,23 @@ private Q_SLOTS:
             QTest::keyClick(form.get(), Qt::Key_Space);
             QTest::keyClick(form.get(), Qt::Key_Return);
             QVERIFY(form->Conflict_Bar->isVisible());
-        } else if (choice == QLatin1String("keep")) {
-            QTest::mouseClick(form->Conflict_Bar->KeepMine_Button, Qt::LeftButton);
-            QVERIFY(!form->TextChanged());
         } else {
-            QTest::mouseClick(form->Conflict_Bar->TakeFile_Button, Qt::LeftButton);
-            // Always a new file of its own, which no tick writes again.
-            QCOMPARE(FPrompts->Texts().size(), 1);
-            QVERIFY(FPrompts->Texts().value(0).startsWith(
-                QStringLiteral("Your text has been kept in ") +
-                Path(QStringLiteral("text (your text "))));
-            const QString copy = FPrompts->Texts().value(0).mid(27);
-            QCOMPARE(ReadAll(copy), QByteArray("mine"));
+            QTest::mouseClick(choice == QLatin1String("keep") ? form->Conflict_Bar->KeepMine_Button
+                                                              : form->Conflict_Bar->TakeFile_Button,
+                              Qt::LeftButton);
             QVERIFY(!form->TextChanged());
+            // The text that gave way is in the history, and the bar says so.
+            QVERIFY(form->Conflict_Bar->Notice_Label->text().contains(
+                QStringLiteral("kept in Earlier Versions")));
+            const QVector<TVersion> versions = form->Document().History().Versions();
+            QVERIFY(!versions.isEmpty());
+            QByteArray kept;
+            QVERIFY(form->Document().History().Read(versions.first(), kept));
+            QCOMPARE(kept,
+                     choice == QLatin1String("keep") ? QByteArray("theirs") : QByteArray("mine"));
+        }
+        if (choice == QLatin1String("take")) {
             form->AutoSave_TimerTimer();
-            QCOMPARE(ReadAll(copy), QByteArray("mine"));
             // One step to undo.
             form->Text_Memo->undo();
             QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("mine"));
@@ -559,7 +563,10 @@ private Q_SLOTS:
         }
         QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), primary);
         QCOMPARE(form->Text_Memo->toPlainText(), editor);
-        QCOMPARE(form->Conflict_Bar->isVisible(), choice == QLatin1String("type"));
+        QVERIFY(FPrompts->Records.isEmpty());
+        QCOMPARE(form->Conflict_Bar->KeepMine_Button->isVisible(), choice == QLatin1String("type"));
+        // Nothing appears beside the writer's files.
+        QVERIFY(QDir(FDir->path()).entryList({QStringLiteral("text (*")}, QDir::Files).isEmpty());
     }
 
     // The recovery copy follows unsaved typing and goes with a save or the
@@ -584,7 +591,7 @@ private Q_SLOTS:
             auto form = MakeForm();
             form->show();
             TRecoveryCopy &recovery = form->Document().Recovery();
-            recovery.SetDelays(10, 50);
+            TRecoveryCopyTesting::SetDelays(recovery, 10, 50);
             QSignalSpy written(&recovery, &TRecoveryCopy::Written);
             form->Text_Memo->setPlainText(QStringLiteral("new"));
             QVERIFY(written.wait());
@@ -710,7 +717,8 @@ private Q_SLOTS:
     }
 
     // Open empties the editor and then cannot read the chosen file: nothing
-    // may put that empty editor in the file's place, until the writer types.
+    // may put that empty editor, or what the writer types next, in the
+    // file's place.
     void openedUnreadableFileIsNotReplaced_data()
     {
         QTest::addColumn<QString>("way");
@@ -734,6 +742,13 @@ private Q_SLOTS:
         QVERIFY(QFile::setPermissions(locked, QFile::WriteOwner));
         auto form = MakeForm({QStringLiteral("BackupFile=") + backup});
         form->show();
+        // The private data folder is the writer's too.
+        QVERIFY(writer.Give(FDir->filePath(QStringLiteral(".data"))));
+        for (QDirIterator entry(FDir->filePath(QStringLiteral(".data")),
+                                QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                QDirIterator::Subdirectories);
+             entry.hasNext();)
+            QVERIFY(writer.Give(entry.next()));
         FPrompts->AnswerFile(locked);
         writer.Begin();
         form->Open_MenuItemClick();
@@ -754,11 +769,16 @@ private Q_SLOTS:
             form->Save_MenuItemClick();
         }
         writer.End();
-        const QByteArray expected = way == QLatin1String("type") ? "new" : "the only copy";
-        QCOMPARE(ReadAll(locked), expected);
-        QCOMPARE(ReadAll(backup), expected);
-        QCOMPARE(FPrompts->Texts(),
-                 way == QLatin1String("save") ? QStringList{CannotSaveText} : QStringList());
+        // Typing is no licence: what cannot be read cannot be kept, so it is
+        // not replaced, and the bar says so; the backup, which could be
+        // kept, takes the typed text.
+        QCOMPARE(ReadAll(locked), QByteArray("the only copy"));
+        QCOMPARE(ReadAll(backup),
+                 way == QLatin1String("type") ? QByteArray("new") : QByteArray("the only copy"));
+        QVERIFY(FPrompts->Texts().isEmpty());
+        QCOMPARE(form->Conflict_Bar->SaveAs_Button->isVisible(), way != QLatin1String("close"));
+        if (way == QLatin1String("type"))
+            QVERIFY(form->TextChanged());
     }
 
     // The encoded text is kept between saves; every kind of change must
