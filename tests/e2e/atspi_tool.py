@@ -38,6 +38,10 @@ tests/e2e/atspi_env.sh starts, and Debian's python3-pyatspi.
                                              text-changed and description
                                              events for SECONDS: one line
                                              each, "TYPE<TAB>NAME<TAB>DETAIL"
+    atspi_tool.py listen PID                 print the program's text changes
+                                             as they arrive until ended, one
+                                             line each, "TIME<TAB>TYPE<TAB>NAME"
+                                             (TIME: wall time, seconds)
 
 Objects are searched in the program whose process id is PID; a NAME may
 be given as ROLE:NAME ("text:Primary File") to tell a text box from its
@@ -288,6 +292,27 @@ def cmd_events(app, args):
     return 0
 
 
+def cmd_listen(app, args):
+    """Prints each change of the program's texts as it arrives, with the wall
+    time it arrived, until the tool is ended: a program's own moment for a
+    key that changed a text."""
+    pid = app.get_process_id()
+
+    def listener(event):
+        try:
+            source = event.source
+            if source is None or source.get_process_id() != pid:
+                return
+            print("%.4f\t%s\t%s" % (time.time(), event.type, source.name), flush=True)
+        except GLib.GError:
+            pass
+
+    pyatspi.Registry.registerEventListener(listener, "object:text-changed")
+    print("listening", flush=True)
+    pyatspi.Registry.start()
+    return 0
+
+
 COMMANDS = {
     "tree": cmd_tree,
     "names": cmd_names,
@@ -303,6 +328,7 @@ COMMANDS = {
     "type": cmd_type,
     "focused": cmd_focused,
     "events": cmd_events,
+    "listen": cmd_listen,
 }
 
 

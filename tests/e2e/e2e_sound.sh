@@ -13,7 +13,10 @@
 # killed while the chime loops: the program must go on, without a busy loop
 # and with at most one line on standard error, and once a server answers on
 # the same socket again the next nudge must be heard, and a key must still
-# silence it. Times are seconds since the recording's first sample.
+# silence it. Times are seconds since the recording's first sample, whose
+# wall time the recording's growth tells (pulse_env.sh); a key's time is the
+# moment the program changed its text for it, as the accessibility bus
+# reports it, not the moment the test sent it.
 set -euo pipefail
 
 nudger=$(realpath "$1")
@@ -22,6 +25,7 @@ build_dir=$(realpath "$3")
 e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 source "$e2e_dir/xvfb_env.sh"
+source "$e2e_dir/atspi_env.sh"
 source "$e2e_dir/pulse_env.sh"
 command -v xdotool >/dev/null || { echo "SKIP: xdotool is not installed"; exit 77; }
 
@@ -36,6 +40,25 @@ since_epoch() { awk -v t="$1" -v e="$NUDGER_PULSE_RECORD_EPOCH" 'BEGIN { printf 
 # Arithmetic on decimal seconds.
 calc() { awk "BEGIN { printf \"%.3f\", $* }"; }
 check() { awk "BEGIN { exit !($*) }"; }
+
+# Types one key and prints two wall times that bound the moment the program
+# changed its text for it: when the key was sent, and when the change
+# reached the accessibility bus's listener (a few hundredths later, more
+# under load).
+key_moment()
+{
+    local key=$1 before moment tries=0
+    before=$(now)
+    xdotool key "$key" || nudger_fail "could not type into the main window"
+    until moment=$(awk -F'\t' -v b="$before" \
+        '$1 >= b && $2 ~ /^object:text-changed:insert/ && $3 == "Your Text" { print $1; exit }' \
+        "$changes") && [[ -n "$moment" ]]; do
+        ((++tries > 40)) && nudger_fail "the program did not take the key \"$key\" within 2 s"
+        sleep 0.05
+    done
+    echo "key \"$key\" reached the program within $(calc "$moment - $before")s" >&2
+    echo "$before $moment"
+}
 
 # Polls for a visible window with a title matching the pattern every 50 ms
 # (xdotool's own --sync waits half a second between looks); prints its id.
@@ -98,36 +121,46 @@ if ! window=$(wait_for_window '^Nudger$' 30); then
     cat "$log" >&2
     nudger_fail "no visible window titled \"Nudger\" within 30 s"
 fi
-shown=$(since_epoch "$(now)")
+shown_wall=$(now)
+shown=$(since_epoch "$shown_wall")
 echo "main window $window shown at ${shown}s"
+
+# The program's own moments for the keys typed below.
+changes="$work/changes.txt"
+nudger_atspi listen "$pid" >"$changes" 2>/dev/null &
+nudger_on_exit "kill $! 2>/dev/null"
+tries=0
+until grep -q '^listening' "$changes" 2>/dev/null; do
+    ((++tries > 100)) && nudger_fail "no accessibility listener"
+    sleep 0.05
+done
 
 # Without a window manager nobody hands out the keyboard focus.
 xdotool windowfocus --sync "$window" || nudger_fail "could not focus the main window"
 
 # Stay idle until the chime has begun its second round, then type one key
-# into the text editor while that round is still loud. The recording is
-# read as it grows.
+# into the text editor while that round is still loud: 0.2 s into it, the
+# chime being 2.4 s long. The recording is read as it grows.
 activity=
 onset=none
-again=none
 deadline=$(calc "$shown + 8")
 while :; do
+    nudger_pulse_epoch
+    shown=$(since_epoch "$shown_wall")
     activity=$(python3 "$e2e_dir/wave_activity.py" "$recording" --windows 2>/dev/null) || activity=
     onset=$(first_loud_after "$shown")
-    [[ "$onset" != none ]] && again=$(first_loud_after "$(calc "$onset + 2.2")")
-    [[ "$again" != none ]] && break
+    [[ "$onset" != none ]] && break
     check "$(since_epoch "$(now)") > $deadline" && break
     sleep 0.1
 done
-[[ "$again" != none ]] || { echo "$activity" >&2; nudger_fail "no chime, or no second round, within 8 s"; }
-sleep 0.2
-before=$(now)
-xdotool key x || nudger_fail "could not type into the main window"
-after=$(now)
-key=$(since_epoch "$(calc "($before + $after) / 2")")
-echo "key typed at ${key}s"
+[[ "$onset" != none ]] || { echo "$activity" >&2; nudger_fail "no chime within 8 s"; }
+wait_s=$(calc "$NUDGER_PULSE_RECORD_EPOCH + $onset + 2.6 - $(now)")
+check "$wait_s > 0" && sleep "$wait_s"
+moments=$(key_moment x)
+read -r key_sent key_taken <<<"$moments"
 sleep 2.2
 nudger_pulse_record_stop
+first_epoch=$NUDGER_PULSE_RECORD_EPOCH
 
 # The sound server dies while the chime loops, and comes back on another
 # socket first, so that its recording runs before the program can reach it
@@ -144,13 +177,16 @@ kill -0 "$pid" 2>/dev/null || { cat "$log" >&2; nudger_fail "the program ended w
 nudger_pulse_launch side
 nudger_pulse_record_start "$returned" || nudger_fail "could not record the new server's sink"
 nudger_pulse_open_socket native
-back=$(since_epoch "$(now)")
+back_wall=$(now)
+back=$(since_epoch "$back_wall")
 echo "sound server back at ${back}s (second recording)"
 
 activity=
 heard=none
 deadline=$(calc "$back + $interval + $latency + 1.5")
 while :; do
+    nudger_pulse_epoch
+    back=$(since_epoch "$back_wall")
     activity=$(python3 "$e2e_dir/wave_activity.py" "$returned" --windows 2>/dev/null) || activity=
     heard=$(first_loud_after "$back")
     [[ "$heard" != none ]] && break
@@ -158,12 +194,16 @@ while :; do
     sleep 0.1
 done
 sleep 0.3
-before=$(now)
-xdotool key y || nudger_fail "could not type into the main window"
-after=$(now)
-key_back=$(since_epoch "$(calc "($before + $after) / 2")")
+moments=$(key_moment y)
+read -r key_back_sent key_back_taken <<<"$moments"
 sleep 1.3
 nudger_pulse_record_stop
+back=$(since_epoch "$back_wall")
+heard=$(first_loud_after "$back")
+# The key's moment, early and late bound.
+key_back=$(since_epoch "$key_back_sent")
+key_back_late=$(since_epoch "$key_back_taken")
+echo "key at ${key_back}s (second recording)"
 activity=$(python3 "$e2e_dir/wave_activity.py" "$returned" --windows)
 [[ -n "${NUDGER_E2E_VERBOSE:-}" ]] && echo "$activity"
 
@@ -175,7 +215,7 @@ expect "a nudge is heard once the server is back (at ${heard}s)" \
 [[ "$heard" != none ]] && echo "heard again $(calc "$heard - $back")s after the server's return"
 expect "the chime is loud when the next key is typed" \
     "$(loud_share "$(calc "$key_back - 0.3")" "$key_back") > 0"
-quiet=$(loud_share "$(calc "$key_back + 0.5")" "$(calc "$key_back + $interval - 0.2")")
+quiet=$(loud_share "$(calc "$key_back_late + 0.5")" "$(calc "$key_back + $interval - 0.2")")
 expect "a key still silences the chime after the return (loud share $quiet)" "$quiet == 0"
 tail -n "$new_lines" "$log"
 if ((failures > 0)); then
@@ -196,6 +236,11 @@ nudger_wait_for_exit "$pid" 10 || nudger_fail "the program did not end within 10
     nudger_fail "the primary file changed although the answer to saving was No"
 
 activity=$(python3 "$e2e_dir/wave_activity.py" "$recording" --windows)
+NUDGER_PULSE_RECORD_EPOCH=$first_epoch
+shown=$(since_epoch "$shown_wall")
+# The key's moment, early and late bound.
+key=$(since_epoch "$key_sent")
+key_late=$(since_epoch "$key_taken")
 
 onset=$(first_loud_after "$shown")
 echo "first sound at ${onset}s (window at ${shown}s, key at ${key}s)"
@@ -221,11 +266,11 @@ expect "the chime repeats while the writer stays idle (again at ${again}s)" \
 before_key=$(loud_share "$(calc "$key - 0.3")" "$key")
 expect "the chime is loud when the key is typed (loud share $before_key)" "$before_key > 0"
 expect "the key falls early in the chime's second round" "$again + 0.8 >= $key"
-quiet=$(loud_share "$(calc "$key + 0.5")" "$(calc "$key + $interval - 0.1")")
+quiet=$(loud_share "$(calc "$key_late + 0.5")" "$(calc "$key + $interval - 0.1")")
 expect "silent from 0.5 s after the key until the next interval (loud share $quiet)" "$quiet == 0"
-next=$(first_loud_after "$(calc "$key + 0.5")")
+next=$(first_loud_after "$(calc "$key_late + 0.5")")
 expect "the next nudge comes a full interval after the key (at ${next}s)" \
-    "\"$next\" != \"none\" && $next >= $key + $interval - 0.2 && $next <= $key + $interval + $latency + 0.5"
+    "\"$next\" != \"none\" && $next >= $key + $interval - 0.2 && $next <= $key_late + $interval + $latency + 0.5"
 
 [[ -n "${NUDGER_E2E_VERBOSE:-}" ]] && echo "$activity"
 if ((failures > 0)); then

@@ -12,7 +12,9 @@
 #   nudger_pulse_open_socket native           # ...then on the first one too
 #
 # Times in a recording count from NUDGER_PULSE_RECORD_EPOCH (seconds since
-# the epoch: the wall time of the first recorded sample).
+# the epoch: the wall time of the first recorded sample), which
+# nudger_pulse_epoch refines while the recording grows and
+# nudger_pulse_record_stop sets to its final value.
 #
 # With tests/e2e/xvfb_env.sh, source that one first: the clean-up here then
 # joins its exit actions instead of replacing its trap.
@@ -23,6 +25,8 @@ NUDGER_PULSE_DIR=
 NUDGER_PULSE_REC_PID=
 NUDGER_PULSE_CLOCK_PID=
 NUDGER_PULSE_RECORD_EPOCH=
+NUDGER_PULSE_EPOCH_PID=
+NUDGER_PULSE_EPOCH_FILE=
 
 # Ends the recorder, the clock tone and the server, the server with the
 # given signal (default TERM).
@@ -75,14 +79,55 @@ nudger_pulse_record_start()
         ((++tries > 100)) && { echo "pulse_env: the recorder received nothing" >&2; return 1; }
         sleep 0.05
     done
-    # The bytes already there were recorded before now.
-    NUDGER_PULSE_RECORD_EPOCH=$(python3 -c "import sys, time; print(f'{time.time() - (int(sys.argv[1]) - 44) / 44100:.3f}')" "$size")
+    # The first sample's wall time, refined while the recording grows.
+    NUDGER_PULSE_EPOCH_FILE="$NUDGER_PULSE_DIR/epoch.$NUDGER_PULSE_REC_PID"
+    touch "$NUDGER_PULSE_EPOCH_FILE.run"
+    # While the run file exists, the recording's size is looked at every
+    # 10 ms: every byte in the file was recorded by the time it was seen
+    # there, so each look bounds the first sample's wall time from above
+    # (now less the bytes' duration), and the look with the least lag (the
+    # recorder's buffering, this process waiting for a core) bounds it
+    # closest. A single look as the recording starts came 0.3 s late on a
+    # loaded machine.
+    python3 -c '
+import os, sys, time
+path, out, best = sys.argv[1], sys.argv[2], None
+while os.path.exists(out + ".run"):
+    size = os.path.getsize(path) if os.path.exists(path) else 0
+    now = time.time()
+    if size > 44 and (best is None or now - (size - 44) / 44100 < best):
+        best = now - (size - 44) / 44100
+        with open(out + ".new", "w") as f:
+            f.write("%.4f\n" % best)
+        os.replace(out + ".new", out)
+    time.sleep(0.01)
+' "$file" "$NUDGER_PULSE_EPOCH_FILE" &
+    NUDGER_PULSE_EPOCH_PID=$!
+    tries=0
+    until [[ -s "$NUDGER_PULSE_EPOCH_FILE" ]]; do
+        ((++tries > 100)) && { echo "pulse_env: no epoch for the recording" >&2; return 1; }
+        sleep 0.05
+    done
+    nudger_pulse_epoch
+}
+
+# Sets NUDGER_PULSE_RECORD_EPOCH to the best bound known now of the first
+# sample's wall time; the bound tightens while the recording grows.
+nudger_pulse_epoch()
+{
+    [[ -n "${NUDGER_PULSE_EPOCH_FILE:-}" && -s "$NUDGER_PULSE_EPOCH_FILE" ]] &&
+        NUDGER_PULSE_RECORD_EPOCH=$(<"$NUDGER_PULSE_EPOCH_FILE")
     export NUDGER_PULSE_RECORD_EPOCH
 }
 
-# Stops the recorder; an interrupted parec still writes the WAV header.
 nudger_pulse_record_stop()
 {
+    if [[ -n "${NUDGER_PULSE_EPOCH_PID:-}" ]]; then
+        nudger_pulse_epoch
+        rm -f "$NUDGER_PULSE_EPOCH_FILE.run"
+        wait "$NUDGER_PULSE_EPOCH_PID" 2>/dev/null || true
+        NUDGER_PULSE_EPOCH_PID=
+    fi
     if [[ -n "$NUDGER_PULSE_REC_PID" ]]; then
         kill -INT "$NUDGER_PULSE_REC_PID" 2>/dev/null || true
         wait "$NUDGER_PULSE_REC_PID" 2>/dev/null || true
