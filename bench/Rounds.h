@@ -83,11 +83,11 @@ inline double ElapsedMs(const std::function<void()> &work)
 // Milliseconds of this thread's CPU time `work` takes: for work that only
 // computes, the time it needs without the time it waits for a core that
 // another program holds.
-inline double CpuMs(const std::function<void()> &work)
+inline double CpuMs(const std::function<void()> &work, clockid_t clock = CLOCK_THREAD_CPUTIME_ID)
 {
-    const auto now = [] {
+    const auto now = [clock] {
         timespec t{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        clock_gettime(clock, &t);
         return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
     };
     const double before = now();
@@ -95,10 +95,18 @@ inline double CpuMs(const std::function<void()> &work)
     return now() - before;
 }
 
+// The same for every thread of this process: for work that a worker does
+// while this thread waits for it.
+inline double ProcessCpuMs(const std::function<void()> &work)
+{
+    return CpuMs(work, CLOCK_PROCESS_CPUTIME_ID);
+}
+
 enum class TClock
 {
-    Wall,     // what the writer waits
-    ThreadCpu // what the work costs (see CpuMs)
+    Wall,      // what the writer waits
+    ThreadCpu, // what the work costs (see CpuMs)
+    ProcessCpu // the same, done on other threads too
 };
 
 // One subject against its baseline, in `rounds` alternated rounds after
@@ -120,7 +128,10 @@ inline TAlternated Alternate(int rounds, int warmUps, const std::function<void(b
                              const std::function<void()> &subject,
                              const std::function<void()> &baseline, TClock clock = TClock::Wall)
 {
-    const auto measure = clock == TClock::Wall ? ElapsedMs : CpuMs;
+    const std::function<double(const std::function<void()> &)> measure =
+        clock == TClock::Wall ? std::function<double(const std::function<void()> &)>(ElapsedMs)
+        : clock == TClock::ThreadCpu ? [](const std::function<void()> &work) { return CpuMs(work); }
+                                     : ProcessCpuMs;
     TAlternated result;
     for (int round = -warmUps; round < rounds; ++round) {
         double subjectMs = 0;

@@ -4,3 +4,6 @@ nudger_add_benchmark(bench_suggestions bench_suggestions.cpp)
 nudger_add_benchmark(bench_document bench_document.cpp)
 # What the recovery copy of unsaved text costs the main window.
 nudger_add_benchmark(bench_recovery bench_recovery.cpp)
+# How long the window is held up while the writer types into a long text,
+# with auto-save, a backup and the recovery copy on.
+nudger_add_benchmark(bench_session bench_session.cpp)

@@ -2,6 +2,7 @@
 
 #include "app/PlatformDependence_Unit.h"
 #include "storage/PrivateFolder_Unit.h"
+#include "storage/Worker_Unit.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,13 +81,17 @@ bool ReadCopy(const QString &copyPath, const QString &primaryFile, TLeftCopy &le
 
 } // namespace
 
-TRecoveryCopy::TRecoveryCopy(TSnapshot snapshot, const QString &folder, QObject *parent)
-    : QObject(parent), FSnapshot(std::move(snapshot)), FFolder(folder)
+TRecoveryCopy::TRecoveryCopy(TSnapshot snapshot, const QString &folder, TWorker *worker,
+                             QObject *parent)
+    : QObject(parent), FSnapshot(std::move(snapshot)), FFolder(folder), FWorker(worker)
 {
+    if (!FWorker) {
+        FOwnWorker = std::make_unique<TWorker>();
+        FWorker = FOwnWorker.get();
+    }
     FFolder = FFolder.isEmpty() ? PrivateFolder(QStringLiteral("recovery"))
                                 : QDir::cleanPath(QFileInfo(FFolder).absoluteFilePath());
 
-    FPool.setMaxThreadCount(1);
     FPauseTimer.setSingleShot(true);
     FPauseTimer.setInterval(DefaultPauseMs);
     FMaxDelayTimer.setSingleShot(true);
@@ -102,7 +107,7 @@ TRecoveryCopy::~TRecoveryCopy()
 {
     StopTimers();
     // The jobs use this object; the locks are released only after them.
-    FPool.waitForDone();
+    FWorker->WaitForDone();
 }
 
 void TRecoveryCopy::SetPrimaryFile(const QString &fileName)
@@ -140,7 +145,7 @@ void TRecoveryCopy::MoveTo(const QString &fileName)
     WaitForWrites();
     FMovedFrom = oldCopy;
     FMovedLock = std::move(oldLock);
-    StartWrite();
+    StartWrite(TTaking::AtOnce);
 }
 
 QString TRecoveryCopy::PrimaryFile() const
@@ -197,15 +202,23 @@ void TRecoveryCopy::WriteNow()
     StopTimers();
     FWriteWanted = false;
     WaitForWrites();
-    StartWrite();
+    StartWrite(TTaking::AtOnce);
     WaitForWrites();
 }
 
 void TRecoveryCopy::WaitForWrites()
 {
+    // A copy still being taken in steps is not waited for (it needs the
+    // event loop): it is dropped, and the changes it would have covered
+    // count as not written yet.
+    if (FSnapshotPending) {
+        FSnapshotPending = false;
+        ++FSnapshotSerial;
+        --FWritesInFlight;
+    }
     // A finished write may start the next one (changes came meanwhile).
     do {
-        FPool.waitForDone();
+        FWorker->WaitForDone();
         DrainResults();
     } while (FWritesInFlight > 0);
 }
@@ -381,43 +394,58 @@ void TRecoveryCopy::RequestWrite()
     StartWrite();
 }
 
-void TRecoveryCopy::StartWrite()
+void TRecoveryCopy::StartWrite(TTaking taking)
 {
     FWriteWanted = false;
     if (!FEnabled || FOwnSlot == 0 || FChangeGeneration == FWrittenGeneration)
         return;
-    TRecoverySnapshot snapshot = FSnapshot ? FSnapshot() : TRecoverySnapshot();
     ++FWritesInFlight;
     FOwnSlotWritten = true;
-    Post([this, path = CopyPath(), primary = FPrimary, snapshot = std::move(snapshot),
-          epoch = FEpoch, generation = FChangeGeneration, movedFrom = std::exchange(FMovedFrom, {}),
-          movedLock = std::move(FMovedLock)] {
-        const bool ok = WritePrivateFile(path, CopyBytes(primary, snapshot));
-        // A moved text's old copy goes once the new one is on disk.
-        if (ok && !movedFrom.isEmpty())
-            QFile::remove(movedFrom);
-        Q_UNUSED(movedLock);
-        {
-            QMutexLocker locker(&FResultsMutex);
-            FResults.append({epoch, generation, ok});
+    const auto write = [this, epoch = FEpoch](TRecoverySnapshot snapshot) {
+        FSnapshotPending = false;
+        if (epoch != FEpoch) {
+            // Discarded meanwhile: nothing to write.
+            --FWritesInFlight;
+            if (FWritesInFlight == 0 && FWriteWanted)
+                StartWrite();
+            return;
         }
-        QMetaObject::invokeMethod(this, &TRecoveryCopy::DrainResults, Qt::QueuedConnection);
-    });
+        Post([this, path = CopyPath(), primary = FPrimary, snapshot = std::move(snapshot), epoch,
+              generation = FChangeGeneration, movedFrom = std::exchange(FMovedFrom, {}),
+              movedLock = std::move(FMovedLock)]() mutable {
+            snapshot.Text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+            const bool ok = WritePrivateFile(path, CopyBytes(primary, snapshot));
+            // A moved text's old copy goes once the new one is on disk.
+            if (ok && !movedFrom.isEmpty())
+                QFile::remove(movedFrom);
+            Q_UNUSED(movedLock);
+            {
+                QMutexLocker locker(&FResultsMutex);
+                FResults.append({epoch, generation, ok});
+            }
+            QMetaObject::invokeMethod(this, &TRecoveryCopy::DrainResults, Qt::QueuedConnection);
+        });
+    };
+    if (taking == TTaking::InSteps && FSnapshotInSteps) {
+        // The text is taken between the window's events, then written.
+        FSnapshotPending = true;
+        FSnapshotInSteps([write, serial = ++FSnapshotSerial, this](TRecoverySnapshot snapshot) {
+            if (serial == FSnapshotSerial && FSnapshotPending)
+                write(std::move(snapshot));
+        });
+        return;
+    }
+    write(FSnapshot ? FSnapshot() : TRecoverySnapshot());
 }
 
 void TRecoveryCopy::Post(std::function<void()> job)
 {
-    FPool.start(std::move(job));
+    FWorker->Post(std::move(job));
 }
 
 void TRecoveryCopy::PostSmall(std::function<void()> job)
 {
-    // Nothing ahead of it to keep order with: done here and now, so that the
-    // worker thread starts only with the first copy to write.
-    if (FPool.activeThreadCount() == 0)
-        job();
-    else
-        Post(std::move(job));
+    FWorker->PostSmall(std::move(job));
 }
 
 void TRecoveryCopy::DrainResults()

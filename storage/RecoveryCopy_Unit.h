@@ -21,7 +21,6 @@
 #include <QMutex>
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 #include <QTimer>
 #include <QVector>
 
@@ -29,6 +28,7 @@
 #include <memory>
 
 class QLockFile;
+class TWorker;
 
 // What a copy keeps: the text, and the version of the primary file it grew
 // from (BaseDigest empty: unknown).
@@ -56,12 +56,18 @@ public:
     // Called on the owner's thread to take the text to keep; it should be
     // cheap (a copy of a QString shares its data).
     using TSnapshot = std::function<TRecoverySnapshot()>;
+    // The same, taking the text in steps between events so that a long one
+    // holds nothing up: calls done, later, on the owner's thread.
+    using TSnapshotInSteps = std::function<void(std::function<void(TRecoverySnapshot)> done)>;
+    void SetSnapshotInSteps(TSnapshotInSteps snapshot) { FSnapshotInSteps = std::move(snapshot); }
 
     // folder: where the copies live; empty means the application's local
     // data folder + "/recovery". The folder is created with mode 0700, and
-    // set to 0700 when it exists with other bits.
+    // set to 0700 when it exists with other bits. worker: the thread that
+    // writes the copies, shared with the document's other writes; none
+    // gives the copy a thread of its own. It must outlive the copy.
     explicit TRecoveryCopy(TSnapshot snapshot, const QString &folder = QString(),
-                           QObject *parent = nullptr);
+                           TWorker *worker = nullptr, QObject *parent = nullptr);
     // Waits for a write in flight; the copy stays on disk, as after any end
     // that did not discard it.
     ~TRecoveryCopy() override;
@@ -141,13 +147,23 @@ private:
     void PurgeAsides();
     void StopTimers();
     void RequestWrite();
-    void StartWrite();
+    // A copy written now, its text taken at once (the session is ending,
+    // the text moves to another file) or in steps.
+    enum class TTaking
+    {
+        AtOnce,
+        InSteps
+    };
+    void StartWrite(TTaking taking = TTaking::InSteps);
     void Post(std::function<void()> job);
     // A job that takes no time (a removal, a listing of the folder).
     void PostSmall(std::function<void()> job);
     void DrainResults();
 
     TSnapshot FSnapshot;
+    TSnapshotInSteps FSnapshotInSteps;
+    bool FSnapshotPending = false;
+    quint64 FSnapshotSerial = 0;
     QString FFolder;
     QString FPrimary;
     QString FKey;
@@ -183,5 +199,6 @@ private:
     QMutex FResultsMutex;
     QVector<TResult> FResults;
     // One thread, so that the jobs run one at a time in the order posted.
-    QThreadPool FPool;
+    std::unique_ptr<TWorker> FOwnWorker;
+    TWorker *FWorker = nullptr;
 };

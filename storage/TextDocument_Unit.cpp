@@ -3,6 +3,10 @@
 #include "app/PlatformDependence_Unit.h"
 #include "storage/RecoveryCopy_Unit.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMutexLocker>
+
 #include <utility>
 
 namespace {
@@ -16,7 +20,73 @@ QString Under(const QString &folder, const QString &name)
     return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + name;
 }
 
+bool KeptWithin(const THistory &history, const QDateTime &now)
+{
+    const QDateTime last = history.LastKept();
+    return last.isValid() && last.secsTo(now) < SavedTextEverySecs;
+}
+
 } // namespace
+
+// What one write needs of the document, taken on the GUI thread, and what
+// it found and did, taken back there.
+struct TTextDocument::TJob
+{
+    quint64 Generation = 0;
+    // The text: its file form when encoded already, else a snapshot that
+    // the worker encodes.
+    QString Text;
+    QByteArray Bytes;
+    QByteArray Digest;
+    TTextEncoding Encoding = TTextEncoding::Utf8;
+    bool Modified = false;
+    bool Blank = false;
+    QDateTime Now;
+
+    bool WritePrimary = false;
+    bool WriteBackup = false;
+    TOverwrite Overwrite = TOverwrite::Never;
+    bool NotifyTick = false; // a tick: TickDone follows
+    TSeenFile Primary;
+    TSeenFile Backup;
+
+    TSaveResult PrimaryResult = TSaveResult::Saved;
+    TSaveResult BackupResult = TSaveResult::Saved;
+    bool PrimaryConflict = false;
+    // Another program's version the saved text makes way for, decoded.
+    bool Follow = false;
+    TTextFileContent Followed;
+    TFileSignature FollowedSignature;
+    QByteArray FollowedDigest;
+    QVector<TKeptVersion> Kept;
+    QByteArray TextKept; // the digest of the editor's text kept, if it was
+
+    const QByteArray &FileBytes()
+    {
+        if (Digest.isEmpty()) {
+            Text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+            Bytes = EncodeTextFile(Text, Encoding);
+            Digest = VersionDigest(Bytes);
+            Text = QString();
+        }
+        return Bytes;
+    }
+    const QByteArray &FileDigest()
+    {
+        FileBytes();
+        return Digest;
+    }
+    bool Keep(THistory &history, const QByteArray &bytes, TVersionReason reason)
+    {
+        TVersion version;
+        const TKeepResult result = history.Keep(bytes, reason, Now, &version);
+        if (result == TKeepResult::Failed)
+            return false;
+        if (!bytes.isEmpty())
+            Kept.append({version, result == TKeepResult::Kept});
+        return true;
+    }
+};
 
 TTextDocument::TTextDocument(TDocumentText &text, const QString &privateFolder)
     : FText(text),
@@ -31,44 +101,34 @@ TTextDocument::TTextDocument(TDocumentText &text, const QString &privateFolder)
               }
               return snapshot;
           },
-          Under(privateFolder, QStringLiteral("recovery"))))
+          Under(privateFolder, QStringLiteral("recovery")), &FWorker))
 {
+    FRecovery->SetSnapshotInSteps([this](std::function<void(TRecoverySnapshot)> done) {
+        FText.Snapshot([this, done = std::move(done)](const QString &copy) {
+            TRecoverySnapshot snapshot;
+            snapshot.Text = copy;
+            if (FPrimary.State == TSeenFile::TState::Seen) {
+                snapshot.BaseDigest = FPrimary.Digest;
+                snapshot.BaseSignature = FPrimary.Signature;
+            }
+            done(std::move(snapshot));
+        });
+    });
 }
 
-TTextDocument::~TTextDocument() = default;
-
-void TTextDocument::SetPrimaryFile(const QString &fileName, TUnsavedText unsaved)
+TTextDocument::~TTextDocument()
 {
-    if (fileName == FPrimary.Name)
-        return;
-    const bool goesAlong = FModified && unsaved == TUnsavedText::GoesAlong;
-    // Unsaved text left behind is the old file's: kept in its history, and
-    // its recovery copy goes.
-    if (FModified && !goesAlong) {
-        KeepEditorText(TVersionReason::LetGo);
-        FRecovery->Discard();
-    }
-    FPrimary.Name = fileName;
-    Forget(FPrimary);
-    FPrimaryConflict = false;
-    FTextKept.clear();
-    FHistory->SetPrimaryFile(fileName);
-    if (goesAlong)
-        FRecovery->MoveTo(fileName);
-    else
-        FRecovery->SetPrimaryFile(fileName);
+    // The jobs use the history and this object.
+    FWorker.WaitForDone();
+    FRecovery.reset();
 }
 
-void TTextDocument::SetBackupFile(const QString &fileName)
-{
-    if (fileName == FBackup.Name)
-        return;
-    FBackup.Name = fileName;
-    Forget(FBackup);
-}
+// ---------------------------------------------------------------------------
+// The editor's text
 
 void TTextDocument::Changed()
 {
+    ++FGeneration;
     FFileBytesValid = false;
     FFileBytes = QByteArray();
     if (FReplacing)
@@ -93,31 +153,6 @@ void TTextDocument::SetUnmodified()
     SetModified(false);
 }
 
-void TTextDocument::LetGo()
-{
-    FLetGo = true;
-    KeepEditorText(TVersionReason::LetGo);
-}
-
-void TTextDocument::Close()
-{
-    // The recovery copy stays only for words still unsaved that the writer
-    // did not let go of (a logout that could not ask).
-    if (!FModified || FLetGo)
-        FRecovery->Discard();
-}
-
-void TTextDocument::Clear()
-{
-    if (FModified) {
-        KeepEditorText(TVersionReason::LetGo);
-        FRecovery->Discard();
-    }
-    Replace(QString(), TReplace::Load);
-    FBlank = true;
-    SetModified(false);
-}
-
 const QByteArray &TTextDocument::FileBytes()
 {
     if (!FFileBytesValid) {
@@ -132,25 +167,6 @@ const QByteArray &TTextDocument::FileBytesDigest()
 {
     FileBytes();
     return FFileBytesDigest;
-}
-
-void TTextDocument::TakeVersion(QByteArray bytes, const TFileSignature &signature, TReplace how)
-{
-    Remember(FPrimary, signature, VersionDigest(bytes));
-    // Unsaved text that makes way for the file's was let go of, or kept.
-    if (FModified) {
-        if (!FLetGo)
-            KeepEditorText(TVersionReason::LetGo);
-        FRecovery->Discard();
-    }
-    // The decoding takes the bytes over rather than copying 10 MB.
-    TTextFileContent content;
-    DecodeTextFile(std::move(bytes), content);
-    FEncoding = content.Encoding;
-    Replace(content.Text, how);
-    FBlank = false;
-    FPrimaryConflict = false;
-    SetModified(false);
 }
 
 void TTextDocument::Replace(const QString &text, TReplace how)
@@ -185,8 +201,101 @@ bool TTextDocument::KeepEditorText(TVersionReason reason)
     return true;
 }
 
+// ---------------------------------------------------------------------------
+// The files' names, and the writer's answers
+
+void TTextDocument::SetPrimaryFile(const QString &fileName, TUnsavedText unsaved)
+{
+    if (fileName == FPrimary.Name)
+        return;
+    WaitForWrites();
+    const bool goesAlong = FModified && unsaved == TUnsavedText::GoesAlong;
+    // Unsaved text left behind is the old file's: kept in its history, and
+    // its recovery copy goes.
+    if (FModified && !goesAlong) {
+        KeepEditorText(TVersionReason::LetGo);
+        FRecovery->Discard();
+    }
+    FPrimary.Name = fileName;
+    Forget(FPrimary);
+    FPrimaryConflict = false;
+    FTextKept.clear();
+    FHistory->SetPrimaryFile(fileName);
+    if (goesAlong)
+        FRecovery->MoveTo(fileName);
+    else
+        FRecovery->SetPrimaryFile(fileName);
+}
+
+void TTextDocument::SetBackupFile(const QString &fileName)
+{
+    if (fileName == FBackup.Name)
+        return;
+    WaitForWrites();
+    FBackup.Name = fileName;
+    Forget(FBackup);
+}
+
+void TTextDocument::LetGo()
+{
+    WaitForWrites();
+    FLetGo = true;
+    KeepEditorText(TVersionReason::LetGo);
+}
+
+void TTextDocument::Close()
+{
+    WaitForWrites(TWait::Block);
+    // The recovery copy stays only for words still unsaved that the writer
+    // did not let go of (a logout that could not ask).
+    if (!FModified || FLetGo)
+        FRecovery->Discard();
+}
+
+void TTextDocument::Clear()
+{
+    WaitForWrites();
+    if (FModified) {
+        KeepEditorText(TVersionReason::LetGo);
+        FRecovery->Discard();
+    }
+    Replace(QString(), TReplace::Load);
+    FBlank = true;
+    SetModified(false);
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+void TTextDocument::TakeVersion(QByteArray bytes, const TFileSignature &signature, TReplace how)
+{
+    const QByteArray digest = VersionDigest(bytes);
+    // The decoding takes the bytes over rather than copying 10 MB.
+    TTextFileContent content;
+    DecodeTextFile(std::move(bytes), content);
+    TakeDecoded(std::move(content), signature, digest, how);
+}
+
+void TTextDocument::TakeDecoded(TTextFileContent content, const TFileSignature &signature,
+                                const QByteArray &digest, TReplace how)
+{
+    Remember(FPrimary, signature, digest);
+    // Unsaved text that makes way for the file's was let go of, or kept.
+    if (FModified) {
+        if (!FLetGo)
+            KeepEditorText(TVersionReason::LetGo);
+        FRecovery->Discard();
+    }
+    FEncoding = content.Encoding;
+    Replace(content.Text, how);
+    FBlank = false;
+    FPrimaryConflict = false;
+    SetModified(false);
+}
+
 TReadResult TTextDocument::ReadPrimary()
 {
+    WaitForWrites();
     FKept.clear();
     switch (FileKind(FPrimary.Name)) {
     case TFileKind::Missing:
@@ -215,29 +324,69 @@ TReadResult TTextDocument::ReadPrimary()
     return TReadResult::Read;
 }
 
-TSaveResult TTextDocument::SavePrimary(TOverwrite overwrite)
+// ---------------------------------------------------------------------------
+// Writing: the jobs
+
+TTextDocument::TJob TTextDocument::MakeJob(bool primary, bool backup, TOverwrite overwrite) const
 {
-    FKept.clear();
-    return Save(FPrimary, TRole::Primary, overwrite);
+    return MakeJob(primary, backup, overwrite, FFileBytesValid ? QString() : FText.Text());
 }
 
-TSaveResult TTextDocument::SaveBackup()
+TTextDocument::TJob TTextDocument::MakeJob(bool primary, bool backup, TOverwrite overwrite,
+                                           const QString &snapshot) const
 {
-    FKept.clear();
-    if (FBackup.Name.isEmpty())
-        return TSaveResult::Saved;
-    return Save(FBackup, TRole::Backup, TOverwrite::Never);
+    TJob job;
+    job.Generation = FGeneration;
+    // Encoding the snapshot is the worker's.
+    if (FFileBytesValid) {
+        job.Bytes = FFileBytes;
+        job.Digest = FFileBytesDigest;
+    } else {
+        job.Text = snapshot;
+    }
+    job.Encoding = FEncoding;
+    job.Modified = FModified;
+    job.Blank = FBlank;
+    job.Now = Now();
+    job.WritePrimary = primary && !FPrimary.Name.isEmpty();
+    job.WriteBackup = backup && !FBackup.Name.isEmpty();
+    job.Overwrite = overwrite;
+    job.Primary = FPrimary;
+    job.Backup = FBackup;
+    job.PrimaryConflict = FPrimaryConflict;
+    return job;
 }
 
-TSaveResult TTextDocument::Save(TSeenFile &file, TRole role, TOverwrite overwrite)
+void TTextDocument::Run(TJob &job, THistory &history)
+{
+    if (job.WritePrimary) {
+        job.PrimaryResult = Save(job, job.Primary, TRole::Primary, job.Overwrite, history);
+        if (job.PrimaryResult == TSaveResult::Saved)
+            job.PrimaryConflict = false;
+    }
+    if (job.WriteBackup)
+        job.BackupResult = Save(job, job.Backup, TRole::Backup, TOverwrite::Never, history);
+}
+
+TSaveResult TTextDocument::Save(TJob &job, TSeenFile &file, TRole role, TOverwrite overwrite,
+                                THistory &history)
 {
     const auto finish = [&]() {
-        if (!Write(file))
+        TFileSignature signature;
+        // Where the name became a link since Nudger last saw a file of its
+        // own there, the link itself is replaced: the text goes where the
+        // writer's file was, never into the file some other program pointed
+        // it to.
+        const TLinkRule links =
+            file.State == TSeenFile::TState::Seen && file.Signature.Exists && !file.Signature.IsLink
+                ? TLinkRule::ReplaceLink
+                : TLinkRule::FollowLink;
+        if (!WriteWholeFile(file.Name, job.FileBytes(), &signature, links))
             return TSaveResult::Failed;
-        if (role == TRole::Primary) {
+        Remember(file, signature, job.Digest);
+        file.Unreadable = false;
+        if (role == TRole::Primary)
             file.KeepFirst = false;
-            Saved();
-        }
         return TSaveResult::Saved;
     };
 
@@ -254,7 +403,7 @@ TSaveResult TTextDocument::Save(TSeenFile &file, TRole role, TOverwrite overwrit
 
     // The version seen, about to be replaced by other content: kept first
     // when a rule asks for it.
-    const bool replacing = FileBytesDigest() != file.Digest;
+    const bool replacing = job.FileDigest() != file.Digest;
     bool keepSeen = false;
     TVersionReason seenReason = TVersionReason::SavedEarlier;
     bool seenRequired = false;
@@ -264,8 +413,7 @@ TSaveResult TTextDocument::Save(TSeenFile &file, TRole role, TOverwrite overwrit
             seenReason = file.KeepFirstReason;
             seenRequired = file.KeepFirstRequired;
         } else if (role == TRole::Primary) {
-            const QDateTime last = FHistory->LastKept();
-            keepSeen = !last.isValid() || last.secsTo(Now()) >= SavedTextEverySecs;
+            keepSeen = !KeptWithin(history, job.Now);
         }
     }
 
@@ -285,7 +433,7 @@ TSaveResult TTextDocument::Save(TSeenFile &file, TRole role, TOverwrite overwrit
     }
     file.Unreadable = false;
     const QByteArray digest = VersionDigest(bytes);
-    if (digest == FileBytesDigest()) {
+    if (digest == job.FileDigest()) {
         // It holds the text already.
         Remember(file, read, digest);
         return finish();
@@ -293,7 +441,7 @@ TSaveResult TTextDocument::Save(TSeenFile &file, TRole role, TOverwrite overwrit
     if (file.State == TSeenFile::TState::Seen && digest == file.Digest) {
         // The version seen, perhaps with only its time touched.
         Remember(file, read, digest);
-        if (keepSeen && !Keep(bytes, seenReason) && seenRequired)
+        if (keepSeen && !job.Keep(history, bytes, seenReason) && seenRequired)
             return TSaveResult::NotKept;
         return finish();
     }
@@ -302,10 +450,10 @@ TSaveResult TTextDocument::Save(TSeenFile &file, TRole role, TOverwrite overwrit
     TVersionReason reason = TVersionReason::ChangedOutside;
     if (role == TRole::Primary) {
         if (overwrite == TOverwrite::Never) {
-            if (!FModified)
-                return FollowPrimary(std::move(bytes), read);
+            if (!job.Modified)
+                return FollowPrimary(job, std::move(bytes), read, history);
             file.Contested = read;
-            FPrimaryConflict = true;
+            job.PrimaryConflict = true;
             return TSaveResult::Conflict;
         }
         if (file.FailedRead)
@@ -314,41 +462,240 @@ TSaveResult TTextDocument::Save(TSeenFile &file, TRole role, TOverwrite overwrit
             reason = TVersionReason::BeforeSaveAs;
     } else {
         // An untouched empty editor has nothing to put in a backup's place.
-        if (FBlank)
+        if (job.Blank)
             return TSaveResult::Nothing;
         // The primary file's version the text grew from is no loss there.
-        if (FPrimary.State == TSeenFile::TState::Seen && digest == FPrimary.Digest)
+        if (job.Primary.State == TSeenFile::TState::Seen && digest == job.Primary.Digest)
             return finish();
         reason = file.State == TSeenFile::TState::Unknown ? TVersionReason::FoundInBackup
                                                           : TVersionReason::BackupChangedOutside;
     }
-    if (!Keep(bytes, reason))
+    if (!job.Keep(history, bytes, reason))
         return TSaveResult::NotKept;
     return finish();
 }
 
-TSaveResult TTextDocument::FollowPrimary(QByteArray bytes, const TFileSignature &signature)
+TSaveResult TTextDocument::FollowPrimary(TJob &job, QByteArray bytes,
+                                         const TFileSignature &signature, THistory &history)
 {
     // The editor's saved text makes way for another program's version. It
     // is kept unless the history holds it already, or the new version still
     // holds it but for a few words and a version was kept within the hour:
     // two Nudgers saving one file in turn keep one version an hour, not one
     // a tick.
-    const QByteArray &old = FileBytes();
-    bool keep =
-        !old.isEmpty() && FFileBytesDigest != FTextKept && !FHistory->Holds(FFileBytesDigest);
-    if (keep && StillHolds(old, bytes)) {
-        const QDateTime last = FHistory->LastKept();
-        keep = !last.isValid() || last.secsTo(Now()) >= SavedTextEverySecs;
+    const QByteArray &old = job.FileBytes();
+    bool keep = !old.isEmpty() && !history.Holds(job.Digest);
+    if (keep && StillHolds(old, bytes))
+        keep = !KeptWithin(history, job.Now);
+    if (keep) {
+        if (!job.Keep(history, old, TVersionReason::ReadAgain)) {
+            // Kept nowhere: the writer chooses, as for unsaved text.
+            job.Primary.Contested = signature;
+            job.PrimaryConflict = true;
+            return TSaveResult::NotKept;
+        }
+        job.TextKept = job.Digest;
     }
-    if (keep && !Keep(old, TVersionReason::ReadAgain)) {
-        // Kept nowhere: the writer chooses, as for unsaved text.
-        FPrimary.Contested = signature;
-        FPrimaryConflict = true;
-        return TSaveResult::NotKept;
-    }
-    TakeVersion(std::move(bytes), signature, TReplace::Follow);
+    job.FollowedDigest = VersionDigest(bytes);
+    job.FollowedSignature = signature;
+    DecodeTextFile(std::move(bytes), job.Followed);
+    job.Follow = true;
+    Remember(job.Primary, signature, job.FollowedDigest);
+    // The backup, written next, gets the text the editor takes.
+    job.Bytes = EncodeTextFile(job.Followed.Text, job.Followed.Encoding);
+    job.Digest = VersionDigest(job.Bytes);
     return TSaveResult::ReadAgain;
+}
+
+void TTextDocument::Post(TJob job)
+{
+    FInFlight = true;
+    FWorker.Post([this, job = std::move(job)]() mutable {
+        Run(job, *FHistory);
+        {
+            const QMutexLocker locker(&FDoneMutex);
+            FDone = std::make_unique<TJob>(std::move(job));
+        }
+        QMetaObject::invokeMethod(
+            &FReceiver, [this] { Finish(); }, Qt::QueuedConnection);
+    });
+}
+
+void TTextDocument::Finish()
+{
+    std::unique_ptr<TJob> done;
+    {
+        const QMutexLocker locker(&FDoneMutex);
+        done = std::move(FDone);
+    }
+    if (!done)
+        return;
+    FInFlight = false;
+    Apply(*done);
+    if (done->NotifyTick && TickDone)
+        TickDone({done->WritePrimary, done->PrimaryResult, done->BackupResult});
+    FLastResults = {done->PrimaryResult, done->BackupResult};
+    if (FJobApplied)
+        FJobApplied();
+    // A tick asked for meanwhile, unless a save that waits comes first.
+    StartWantedTick();
+}
+
+void TTextDocument::Apply(TJob &job)
+{
+    // Whether the editor still holds the text the job wrote.
+    const bool current = job.Generation == FGeneration;
+    FKept = std::move(job.Kept);
+    if (!job.TextKept.isEmpty())
+        FTextKept = job.TextKept;
+    if (job.WriteBackup)
+        FBackup = job.Backup;
+    if (!job.WritePrimary) {
+        if (current && !job.Follow && !FFileBytesValid) {
+            FFileBytes = job.Bytes;
+            FFileBytesDigest = job.Digest;
+            FFileBytesValid = !job.Digest.isEmpty();
+        }
+        return;
+    }
+    if (job.Follow) {
+        if (current) {
+            FPrimary = job.Primary;
+            TakeDecoded(std::move(job.Followed), job.FollowedSignature, job.FollowedDigest,
+                        TReplace::Follow);
+            return;
+        }
+        // The writer typed meanwhile: their text is unsaved now, and the
+        // other version waits for their choice. What the file held before
+        // that version is still the one the text grew from.
+        job.Primary.Contested = job.FollowedSignature;
+        job.PrimaryResult = TSaveResult::Conflict;
+        FPrimaryConflict = true;
+        FPrimary.Contested = job.FollowedSignature;
+        FPrimary.Unreadable = false;
+        return;
+    }
+    FPrimary = job.Primary;
+    FPrimaryConflict = job.PrimaryConflict;
+    if (current && !FFileBytesValid && !job.Digest.isEmpty()) {
+        FFileBytes = job.Bytes;
+        FFileBytesDigest = job.Digest;
+        FFileBytesValid = true;
+    }
+    if (job.PrimaryResult == TSaveResult::Saved && current)
+        Saved();
+}
+
+void TTextDocument::WaitForWrites(TWait wait)
+{
+    if (!Busy())
+        return;
+    if (wait == TWait::Block || !QCoreApplication::instance()) {
+        // A tick still taking its snapshot is dropped: what follows writes
+        // the text anyway.
+        if (FSnapshotting) {
+            FSnapshotting = false;
+            ++FSnapshotEpoch;
+        }
+        FWorker.WaitForDone();
+        Finish();
+        return;
+    }
+    ++FWaiting;
+    while (Busy()) {
+        QEventLoop loop;
+        const std::function<void()> outer = std::exchange(FJobApplied, [&loop] { loop.quit(); });
+        // The job may have finished before the loop runs.
+        QMetaObject::invokeMethod(
+            &FReceiver, [this] { Finish(); }, Qt::QueuedConnection);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        FJobApplied = outer;
+    }
+    --FWaiting;
+}
+
+TTextDocument::TResults TTextDocument::RunSync(TJob job)
+{
+    WaitForWrites();
+    if (!QCoreApplication::instance()) {
+        Run(job, *FHistory);
+        Apply(job);
+        return {job.PrimaryResult, job.BackupResult};
+    }
+    Post(std::move(job));
+    ++FWaiting;
+    WaitForWrites();
+    --FWaiting;
+    StartWantedTick();
+    return FLastResults;
+}
+
+void TTextDocument::StartWantedTick()
+{
+    if (FTickWanted && FWaiting == 0 && !Busy()) {
+        FTickWanted = false;
+        Tick(FTickWantedPrimary);
+    }
+}
+
+void TTextDocument::Tick(TTickPrimary primary)
+{
+    if (Busy()) {
+        // Coalesced: one more tick once this one is done.
+        if (!FTickWanted)
+            FTickWantedPrimary = TTickPrimary::Skip;
+        FTickWanted = true;
+        if (primary == TTickPrimary::Save)
+            FTickWantedPrimary = TTickPrimary::Save;
+        return;
+    }
+    const bool savePrimary = primary == TTickPrimary::Save;
+    if (FTicksOnCaller) {
+        TJob job = MakeJob(savePrimary, true, TOverwrite::Never);
+        Run(job, *FHistory);
+        Apply(job);
+        if (TickDone)
+            TickDone({job.WritePrimary, job.PrimaryResult, job.BackupResult});
+        return;
+    }
+    if (FFileBytesValid) {
+        TJob job = MakeJob(savePrimary, true, TOverwrite::Never, QString());
+        job.NotifyTick = true;
+        Post(std::move(job));
+        return;
+    }
+    // The text is taken in steps between the window's events, then written.
+    FSnapshotting = true;
+    FText.Snapshot([this, savePrimary, epoch = FSnapshotEpoch](const QString &snapshot) {
+        if (epoch != FSnapshotEpoch)
+            return;
+        FSnapshotting = false;
+        TJob job = MakeJob(savePrimary, true, TOverwrite::Never, snapshot);
+        job.NotifyTick = true;
+        Post(std::move(job));
+    });
+}
+
+TSaveResult TTextDocument::SavePrimary(TOverwrite overwrite)
+{
+    WaitForWrites();
+    TJob job = MakeJob(true, false, overwrite);
+    if (!job.WritePrimary)
+        return TSaveResult::Failed;
+    return RunSync(std::move(job)).Primary;
+}
+
+TSaveResult TTextDocument::SaveBackup()
+{
+    WaitForWrites();
+    if (FBackup.Name.isEmpty())
+        return TSaveResult::Saved;
+    return RunSync(MakeJob(false, true, TOverwrite::Never)).Backup;
+}
+
+TSaveResult TTextDocument::KeepMyText()
+{
+    return SavePrimary(TOverwrite::Allowed);
 }
 
 void TTextDocument::Saved()
@@ -359,14 +706,12 @@ void TTextDocument::Saved()
     SetModified(false);
 }
 
-TSaveResult TTextDocument::KeepMyText()
-{
-    FKept.clear();
-    return Save(FPrimary, TRole::Primary, TOverwrite::Allowed);
-}
+// ---------------------------------------------------------------------------
+// The writer's choices, the session's end and recovered words
 
 TTextDocument::TTaken TTextDocument::TakeFileText()
 {
+    WaitForWrites();
     FKept.clear();
     if (!KeepEditorText(TVersionReason::TookFilesText))
         return TTaken::NotKept;
@@ -381,13 +726,18 @@ TTextDocument::TTaken TTextDocument::TakeFileText()
 
 TSessionEndSaves TTextDocument::SaveForSessionEnd(TPrimaryAtEnd primary)
 {
+    // Nothing may wait for the event loop now.
+    WaitForWrites(TWait::Block);
     FKept.clear();
     TSessionEndSaves saves;
     const bool unsaved = FModified;
-    if (primary == TPrimaryAtEnd::Save && !FPrimary.Name.isEmpty())
-        saves.Primary = Save(FPrimary, TRole::Primary, TOverwrite::Never) == TSaveResult::Saved;
-    if (!FBackup.Name.isEmpty())
-        saves.Backup = Save(FBackup, TRole::Backup, TOverwrite::Never) == TSaveResult::Saved;
+    TJob job = MakeJob(primary == TPrimaryAtEnd::Save, true, TOverwrite::Never);
+    Run(job, *FHistory);
+    const bool wrotePrimary = job.WritePrimary;
+    const bool wroteBackup = job.WriteBackup;
+    saves.Primary = wrotePrimary && job.PrimaryResult == TSaveResult::Saved;
+    saves.Backup = wroteBackup && job.BackupResult == TSaveResult::Saved;
+    Apply(job);
     if (FModified) {
         FRecovery->WriteNow();
         if (unsaved && !saves.Primary)
@@ -398,6 +748,7 @@ TSessionEndSaves TTextDocument::SaveForSessionEnd(TPrimaryAtEnd primary)
 
 bool TTextDocument::RecoveredText(TRecoveryOffer &offer)
 {
+    WaitForWrites();
     TLeftCopy left;
     if (FPrimary.Name.isEmpty() || !FRecovery->LeftText(left))
         return false;
@@ -426,6 +777,7 @@ bool TTextDocument::RecoveredText(TRecoveryOffer &offer)
 
 void TTextDocument::TakeRecoveredText(const TRecoveryOffer &offer)
 {
+    WaitForWrites();
     KeepEditorText(offer.FileChanged ? TVersionReason::NewerAtRecovery
                                      : TVersionReason::BeforeFirstSave);
     Replace(offer.Text, TReplace::Follow);
@@ -437,12 +789,16 @@ void TTextDocument::TakeRecoveredText(const TRecoveryOffer &offer)
 
 void TTextDocument::DeclineRecoveredText(const TRecoveryOffer &offer)
 {
+    WaitForWrites();
     FKept.clear();
     if (Keep(EncodeTextFile(offer.Text, FEncoding), TVersionReason::RecoveryDeclined))
         FRecovery->Discard();
     else
         FRecovery->SetAside();
 }
+
+// ---------------------------------------------------------------------------
+// What was seen of a file
 
 void TTextDocument::Forget(TSeenFile &file)
 {
@@ -464,22 +820,4 @@ void TTextDocument::Remember(TSeenFile &file, const TFileSignature &signature,
     file.Digest = digest;
     file.Contested = TFileSignature();
     file.FailedRead = false;
-}
-
-bool TTextDocument::Write(TSeenFile &file)
-{
-    TFileSignature signature;
-    const QByteArray &bytes = FileBytes();
-    // Where the name became a link since Nudger last saw a file of its own
-    // there, the link itself is replaced: the text goes where the writer's
-    // file was, never into the file some other program pointed it to.
-    const TLinkRule links =
-        file.State == TSeenFile::TState::Seen && file.Signature.Exists && !file.Signature.IsLink
-            ? TLinkRule::ReplaceLink
-            : TLinkRule::FollowLink;
-    if (!WriteWholeFile(file.Name, bytes, &signature, links))
-        return false;
-    Remember(file, signature, FFileBytesDigest);
-    file.Unreadable = false;
-    return true;
 }

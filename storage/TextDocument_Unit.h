@@ -10,14 +10,25 @@
 // into the history too, unless the history already holds it. While the text
 // holds changes that are in no file, a recovery copy keeps it. Reports by
 // return value; the window decides what the writer is told.
+//
+// The writing itself (encoding the text, checking each file's version,
+// keeping what the history must keep, writing, syncing) runs on one worker
+// thread, shared with the history and the recovery copy; the GUI thread only
+// takes the text (a snapshot) and applies the outcome. A tick does not wait
+// for it; a save, and everything else that touches the files, waits for the
+// writes in flight first, with the window still drawing.
 #pragma once
 
 #include "storage/History_Unit.h"
 #include "storage/TextFile_Unit.h"
 #include "storage/WholeFile_Unit.h"
 
+#include "storage/Worker_Unit.h"
+
 #include <QByteArray>
 #include <QDateTime>
+#include <QMutex>
+#include <QObject>
 #include <QString>
 #include <QVector>
 
@@ -64,6 +75,10 @@ public:
     virtual ~TDocumentText() = default;
     // The whole text, lines joined by '\n'.
     virtual QString Text() const = 0;
+    // The same, taken without holding anything up (in steps, say), for a
+    // write on the worker: done receives it, later, on this thread; lines
+    // may be joined by QChar::ParagraphSeparator in place of '\n'.
+    virtual void Snapshot(std::function<void(const QString &)> done) { done(Text()); }
     // A file was opened: its text, the cursor at its end.
     virtual void Load(const QString &text) = 0;
     // Another text replaces the editor's in one step the writer can undo;
@@ -136,13 +151,40 @@ public:
     // Reads the primary file into the editor (left alone unless Read).
     TReadResult ReadPrimary();
 
-    // Writes the text to the primary or backup file under the rule above. A
-    // saved text follows a primary file that another program changed
-    // (ReadAgain); an unsaved one is a Conflict.
+    // Writes the text to the primary or backup file under the rule above,
+    // and waits for it. A saved text follows a primary file that another
+    // program changed (ReadAgain); an unsaved one is a Conflict.
     TSaveResult SavePrimary(TOverwrite overwrite = TOverwrite::Never);
     TSaveResult SaveBackup();
-    // The versions the last call put into the history (or found there).
+    // The versions the last save or call put into the history (or found
+    // there).
     const QVector<TKeptVersion> &Kept() const { return FKept; }
+
+    // The auto-save tick: the primary file when asked, then the backup, on
+    // the worker; TickDone follows on this thread once both are on disk (or
+    // failed). A tick asked for while one is in flight is made once that
+    // one is done, never twice.
+    enum class TTickPrimary
+    {
+        Skip,
+        Save
+    };
+    void Tick(TTickPrimary primary);
+    struct TTickOutcome
+    {
+        bool WrotePrimary = false;
+        TSaveResult Primary = TSaveResult::Saved;
+        TSaveResult Backup = TSaveResult::Saved;
+    };
+    std::function<void(const TTickOutcome &)> TickDone;
+    // Waits until no write is in flight and its outcome is applied; with
+    // DrawMeanwhile the window keeps drawing (its keys and clicks wait).
+    enum class TWait
+    {
+        Block,
+        DrawMeanwhile
+    };
+    void WaitForWrites(TWait wait = TWait::DrawMeanwhile);
 
     // Another program's version of the primary file, not written over while
     // the writer's text is unsaved, until the writer chooses.
@@ -189,6 +231,8 @@ public:
     TRecoveryCopy &Recovery() { return *FRecovery; }
 
 private:
+    friend struct TTextDocumentTesting;
+    struct TJob;
     // What Nudger knows of the version in one file.
     struct TSeenFile
     {
@@ -226,10 +270,34 @@ private:
     // The text's file form, encoded once and kept until the text changes.
     const QByteArray &FileBytes();
     const QByteArray &FileBytesDigest();
-    TSaveResult Save(TSeenFile &file, TRole role, TOverwrite overwrite);
-    bool Write(TSeenFile &file);
+    // A job writing the current text (its snapshot, or its file form when
+    // encoded already) to the files asked for.
+    TJob MakeJob(bool primary, bool backup, TOverwrite overwrite) const;
+    // The same with a snapshot taken already.
+    TJob MakeJob(bool primary, bool backup, TOverwrite overwrite, const QString &snapshot) const;
+    bool Busy() const { return FInFlight || FSnapshotting; }
+    // Runs on the worker: the rule above, for the job's files.
+    static void Run(TJob &job, THistory &history);
+    static TSaveResult Save(TJob &job, TSeenFile &file, TRole role, TOverwrite overwrite,
+                            THistory &history);
+    static TSaveResult FollowPrimary(TJob &job, QByteArray bytes, const TFileSignature &signature,
+                                     THistory &history);
+    // Runs the job on the worker and waits for it, and for any job ahead.
+    struct TResults
+    {
+        TSaveResult Primary = TSaveResult::Saved;
+        TSaveResult Backup = TSaveResult::Saved;
+    };
+    TResults RunSync(TJob job);
+    void Post(TJob job);
+    void StartWantedTick();
+    // Applies a finished job's outcome on this thread.
+    void Finish();
+    void Apply(TJob &job);
     // The primary file's version read becomes the editor's saved text.
     void TakeVersion(QByteArray bytes, const TFileSignature &signature, TReplace how);
+    void TakeDecoded(TTextFileContent content, const TFileSignature &signature,
+                     const QByteArray &digest, TReplace how);
     void Replace(const QString &text, TReplace how);
     // Keeps bytes in the history; false when that failed.
     bool Keep(const QByteArray &bytes, TVersionReason reason);
@@ -237,16 +305,38 @@ private:
     bool KeepEditorText(TVersionReason reason);
     void SetModified(bool modified);
     void Saved();
-    void Remember(TSeenFile &file, const TFileSignature &signature, const QByteArray &digest);
+    static void Remember(TSeenFile &file, const TFileSignature &signature,
+                         const QByteArray &digest);
     static void Forget(TSeenFile &file);
-    // Another program's version replaces a saved text, once that is kept
-    // (or held but for a few words by the new one, and kept within the
-    // hour).
-    TSaveResult FollowPrimary(QByteArray bytes, const TFileSignature &signature);
 
     TDocumentText &FText;
+    // Declared first: the jobs and the recovery copy use what follows, and
+    // its destructor waits for them.
+    TWorker FWorker;
     std::unique_ptr<THistory> FHistory;
     std::unique_ptr<TRecoveryCopy> FRecovery;
+    // Counts the changes of the editor's text.
+    quint64 FGeneration = 0;
+    // A job on the worker, and the one that finished there, not yet applied.
+    bool FInFlight = false;
+    QMutex FDoneMutex;
+    std::unique_ptr<TJob> FDone;
+    // A tick's snapshot is being taken; SnapshotEpoch drops one no longer
+    // wanted.
+    bool FSnapshotting = false;
+    quint64 FSnapshotEpoch = 0;
+    // A tick asked for while a job was in flight.
+    bool FTickWanted = false;
+    TTickPrimary FTickWantedPrimary = TTickPrimary::Skip;
+    // Waits for a job in flight going on (their own jobs come first).
+    int FWaiting = 0;
+    std::function<void()> FJobApplied;
+    TResults FLastResults;
+    // Receives the finished jobs on this thread.
+    QObject FReceiver;
+    // Ticks written on this thread, their text taken at once, as they once
+    // were (a benchmark's before figure).
+    bool FTicksOnCaller = false;
     TSeenFile FPrimary;
     TSeenFile FBackup;
     TTextEncoding FEncoding = TTextEncoding::Utf8;

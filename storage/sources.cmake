@@ -8,6 +8,7 @@ list(APPEND NUDGER_STORAGE_SOURCES
     storage/TextDocument_Unit.h storage/TextDocument_Unit.cpp
     storage/SuggestionStore_Unit.h storage/SuggestionStore_Unit.cpp
     storage/MainWindowSettings_Unit.h storage/MainWindowSettings_Unit.cpp
+    storage/Worker_Unit.h storage/Worker_Unit.cpp
     storage/PrivateFolder_Unit.h storage/PrivateFolder_Unit.cpp
     storage/History_Unit.h storage/History_Unit.cpp
     storage/RecoveryCopy_Unit.h storage/RecoveryCopy_Unit.cpp

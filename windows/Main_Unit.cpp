@@ -19,6 +19,7 @@
 #include "windows/Splash_Unit.h"
 #include "windows/SuggestionSettings_Unit.h"
 #include "windows/TextLayout_Unit.h"
+#include "windows/TextSnapshot_Unit.h"
 #include "windows/WindowPlacement_Unit.h"
 
 #include <QApplication>
@@ -57,6 +58,7 @@ TMain_Form::TMain_Form(QWidget *parent, const TMainFormDialogs &dialogs)
     FSettings.UseTovrinSuggestions = false;
     FSettings.RandomizeSuggestions = false;
     SetupControls(this);
+    FTextSnapshot = std::make_unique<TTextSnapshot>(Text_Memo->document());
     Conflict_Bar = new TConflictBar(Text_Memo->parentWidget());
     static_cast<QBoxLayout *>(Text_Memo->parentWidget()->layout())->insertWidget(0, Conflict_Bar);
     ApplySuggestionColour(clBlack);
@@ -69,7 +71,10 @@ TMain_Form::TMain_Form(QWidget *parent, const TMainFormDialogs &dialogs)
 
 TMain_Form::~TMain_Form()
 {
-    // Nothing is saved here.
+    // Nothing is saved here. A copy of the text still being taken is
+    // dropped with the editor.
+    FDocument.WaitForWrites(TTextDocument::TWait::Block);
+    FTextSnapshot.reset();
     FWavePlayer.reset();
 }
 
@@ -82,6 +87,9 @@ void TMain_Form::ConnectControls()
     connect(Text_Memo->document(), &QTextDocument::contentsChanged, this,
             [this] { FDocument.Changed(); });
     FDocument.ModifiedChanged = [this](bool modified) { Q_EMIT UnsavedTextChanged(modified); };
+    FDocument.TickDone = [this](const TTextDocument::TTickOutcome &outcome) {
+        AutoSaveTickDone(outcome);
+    };
     // A safety net that is off is something the writer must know, once.
     connect(&FDocument.Recovery(), &TRecoveryCopy::WorkingChanged, this, [this](bool working) {
         if (working)

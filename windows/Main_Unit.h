@@ -23,6 +23,7 @@
 class QPlainTextEdit;
 class QSessionManager;
 class TConflictBar;
+class TTextSnapshot;
 class TWavePlayer;
 
 // The secondary windows the main window opens. Tests replace them.
@@ -223,6 +224,12 @@ private:
     void ApplyTextColour(TColor colour);
     void ApplySuggestionColour(TColor colour);
     bool WritePrimaryFile(TOverwrite overwrite = TOverwrite::Never);
+    // What the writer is told of a write's outcome; true when the primary
+    // file holds the text.
+    bool ShowPrimaryResult(TSaveResult result);
+    void ShowBackupResult(TSaveResult result);
+    // An auto-save tick written on the worker is done.
+    void AutoSaveTickDone(const TTextDocument::TTickOutcome &outcome);
     // The editor took the primary file's new version: the bar tells so, and
     // where the earlier text is.
     void ShowReadAgain();
@@ -233,12 +240,16 @@ private:
 
     // The editor as the document sees it.
     QString Text() const override;
+    void Snapshot(std::function<void(const QString &)> done) override;
     void Load(const QString &text) override;
     void Follow(const QString &text) override;
 
     TMainFormDialogs FDialogs;
 
     TTextDocument FDocument;
+    // Copies of the editor's text taken in steps, for the writes on the
+    // worker; made with the editor, gone before the document.
+    std::unique_ptr<TTextSnapshot> FTextSnapshot;
     // While true no box is shown: the session is ending.
     bool FQuiet = false;
     // The writer answered the save question for the session's end, and has

@@ -11,6 +11,7 @@
 #include "windows/Prompts_Unit.h"
 #include "windows/Suppression_Unit.h"
 #include "windows/TextLayout_Unit.h"
+#include "windows/TextSnapshot_Unit.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -29,6 +30,15 @@ QString TMain_Form::Text() const
     return EditorText(Text_Memo);
 }
 
+void TMain_Form::Snapshot(std::function<void(const QString &)> done)
+{
+    if (!FTextSnapshot) {
+        done(Text());
+        return;
+    }
+    FTextSnapshot->Take(std::move(done));
+}
+
 void TMain_Form::Load(const QString &text)
 {
     Text_Memo->setPlainText(text);
@@ -45,7 +55,11 @@ void TMain_Form::Follow(const QString &text)
 
 bool TMain_Form::WritePrimaryFile(TOverwrite overwrite)
 {
-    const TSaveResult result = FDocument.SavePrimary(overwrite);
+    return ShowPrimaryResult(FDocument.SavePrimary(overwrite));
+}
+
+bool TMain_Form::ShowPrimaryResult(TSaveResult result)
+{
     ShowConflict();
     switch (result) {
     case TSaveResult::Saved:
@@ -79,7 +93,11 @@ bool TMain_Form::SavePrimaryFile()
 
 void TMain_Form::SaveBackupFile()
 {
-    const TSaveResult result = FDocument.SaveBackup();
+    ShowBackupResult(FDocument.SaveBackup());
+}
+
+void TMain_Form::ShowBackupResult(TSaveResult result)
+{
     ShowConflict();
     switch (result) {
     case TSaveResult::Saved:
@@ -97,6 +115,15 @@ void TMain_Form::SaveBackupFile()
     case TSaveResult::Unreadable:
         break;
     }
+}
+
+void TMain_Form::AutoSaveTickDone(const TTextDocument::TTickOutcome &outcome)
+{
+    // The tick, written on the worker, as Save would have shown it: the
+    // primary file's outcome first, then the backup's.
+    if (outcome.WrotePrimary)
+        ShowPrimaryResult(outcome.Primary);
+    ShowBackupResult(outcome.Backup);
 }
 
 void TMain_Form::ShowConflict()
@@ -411,9 +438,16 @@ void TMain_Form::AutoSave_TimerTimer()
 {
     if (FAutoSaveSuppressed)
         return;
-    if (AutoSaveEnabled())
+    // Without a primary file the tick asks for one, as Save does.
+    if (AutoSaveEnabled() && PrimaryFile().isEmpty()) {
         SavePrimaryFile();
-    SaveBackupFile();
+        SaveBackupFile();
+        return;
+    }
+    // Written on the worker: the window goes on drawing and taking keys
+    // while a long text goes to disk; AutoSaveTickDone shows the outcome.
+    FDocument.Tick(AutoSaveEnabled() ? TTextDocument::TTickPrimary::Save
+                                     : TTextDocument::TTickPrimary::Skip);
 }
 
 void TMain_Form::Text_MemoChange()

@@ -127,7 +127,10 @@ echo "main window $window shown at ${shown}s"
 
 # The program's own moments for the keys typed below.
 changes="$work/changes.txt"
-nudger_atspi listen "$pid" >"$changes" 2>/dev/null &
+# Started as a command of its own, not through the nudger_atspi function,
+# so that $! is the listener itself and ending it ends the listener: a
+# function in the background runs in a subshell that would be ended alone.
+/usr/bin/python3 "$e2e_dir/atspi_tool.py" listen "$pid" >"$changes" 2>/dev/null &
 nudger_on_exit "kill $! 2>/dev/null"
 tries=0
 until grep -q '^listening' "$changes" 2>/dev/null; do

@@ -124,7 +124,10 @@ int FailOnce(const QString &kind, const QString &dir, bool shortText)
 
     if (kind == QLatin1String("text")) {
         form.Text_Memo->setPlainText(large);
-        prompts.WhileOpen = [&form] { form.AutoSave_TimerTimer(); };
+        prompts.WhileOpen = [&form] {
+            form.AutoSave_TimerTimer();
+            form.Document().WaitForWrites();
+        };
         form.Save_MenuItemClick();
         kept = form.Text_Memo->toPlainText() == large && form.TextChanged();
     } else if (kind == QLatin1String("configuration")) {

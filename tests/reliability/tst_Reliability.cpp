@@ -653,7 +653,10 @@ void tst_Reliability::unwritableTarget()
         else
             form->SetBackupFile(path);
         form->Text_Memo->setPlainText(text);
-        FPrompts->WhileOpen = [&form] { form->AutoSave_TimerTimer(); };
+        FPrompts->WhileOpen = [&form] {
+            form->AutoSave_TimerTimer();
+            form->Document().WaitForWrites();
+        };
         form->Save_MenuItemClick();
         // Once the box is closed, the next failure shows again.
         form->Save_MenuItemClick();

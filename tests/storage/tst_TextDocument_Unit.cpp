@@ -80,6 +80,8 @@ private Q_SLOTS:
     void changedOutside();
     void neverTheLastCopy_data();
     void neverTheLastCopy();
+    void writesInFlight_data();
+    void writesInFlight();
     void savedAsRead_data();
     void savedAsRead();
 };
@@ -335,6 +337,73 @@ void tst_TextDocument_Unit::neverTheLastCopy()
                     .permissions() &
                 0x7077,
             QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// A tick writes on the worker while the writer goes on: whatever comes
+// before its outcome is applied, a text counts as saved only when the file
+// holds it, and another program's version is followed only when the writer
+// did not type meanwhile.
+void tst_TextDocument_Unit::writesInFlight_data()
+{
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<QByteArray>("onDisk");
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<bool>("modified");
+    QTest::addColumn<TSaveResult>("tick");
+    QTest::newRow("typing while a tick writes")
+        << "type" << QByteArray("two") << "three" << true << TSaveResult::Saved;
+    QTest::newRow("a save while a tick writes")
+        << "save" << QByteArray("three") << "three" << false << TSaveResult::Saved;
+    QTest::newRow("the session ends while a tick writes")
+        << "end" << QByteArray("three") << "three" << false << TSaveResult::Saved;
+    QTest::newRow("another program's version found by a tick, then typing")
+        << "outside" << QByteArray("theirs") << "three" << true << TSaveResult::Conflict;
+}
+
+void tst_TextDocument_Unit::writesInFlight()
+{
+    QFETCH(QString, then);
+    QFETCH(QByteArray, onDisk);
+    QFETCH(QString, editor);
+    QFETCH(bool, modified);
+    QFETCH(TSaveResult, tick);
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString primary = dir.filePath(QStringLiteral("text.txt"));
+    QVERIFY(WriteAll(primary, "one"));
+    TDocument subject(dir);
+    TTextDocument &document = subject.Document;
+    QList<TTextDocument::TTickOutcome> ticks;
+    document.TickDone = [&](const TTextDocument::TTickOutcome &outcome) { ticks << outcome; };
+    document.SetPrimaryFile(primary);
+    QCOMPARE(document.ReadPrimary(), TReadResult::Read);
+    if (then == QLatin1String("outside"))
+        QVERIFY(WriteAll(primary, "theirs"));
+    else
+        subject.Editor.Set(QStringLiteral("two"));
+    document.Tick(TTextDocument::TTickPrimary::Save);
+    // The writer types before the tick's outcome reaches the window.
+    subject.Editor.Set(QStringLiteral("three"));
+    if (then == QLatin1String("save"))
+        QCOMPARE(document.SavePrimary(), TSaveResult::Saved);
+    else if (then == QLatin1String("end"))
+        QVERIFY(document.SaveForSessionEnd(TTextDocument::TPrimaryAtEnd::Save).Primary);
+    document.WaitForWrites();
+    QCOMPARE(ticks.size(), 1);
+    QCOMPARE(ticks.constFirst().Primary, tick);
+    QCOMPARE(ReadAll(primary), onDisk);
+    QCOMPARE(subject.Editor.Current, editor);
+    QCOMPARE(document.Modified(), modified);
+    // The next save writes what the editor holds, over the version the text
+    // grew from; another program's waits for the writer's choice.
+    if (then == QLatin1String("outside")) {
+        QVERIFY(document.PrimaryConflict());
+        QCOMPARE(document.SavePrimary(), TSaveResult::Conflict);
+        QCOMPARE(ReadAll(primary), QByteArray("theirs"));
+    } else {
+        QCOMPARE(document.SavePrimary(), TSaveResult::Saved);
+        QCOMPARE(ReadAll(primary), QByteArray("three"));
+    }
 }
 
 // Opening and saving a file the writer has not changed gives back its very

@@ -8,7 +8,6 @@
 
 #include <csignal>
 #include <pwd.h>
-#include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -40,7 +39,8 @@ private:
     bool FActive = false;
 };
 
-// While Begin() is in force, this thread's file access is checked as the user
+// While Begin() is in force, the file access of every thread of the process
+// (the document writes on a worker of its own) is checked as the user
 // "nobody" when the test runs as root, and as the test's own user otherwise,
 // so that permission bits keep the code under test out as they keep a writer
 // out. Give() hands a file or folder to that user beforehand.
@@ -76,8 +76,9 @@ public:
     {
         if (FUid == uid_t(-1) || FActive)
             return;
-        ::setfsgid(FGid);
-        ::setfsuid(FUid);
+        // The C library sets the effective ids of all threads at once.
+        if (::setegid(FGid) != 0 || ::seteuid(FUid) != 0)
+            return;
         FActive = true;
     }
 
@@ -85,9 +86,8 @@ public:
     {
         if (!FActive)
             return;
-        ::setfsuid(0);
-        ::setfsgid(0);
-        FActive = false;
+        if (::seteuid(0) == 0 && ::setegid(0) == 0)
+            FActive = false;
     }
 
 private:

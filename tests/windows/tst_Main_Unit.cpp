@@ -107,6 +107,14 @@ private:
 
     QString Shown(TMain_Form &form) const { return form.Suggestion_Memo->toPlainText(); }
 
+    // An auto-save tick, to the end of its write on the worker and what the
+    // window shows of it.
+    static void Tick(TMain_Form &form)
+    {
+        form.AutoSave_TimerTimer();
+        form.Document().WaitForWrites();
+    }
+
     QString StoredValue(const QString &name) const
     {
         TConfigurationFile configuration;
@@ -525,7 +533,7 @@ private Q_SLOTS:
         form->Text_Memo->setPlainText(QStringLiteral("mine"));
         QFile::remove(Path(QStringLiteral("text.txt")));
         QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "theirs"));
-        form->AutoSave_TimerTimer();
+        Tick(*form);
         form->Save_MenuItemClick();
         QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("theirs"));
         QVERIFY(form->Conflict_Bar->isVisible());
@@ -555,7 +563,7 @@ private Q_SLOTS:
                      choice == QLatin1String("keep") ? QByteArray("theirs") : QByteArray("mine"));
         }
         if (choice == QLatin1String("take")) {
-            form->AutoSave_TimerTimer();
+            Tick(*form);
             // One step to undo.
             form->Text_Memo->undo();
             QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("mine"));
@@ -694,11 +702,11 @@ private Q_SLOTS:
         auto form = MakeForm({QStringLiteral("BackupFile=") + Path(QStringLiteral("copy.txt")),
                               QStringLiteral("AutoSaveEnabled=NO")});
         form->Text_Memo->setPlainText(QStringLiteral("draft"));
-        form->AutoSave_TimerTimer();
+        Tick(*form);
         QVERIFY(!QFile::exists(Path(QStringLiteral("text.txt"))));
         QCOMPARE(ReadAll(Path(QStringLiteral("copy.txt"))), QByteArray("draft"));
         form->AutoSave_MenuItemClick();
-        form->AutoSave_TimerTimer();
+        Tick(*form);
         QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("draft"));
     }
 
@@ -712,7 +720,7 @@ private Q_SLOTS:
         QCOMPARE(FPrompts->Count(QStringLiteral("I can not open the primary file!")), 1);
         QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("typed"));
         FPrompts->Records.clear();
-        form->AutoSave_TimerTimer(); // must not try to write over it
+        Tick(*form); // must not try to write over it
         QVERIFY(FPrompts->Records.isEmpty());
     }
 
@@ -761,7 +769,7 @@ private Q_SLOTS:
         if (way == QLatin1String("save"))
             form->Save_MenuItemClick();
         else if (way == QLatin1String("tick"))
-            form->AutoSave_TimerTimer();
+            Tick(*form);
         else if (way == QLatin1String("close"))
             QVERIFY(form->close());
         else {
@@ -787,13 +795,13 @@ private Q_SLOTS:
     {
         QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "one\r\ntwo"));
         auto form = MakeForm();
-        form->AutoSave_TimerTimer();
+        Tick(*form);
         QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
         QTest::keyClick(form->Text_Memo, Qt::Key_X);
-        form->AutoSave_TimerTimer();
+        Tick(*form);
         QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwox"));
         form->Text_Memo->undo();
-        form->AutoSave_TimerTimer();
+        Tick(*form);
         QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
         form->Text_Memo->document()->setPlainText(QStringLiteral("three"));
         form->Save_MenuItemClick();
