@@ -11,3 +11,11 @@ set_source_files_properties(
     ${PROJECT_SOURCE_DIR}/storage/TovrinDataEncode_Unit.cpp
     ${PROJECT_SOURCE_DIR}/app/PlatformDependence_Unit.cpp
     PROPERTIES COMPILE_OPTIONS "-O2")
+
+# The comparison of versions, with the same optimisation as its baseline.
+nudger_add_benchmark(bench_diff bench_diff.cpp ${PROJECT_SOURCE_DIR}/storage/TextDiff_Unit.cpp)
+target_include_directories(bench_diff SYSTEM PRIVATE ${NUDGER_DTL_INCLUDE_DIR})
+set_source_files_properties(
+    bench_diff.cpp
+    ${PROJECT_SOURCE_DIR}/storage/TextDiff_Unit.cpp
+    PROPERTIES COMPILE_OPTIONS "-O2")

@@ -12,4 +12,5 @@ list(APPEND NUDGER_STORAGE_SOURCES
     storage/PrivateFolder_Unit.h storage/PrivateFolder_Unit.cpp
     storage/History_Unit.h storage/History_Unit.cpp
     storage/RecoveryCopy_Unit.h storage/RecoveryCopy_Unit.cpp
+    storage/TextDiff_Unit.h storage/TextDiff_Unit.cpp
 )
