@@ -604,7 +604,15 @@ void TTextDocument::WaitForWrites(TWait wait)
     ++FWaiting;
     while (Busy()) {
         QEventLoop loop;
-        const std::function<void()> outer = std::exchange(FJobApplied, [&loop] { loop.quit(); });
+        // A wait begun inside another one's loop (a posted call that
+        // waits too) ends that one's loop as well, or it would run on with
+        // nothing left to end it.
+        const std::function<void()> outer = FJobApplied;
+        FJobApplied = [&loop, outer] {
+            loop.quit();
+            if (outer)
+                outer();
+        };
         // The job may have finished before the loop runs.
         QMetaObject::invokeMethod(
             &FReceiver, [this] { Finish(); }, Qt::QueuedConnection);
@@ -708,6 +716,19 @@ void TTextDocument::Saved()
 
 // ---------------------------------------------------------------------------
 // The writer's choices, the session's end and recovered words
+
+bool TTextDocument::Restore(const QString &text)
+{
+    WaitForWrites();
+    FKept.clear();
+    // A saved text is in the primary file; an unsaved one is in no file.
+    if (FModified && !KeepEditorText(TVersionReason::BeforeRestore))
+        return false;
+    // Through the editor's change, as a keystroke: unsaved, and in the
+    // recovery copy.
+    FText.Follow(text);
+    return true;
+}
 
 TTextDocument::TTaken TTextDocument::TakeFileText()
 {

@@ -147,6 +147,11 @@ public:
     void Close();
     // Empties the editor for a file to come; its text is no one's.
     void Clear();
+    // Puts an earlier version's text in the editor as one step the writer
+    // can undo, unsaved until the next save or tick; unsaved text in the
+    // editor goes into the history first. False, with the editor left
+    // alone, when it could not be kept.
+    bool Restore(const QString &text);
 
     // Reads the primary file into the editor (left alone unless Read).
     TReadResult ReadPrimary();

@@ -40,25 +40,37 @@ TConflictBar::TConflictBar(QWidget *parent) : QFrame(parent)
         NewButton(QStringLiteral("Take the File's Text"), QStringLiteral("TakeFile_Button"), this);
     SaveAs_Button =
         NewButton(QStringLiteral("Save As"), QStringLiteral("ConflictSaveAs_Button"), this);
+    Compare_Button =
+        NewButton(QStringLiteral("Compare"), QStringLiteral("ConflictCompare_Button"), this);
+    Versions_Button = NewButton(QStringLiteral("Earlier Versions"),
+                                QStringLiteral("NoticeVersions_Button"), this);
     auto *question = new QHBoxLayout;
     question->addWidget(Message_Label, 1);
+    question->addWidget(Compare_Button);
     question->addWidget(KeepMine_Button);
     question->addWidget(TakeFile_Button);
     question->addWidget(SaveAs_Button);
+    auto *notice = new QHBoxLayout;
+    notice->addWidget(Notice_Label, 1);
+    notice->addWidget(Versions_Button);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 3, 3, 3);
     layout->addLayout(question);
-    layout->addWidget(Notice_Label);
+    layout->addLayout(notice);
     connect(KeepMine_Button, &QPushButton::clicked, this, &TConflictBar::KeepMineClicked);
     connect(TakeFile_Button, &QPushButton::clicked, this, &TConflictBar::TakeFileClicked);
     connect(SaveAs_Button, &QPushButton::clicked, this, &TConflictBar::SaveAsClicked);
+    connect(Compare_Button, &QPushButton::clicked, this, &TConflictBar::CompareClicked);
+    connect(Versions_Button, &QPushButton::clicked, this, &TConflictBar::VersionsClicked);
     Message_Label->hide();
     Notice_Label->hide();
+    Versions_Button->hide();
     HideConflict();
 }
 
 void TConflictBar::ShowChanged(TChange change)
 {
+    Compare_Button->show();
     KeepMine_Button->show();
     TakeFile_Button->show();
     SaveAs_Button->show();
@@ -79,6 +91,7 @@ void TConflictBar::ShowUnreadable(TFiles files)
                                          : QStringLiteral("your backup file");
     const QString over =
         files.Primary && files.Backup ? QStringLiteral("them") : QStringLiteral("it");
+    Compare_Button->hide();
     KeepMine_Button->hide();
     TakeFile_Button->hide();
     SaveAs_Button->setVisible(files.Primary);
@@ -93,6 +106,7 @@ void TConflictBar::ShowUnreadable(TFiles files)
 
 void TConflictBar::HideConflict()
 {
+    Compare_Button->hide();
     KeepMine_Button->hide();
     TakeFile_Button->hide();
     SaveAs_Button->hide();
@@ -101,10 +115,11 @@ void TConflictBar::HideConflict()
     Update();
 }
 
-void TConflictBar::ShowNotice(const QString &text)
+void TConflictBar::ShowNotice(const QString &text, bool offerVersions)
 {
     Notice_Label->setText(text);
     Notice_Label->show();
+    Versions_Button->setVisible(offerVersions);
     Update();
 }
 
@@ -114,6 +129,7 @@ void TConflictBar::HideNotice()
         return;
     Notice_Label->hide();
     Notice_Label->clear();
+    Versions_Button->hide();
     Update();
 }
 

@@ -1,6 +1,6 @@
 // The bar above the writer's text that tells of a primary file another
-// program changed while the text held unsaved changes, and offers the three
-// ways out; of a file that cannot be read, so is not written over; and of
+// program changed while the text held unsaved changes, shows the difference
+// and offers the three ways out; of a file that cannot be read, so is not written over; and of
 // what was read again or kept. Its buttons never take the keyboard and none
 // is a default: the writer is typing when it appears, and no keystroke may
 // choose for them.
@@ -36,9 +36,10 @@ public:
     void ShowUnreadable(TFiles files);
     // Hides the question, if it shows.
     void HideConflict();
-    // Shows a notice, without buttons, below any question, until the next
-    // keystroke hides it (HideNotice).
-    void ShowNotice(const QString &text);
+    // Shows a notice below any question, until the next keystroke hides it
+    // (HideNotice); with offerVersions, a button opens Earlier Versions at
+    // the version the notice names.
+    void ShowNotice(const QString &text, bool offerVersions = false);
     void HideNotice();
 
     QLabel *Message_Label = nullptr;
@@ -46,6 +47,8 @@ public:
     QPushButton *KeepMine_Button = nullptr;
     QPushButton *TakeFile_Button = nullptr;
     QPushButton *SaveAs_Button = nullptr;
+    QPushButton *Compare_Button = nullptr;
+    QPushButton *Versions_Button = nullptr;
 
 private:
     void ShowQuestion(const QString &text, const QString &name);
@@ -59,4 +62,6 @@ Q_SIGNALS:
     void KeepMineClicked();
     void TakeFileClicked();
     void SaveAsClicked();
+    void CompareClicked();
+    void VersionsClicked();
 };

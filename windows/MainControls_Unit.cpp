@@ -222,6 +222,8 @@ void TMainControls::CreateFileMenu(QMainWindow *window)
     Save_MenuItem = AddMenuItem(file, "Save_MenuItem", QStringLiteral("&Save"));
     SaveAs_MenuItem = AddMenuItem(file, "SaveAs_MenuItem", QStringLiteral("Save &As"));
     Open_MenuItem = AddMenuItem(file, "Open_MenuItem", QStringLiteral("&Open"));
+    EarlierVersions_MenuItem =
+        AddMenuItem(file, "EarlierVersions_MenuItem", QStringLiteral("&Earlier Versions..."));
     file->addSeparator();
     Exit_MenuItem = AddMenuItem(file, "Exit_MenuItem", QStringLiteral("E&xit"));
 }

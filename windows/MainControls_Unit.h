@@ -43,6 +43,7 @@ struct TMainControls
     QAction *Save_MenuItem = nullptr;
     QAction *SaveAs_MenuItem = nullptr;
     QAction *Open_MenuItem = nullptr;
+    QAction *EarlierVersions_MenuItem = nullptr;
     QAction *Exit_MenuItem = nullptr;
     QAction *InsertCurrentDate_MenuItem = nullptr;
     QAction *MakeSuggestion_MenuItem = nullptr;

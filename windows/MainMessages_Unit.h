@@ -48,6 +48,9 @@ inline const QString CannotKeep =
                    "written over it. I will try again.");
 inline const QString CannotKeepYours =
     QStringLiteral("I cannot keep your text in Earlier Versions, so I have not taken the file's.");
+inline const QString CannotKeepRestore =
+    QStringLiteral("I cannot keep your text in Earlier Versions, so I have not restored the "
+                   "earlier one.");
 inline const QString RecoveryFailing =
     QStringLiteral("I cannot keep a recovery copy of your unsaved words. If I stop now, they "
                    "may be lost. I will keep trying.");

@@ -105,6 +105,9 @@ void TMain_Form::ConnectControls()
         const TSuppression suppression(*this);
         SavePrimaryFileAs();
     });
+    connect(Conflict_Bar, &TConflictBar::CompareClicked, this, &TMain_Form::CompareWithFile);
+    connect(Conflict_Bar, &TConflictBar::VersionsClicked, this,
+            [this] { OpenEarlierVersions(FNoticeVersion); });
     const std::pair<TCaptionButton *, void (TMain_Form::*)()> panels[] = {
         {MakeSuggestion_Panel, &TMain_Form::MakeSuggestion_PanelClick},
         {AdjustSuggestionFont_Panel, &TMain_Form::AdjustSuggestionFont_PanelClick},
@@ -128,6 +131,7 @@ void TMain_Form::ConnectMenus()
         {Save_MenuItem, &TMain_Form::Save_MenuItemClick},
         {SaveAs_MenuItem, &TMain_Form::SaveAs_MenuItemClick},
         {Open_MenuItem, &TMain_Form::Open_MenuItemClick},
+        {EarlierVersions_MenuItem, &TMain_Form::EarlierVersions_MenuItemClick},
         {Exit_MenuItem, &TMain_Form::Exit_MenuItemClick},
         {InsertCurrentDate_MenuItem, &TMain_Form::InsertCurrentDate_MenuItemClick},
         {MakeSuggestion_MenuItem, &TMain_Form::MakeSuggestion_MenuItemClick},
@@ -196,7 +200,7 @@ void TMain_Form::InitialiseMainWindow()
     FNudgeSuppressed = false;
     FAutoSaveSuppressed = false;
     FSuggestions.SetNumber(0);
-    OfferRecoveredText();
+    FOfferPending = true;
 }
 
 void TMain_Form::Exit_MenuItemClick()
@@ -215,6 +219,16 @@ void TMain_Form::closeEvent(QCloseEvent *event)
     }
     event->accept();
     FDocument.Close();
+}
+
+void TMain_Form::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!FOfferPending)
+        return;
+    FOfferPending = false;
+    // Once the window is on the screen, so that the question comes over it.
+    QMetaObject::invokeMethod(this, &TMain_Form::OfferRecoveredText, Qt::QueuedConnection);
 }
 
 bool TMain_Form::eventFilter(QObject *watched, QEvent *event)

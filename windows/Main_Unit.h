@@ -23,6 +23,7 @@
 class QPlainTextEdit;
 class QSessionManager;
 class TConflictBar;
+class TEarlierVersions_Form;
 class TTextSnapshot;
 class TWavePlayer;
 
@@ -138,12 +139,23 @@ public:
     // text also goes into the recovery copy and the history. Once the
     // primary file holds the text, closing asks nothing more.
     void LastTick();
-    // At start, a recovery copy left by a Nudger that ended with unsaved
-    // text is offered back.
+    // At start, once the window shows, a recovery copy left by a Nudger
+    // that ended with unsaved text is offered back: the file, when the words
+    // were written and how many differ, and Compare to see them.
     void OfferRecoveredText();
     // An X11 session manager asks before the session ends: the close
     // button's question, and Cancel holds the logout.
     void CommitSessionData(QSessionManager &manager);
+
+    // --- Earlier versions ------------------------------------------------
+    // Opens the Earlier Versions window over this one, at the version with
+    // that digest (the newest when empty), and returns it; it stays open
+    // until closed, the nudge held back meanwhile.
+    TEarlierVersions_Form *OpenEarlierVersions(const QByteArray &digest = QByteArray());
+    // Restore: the version's text replaces the editor's, undoably.
+    void RestoreVersion(const QString &text);
+    // The bar's Compare: the primary file's version against the editor's text.
+    void CompareWithFile();
 
     // --- The nudge ------------------------------------------------------
     void FireNudge();
@@ -174,6 +186,7 @@ public:
     void Save_MenuItemClick();
     void SaveAs_MenuItemClick();
     void Open_MenuItemClick();
+    void EarlierVersions_MenuItemClick() { OpenEarlierVersions(); }
     void Exit_MenuItemClick();
     void InsertCurrentDate_MenuItemClick() { InsertDateStamp(); }
     void MakeSuggestion_MenuItemClick() { ShowSuggestion(); }
@@ -208,6 +221,7 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -260,6 +274,15 @@ private:
     // be written; told again only once it worked in between.
     bool FHistoryFailing = false;
     bool FRecoveryFailing = false;
+    // The version the notice on show names, which its button opens.
+    QByteArray FNoticeVersion;
+    // A recovery copy is offered once the window shows, over it.
+    bool FOfferPending = false;
+    // The nudge as it was before Earlier Versions opened.
+    bool FNudgeBeforeVersions = false;
+    // A window made for the Earlier Versions (not yet shown), with the
+    // editor's text and the history's rows.
+    TEarlierVersions_Form *NewVersionsForm();
     // Shows text once until told is cleared.
     void TellOnce(bool &told, const QString &text);
     void RememberSessionAnswer();

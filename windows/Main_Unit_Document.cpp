@@ -6,7 +6,10 @@
 
 #include "app/PlatformDependence_Unit.h"
 #include "storage/ReservedFileGuard_Unit.h"
+#include "storage/TextDiff_Unit.h"
+#include "storage/TextFile_Unit.h"
 #include "windows/ConflictBar_Unit.h"
+#include "windows/EarlierVersions_Unit.h"
 #include "windows/MainMessages_Unit.h"
 #include "windows/Prompts_Unit.h"
 #include "windows/Suppression_Unit.h"
@@ -14,6 +17,8 @@
 #include "windows/TextSnapshot_Unit.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSessionManager>
@@ -144,10 +149,14 @@ void TMain_Form::ShowConflict()
 void TMain_Form::ShowReadAgain()
 {
     bool kept = false;
-    for (const TKeptVersion &version : FDocument.Kept())
-        kept = kept || version.Version.Reason == TVersionReason::ReadAgain;
-    Conflict_Bar->ShowNotice(Message::ReadAgain +
-                             (kept ? Message::EarlierTextKept : Message::UndoBringsItBack));
+    for (const TKeptVersion &version : FDocument.Kept()) {
+        if (version.Version.Reason == TVersionReason::ReadAgain) {
+            kept = true;
+            FNoticeVersion = version.Version.Digest;
+        }
+    }
+    Conflict_Bar->ShowNotice(
+        Message::ReadAgain + (kept ? Message::EarlierTextKept : Message::UndoBringsItBack), kept);
 }
 
 void TMain_Form::ShowKept()
@@ -155,6 +164,7 @@ void TMain_Form::ShowKept()
     FHistoryFailing = false;
     QStringList notes;
     for (const TKeptVersion &version : FDocument.Kept()) {
+        const qsizetype before = notes.size();
         switch (version.Version.Reason) {
         case TVersionReason::ChangedOutside:
             notes << Message::OtherVersionKept;
@@ -178,9 +188,12 @@ void TMain_Form::ShowKept()
             // The writer's own versions, kept as a matter of course.
             break;
         }
+        // The notice's button opens the first version it names.
+        if (before == 0 && notes.size() > 0)
+            FNoticeVersion = version.Version.Digest;
     }
     if (!notes.isEmpty())
-        Conflict_Bar->ShowNotice(notes.join(QLatin1Char(' ')));
+        Conflict_Bar->ShowNotice(notes.join(QLatin1Char(' ')), true);
 }
 
 void TMain_Form::TellOnce(bool &told, const QString &text)
@@ -334,14 +347,75 @@ void TMain_Form::OfferRecoveredText()
     if (!FDocument.RecoveredText(offer))
         return;
     const TSuppression suppression(*this, TSuppression::NudgeAndAutoSave, TSuppression::Restore);
-    QString question = Message::TakeRecovered;
+    // The editor holds the file's text: the words are told against it.
+    const QString fileText = Text();
+    const qint64 words = TEarlierVersions_Form::ChangedWords(DiffTexts(fileText, offer.Text, 0));
+    QString details =
+        QDir::toNativeSeparators(PrimaryFile()) + QLatin1Char('\n') +
+        QStringLiteral("Written %1.")
+            .arg(TEarlierVersions_Form::WhenText(
+                offer.Written.isValid() ? offer.Written : QDateTime::currentDateTime())) +
+        QLatin1Char('\n') +
+        (words == 1 ? QStringLiteral("1 word differs from the file.")
+                    : QStringLiteral("%1 words differ from the file.").arg(words));
     if (offer.FileChanged)
-        question += QLatin1Char('\n') + Message::NewerAtRecovery;
-    if (Prompts().Confirm(question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-        QMessageBox::Yes)
+        details += QLatin1Char('\n') + Message::NewerAtRecovery;
+    const auto compare = [&] {
+        TEarlierVersions_Form *form = NewVersionsForm();
+        form->AddText(TEarlierVersions_Form::WhenText(offer.Written),
+                      QStringLiteral("your unsaved words"), offer.Text);
+        form->SelectVersion();
+        form->exec();
+    };
+    if (Prompts().ConfirmWithCompare(Message::TakeRecovered, details, compare) == QMessageBox::Yes)
         FDocument.TakeRecoveredText(offer);
     else
         FDocument.DeclineRecoveredText(offer);
+}
+
+TEarlierVersions_Form *TMain_Form::NewVersionsForm()
+{
+    auto *form = new TEarlierVersions_Form(Text(), this);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->setWindowModality(Qt::WindowModal);
+    form->ListHistory(FDocument.History());
+    connect(form, &TEarlierVersions_Form::RestoreRequested, this, &TMain_Form::RestoreVersion);
+    // No nudge while the writer reads.
+    FNudgeBeforeVersions = NudgeSuppressed();
+    SetNudgeSuppressed(true);
+    connect(form, &QDialog::finished, this, [this] { SetNudgeSuppressed(FNudgeBeforeVersions); });
+    return form;
+}
+
+TEarlierVersions_Form *TMain_Form::OpenEarlierVersions(const QByteArray &digest)
+{
+    TEarlierVersions_Form *form = NewVersionsForm();
+    form->SelectVersion(digest);
+    form->show();
+    return form;
+}
+
+void TMain_Form::RestoreVersion(const QString &text)
+{
+    if (!FDocument.Restore(text)) {
+        ShowFailureOnce(Message::CannotKeepRestore);
+        return;
+    }
+    Text_Memo->setFocus();
+}
+
+void TMain_Form::CompareWithFile()
+{
+    TTextFileContent content;
+    if (!ReadTextFile(PrimaryFile(), content)) {
+        ShowMessage(Message::CannotOpenPrimary);
+        return;
+    }
+    TEarlierVersions_Form *form = NewVersionsForm();
+    form->AddText(TEarlierVersions_Form::WhenText(QFileInfo(PrimaryFile()).lastModified()),
+                  QStringLiteral("your primary file now"), content.Text);
+    form->SelectVersion();
+    form->show();
 }
 
 bool TMain_Form::ConfirmSaveChanges()

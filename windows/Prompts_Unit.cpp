@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QPushButton>
 
 namespace {
 
@@ -96,6 +97,25 @@ QMessageBox::StandardButton TQtPrompts::Confirm(const QString &text,
                                                 QMessageBox::StandardButton defaultButton)
 {
     return RunBox(QMessageBox::Question, QStringLiteral("Confirm"), text, buttons, defaultButton);
+}
+
+QMessageBox::StandardButton TQtPrompts::ConfirmWithCompare(const QString &text,
+                                                           const QString &details,
+                                                           const std::function<void()> &compare)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
+                    QMessageBox::Yes | QMessageBox::No, DialogParent());
+    box.setInformativeText(details);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    QPushButton *compareButton = box.addButton(QStringLiteral("&Compare"), QMessageBox::ActionRole);
+    // Compare shows the words, and the question comes back.
+    for (;;) {
+        const int result = box.exec();
+        if (box.clickedButton() != compareButton)
+            return result == QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::No;
+        compare();
+    }
 }
 
 bool TQtPrompts::ChooseOpenFile(TFileChooserOptions &options)

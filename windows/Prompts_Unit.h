@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <functional>
+
 struct TFileChooserOptions
 {
     QString Title;
@@ -33,6 +35,13 @@ public:
     Confirm(const QString &text, QMessageBox::StandardButtons buttons,
             QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) = 0;
 
+    // "Confirm" with Yes (the default) and No, and Compare, which runs
+    // compare and leaves the question open for the answer; details below
+    // the question.
+    virtual QMessageBox::StandardButton
+    ConfirmWithCompare(const QString &text, const QString &details,
+                       const std::function<void()> &compare) = 0;
+
     // File choosers: true with options.FileName set when a name was chosen.
     virtual bool ChooseOpenFile(TFileChooserOptions &options) = 0;
     virtual bool ChooseSaveFile(TFileChooserOptions &options) = 0;
@@ -52,6 +61,8 @@ public:
     QMessageBox::StandardButton ShowError(const QString &text) override;
     QMessageBox::StandardButton Confirm(const QString &text, QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton) override;
+    QMessageBox::StandardButton ConfirmWithCompare(const QString &text, const QString &details,
+                                                   const std::function<void()> &compare) override;
     bool ChooseOpenFile(TFileChooserOptions &options) override;
     bool ChooseSaveFile(TFileChooserOptions &options) override;
     bool ChooseFont(QFont &font) override;

@@ -429,8 +429,10 @@ void tst_Reliability::killWhileSaving()
                 found = Versions::ClaimedVersion(bytes);
                 if (!found || bytes != Versions::FileBytes(*found, track.Salt))
                     lose();
-                QVERIFY2(found, qPrintable(track.Name + QStringLiteral(" has no whole header: ") +
-                                           QString::fromUtf8(bytes.left(60))));
+                QVERIFY2(found,
+                         qPrintable(track.Name + QStringLiteral(" has no whole header (") +
+                                    QString::number(bytes.size()) + QStringLiteral(" bytes): ") +
+                                    QString::fromLatin1(bytes.left(60).toHex(' '))));
                 QVERIFY2(bytes == Versions::FileBytes(*found, track.Salt),
                          qPrintable(track.Name + QStringLiteral(" is not one whole version")));
             } else {

@@ -354,6 +354,8 @@ void tst_TextDocument_Unit::writesInFlight_data()
         << "type" << QByteArray("two") << "three" << true << TSaveResult::Saved;
     QTest::newRow("a save while a tick writes")
         << "save" << QByteArray("three") << "three" << false << TSaveResult::Saved;
+    QTest::newRow("a save asked for inside another save's wait")
+        << "nested" << QByteArray("three") << "three" << false << TSaveResult::Saved;
     QTest::newRow("the session ends while a tick writes")
         << "end" << QByteArray("three") << "three" << false << TSaveResult::Saved;
     QTest::newRow("another program's version found by a tick, then typing")
@@ -384,8 +386,16 @@ void tst_TextDocument_Unit::writesInFlight()
     document.Tick(TTextDocument::TTickPrimary::Save);
     // The writer types before the tick's outcome reaches the window.
     subject.Editor.Set(QStringLiteral("three"));
-    if (then == QLatin1String("save"))
+    TSaveResult inner = TSaveResult::Failed;
+    if (then == QLatin1String("nested")) {
+        // A posted call that saves too runs while the save below waits.
+        QMetaObject::invokeMethod(
+            qApp, [&] { inner = document.SavePrimary(); }, Qt::QueuedConnection);
+    }
+    if (then == QLatin1String("save") || then == QLatin1String("nested"))
         QCOMPARE(document.SavePrimary(), TSaveResult::Saved);
+    if (then == QLatin1String("nested"))
+        QCOMPARE(inner, TSaveResult::Saved);
     else if (then == QLatin1String("end"))
         QVERIFY(document.SaveForSessionEnd(TTextDocument::TPrimaryAtEnd::Save).Primary);
     document.WaitForWrites();

@@ -33,6 +33,8 @@ public:
     {
         FAnswers.enqueue(QVariant(int(button)));
     }
+    // Compare at the next ConfirmWithCompare, which then takes the next answer.
+    void AnswerCompare() { FAnswers.enqueue(QVariant(CompareAnswer)); }
     void AnswerFile(const QString &name) { FAnswers.enqueue(QVariant(name)); }
     void CancelChooser() { FAnswers.enqueue(QVariant()); }
     void AnswerFont(const QFont &font) { FAnswers.enqueue(QVariant(font)); }
@@ -85,6 +87,18 @@ public:
         return TakeButton(buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel
                                                                 : QMessageBox::No);
     }
+    QMessageBox::StandardButton ConfirmWithCompare(const QString &text, const QString &details,
+                                                   const std::function<void()> &compare) override
+    {
+        Records << Record{QStringLiteral("confirm"),          QStringLiteral("Confirm"), text,
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,          {}};
+        Details << details;
+        while (!FAnswers.isEmpty() && FAnswers.head() == QVariant(CompareAnswer)) {
+            FAnswers.dequeue();
+            compare();
+        }
+        return TakeButton(QMessageBox::No);
+    }
     bool ChooseOpenFile(TFileChooserOptions &options) override
     {
         return TakeFile(QStringLiteral("open"), options);
@@ -104,6 +118,8 @@ public:
     }
 
     QList<TFileChooserOptions> Choosers;
+    // The details of each ConfirmWithCompare, in order.
+    QStringList Details;
 
 private:
     std::optional<QVariant> Take()
@@ -132,5 +148,6 @@ private:
         return true;
     }
 
+    static constexpr int CompareAnswer = -1;
     QQueue<QVariant> FAnswers;
 };

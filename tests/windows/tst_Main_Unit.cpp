@@ -16,6 +16,7 @@
 #include "windows/AreaColours_Unit.h"
 #include "windows/CaptionButton_Unit.h"
 #include "windows/ConflictBar_Unit.h"
+#include "windows/EarlierVersions_Unit.h"
 #include "windows/Main_Unit.h"
 
 #include <QAction>
@@ -32,10 +33,33 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <memory>
 
 namespace {
+
+// Runs check on the Earlier Versions window once its comparison is all on
+// show, from the event loop its exec() runs; closes it after 5 s regardless.
+void WhenVersionsShown(const std::function<void(TEarlierVersions_Form *)> &check, int tries = 500)
+{
+    QTimer::singleShot(10, [check, tries] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *versions = qobject_cast<TEarlierVersions_Form *>(widget);
+            if (!versions || !versions->isVisible())
+                continue;
+            if (versions->ComparisonReady()) {
+                check(versions);
+                return;
+            }
+            if (tries == 0) {
+                versions->reject();
+                return;
+            }
+        }
+        WhenVersionsShown(check, tries - 1);
+    });
+}
 
 const QString SelectPrimary =
     QStringLiteral("You must select a primary file to save your text to.");
@@ -518,6 +542,7 @@ private Q_SLOTS:
             << "take" << true << QByteArray("theirs") << "theirs";
         QTest::newRow("take the file's, without one")
             << "take" << false << QByteArray("theirs") << "theirs";
+        QTest::newRow("compare first") << "compare" << true << QByteArray("theirs") << "mine";
     }
     void fileChangedOutsideWhileUnsaved()
     {
@@ -540,7 +565,20 @@ private Q_SLOTS:
         QVERIFY(FPrompts->Records.isEmpty());
         if (withBackup)
             QCOMPARE(ReadAll(backup), QByteArray("mine"));
-        if (choice == QLatin1String("type")) {
+        if (choice == QLatin1String("compare")) {
+            // The file's version against the editor's, which only the bar's
+            // own buttons choose between.
+            QTest::mouseClick(form->Conflict_Bar->Compare_Button, Qt::LeftButton);
+            auto *versions = form->findChild<TEarlierVersions_Form *>();
+            QVERIFY(versions);
+            QTRY_VERIFY(versions->ComparisonReady());
+            QCOMPARE(versions->Comparison_Memo->toPlainText(),
+                     QStringLiteral("Line 1:\n- mine\n+ theirs\n"));
+            QCOMPARE(versions->Comparison_Memo->accessibleDescription(),
+                     QStringLiteral("1 line removed, 1 added"));
+            QVERIFY(!versions->Restore_Button->isEnabled());
+            versions->reject();
+        } else if (choice == QLatin1String("type")) {
             form->Text_Memo->setFocus();
             QTest::keyClicks(form->Text_Memo, QStringLiteral(" "));
             QTest::keyClick(form->Text_Memo, Qt::Key_Return);
@@ -561,6 +599,13 @@ private Q_SLOTS:
             QVERIFY(form->Document().History().Read(versions.first(), kept));
             QCOMPARE(kept,
                      choice == QLatin1String("keep") ? QByteArray("theirs") : QByteArray("mine"));
+            // The notice opens Earlier Versions at the version it names.
+            QTest::mouseClick(form->Conflict_Bar->Versions_Button, Qt::LeftButton);
+            auto *shown = form->findChild<TEarlierVersions_Form *>();
+            QVERIFY(shown);
+            QCOMPARE(shown->Versions_List->currentItem()->text(1),
+                     VersionReasonText(versions.first().Reason));
+            shown->reject();
         }
         if (choice == QLatin1String("take")) {
             Tick(*form);
@@ -572,9 +617,86 @@ private Q_SLOTS:
         QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), primary);
         QCOMPARE(form->Text_Memo->toPlainText(), editor);
         QVERIFY(FPrompts->Records.isEmpty());
-        QCOMPARE(form->Conflict_Bar->KeepMine_Button->isVisible(), choice == QLatin1String("type"));
+        QCOMPARE(form->Conflict_Bar->KeepMine_Button->isVisible(),
+                 choice == QLatin1String("type") || choice == QLatin1String("compare"));
         // Nothing appears beside the writer's files.
         QVERIFY(QDir(FDir->path()).entryList({QStringLiteral("text (*")}, QDir::Files).isEmpty());
+    }
+
+    // File > Earlier Versions lists the history from its index, newest
+    // first, and compares the chosen version with the editor's text; Restore
+    // puts it back as one step Ctrl+Z undoes, keeping unsaved text first, and
+    // Save As keeps what the chosen file held before writing over it.
+    void earlierVersions_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("unsaved");
+        QTest::newRow("restore over unsaved text") << "restore" << true;
+        QTest::newRow("restore over saved text") << "restore" << false;
+        QTest::newRow("save as over another file") << "save as" << true;
+    }
+    void earlierVersions()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, unsaved);
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "saved"));
+        auto form = MakeForm();
+        form->show();
+        THistory &history = form->Document().History();
+        const QDateTime kept = QDateTime::currentDateTimeUtc();
+        QCOMPARE(history.Keep("one\r\ntwo", TVersionReason::ReadAgain, kept.addSecs(-60)),
+                 TKeepResult::Kept);
+        QCOMPARE(history.Keep("one\r\nthree", TVersionReason::ChangedOutside, kept),
+                 TKeepResult::Kept);
+        if (unsaved)
+            form->Text_Memo->setPlainText(QStringLiteral("one\nfour"));
+        form->EarlierVersions_MenuItem->trigger();
+        auto *versions = form->findChild<TEarlierVersions_Form *>();
+        QVERIFY(versions);
+        QVERIFY(versions->isModal() || versions->windowModality() == Qt::WindowModal);
+        QCOMPARE(versions->Versions_List->topLevelItemCount(), 2);
+        QTreeWidgetItem *newest = versions->Versions_List->topLevelItem(0);
+        QCOMPARE(newest->text(0), TEarlierVersions_Form::WhenText(kept));
+        QCOMPARE(newest->text(1), QStringLiteral("changed by another program"));
+        QCOMPARE(newest->data(0, Qt::AccessibleTextRole).toString(),
+                 newest->text(0) + QStringLiteral(", changed by another program"));
+        QTRY_VERIFY(versions->ComparisonReady());
+        // Signs, not colour alone, say which lines went and came.
+        QCOMPARE(versions->Comparison_Memo->toPlainText(),
+                 unsaved ? QStringLiteral("Line 1:\n  one\n- three\n+ four\n")
+                         : QStringLiteral("Line 1:\n- one\n- three\n+ saved\n"));
+        QCOMPARE(versions->Comparison_Memo->accessibleDescription(),
+                 unsaved ? QStringLiteral("1 line removed, 1 added")
+                         : QStringLiteral("2 lines removed, 1 added"));
+        QTRY_COMPARE(newest->text(3), unsaved ? QStringLiteral("three") : QStringLiteral("one"));
+
+        const QString editorBefore = form->Text_Memo->toPlainText();
+        if (action == QLatin1String("restore")) {
+            QTest::mouseClick(versions->Restore_Button, Qt::LeftButton);
+            QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("one\nthree"));
+            QVERIFY(form->TextChanged());
+            QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("saved"));
+            // Unsaved text is in the history before it goes; saved text is in
+            // its file.
+            QCOMPARE(history.Versions().size(), unsaved ? 3 : 2);
+            if (unsaved)
+                QCOMPARE(history.Versions().first().Reason, TVersionReason::BeforeRestore);
+            form->Text_Memo->undo();
+            QCOMPARE(form->Text_Memo->toPlainText(), editorBefore);
+        } else {
+            const QString other = Path(QStringLiteral("other.txt"));
+            QVERIFY(WriteAll(other, "the other file"));
+            FPrompts->AnswerFile(other);
+            QTest::mouseClick(versions->SaveAs_Button, Qt::LeftButton);
+            QCOMPARE(ReadAll(other), QByteArray("one\r\nthree"));
+            QCOMPARE(history.Versions().first().Reason, TVersionReason::BeforeSaveAs);
+            QByteArray before;
+            QVERIFY(history.Read(history.Versions().first(), before));
+            QCOMPARE(before, QByteArray("the other file"));
+            QCOMPARE(form->Text_Memo->toPlainText(), editorBefore);
+            QVERIFY(FPrompts->Records.size() == 1 && FPrompts->Records.first().Kind == "save");
+            versions->reject();
+        }
     }
 
     // The recovery copy follows unsaved typing and goes with a save or the
@@ -584,14 +706,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("end");
         QTest::addColumn<bool>("offered");
-        QTest::newRow("saved") << "save" << false;
-        QTest::newRow("No at the close question") << "no" << false;
-        QTest::newRow("ended abruptly") << "abrupt" << true;
+        QTest::addColumn<bool>("compare");
+        QTest::newRow("saved") << "save" << false << false;
+        QTest::newRow("No at the close question") << "no" << false << false;
+        QTest::newRow("ended abruptly") << "abrupt" << true << false;
+        QTest::newRow("ended abruptly, compared before Yes") << "abrupt" << true << true;
     }
     void recoveryCopy()
     {
         QFETCH(QString, end);
         QFETCH(bool, offered);
+        QFETCH(bool, compare);
         const QString offer =
             QStringLiteral("Your last words were not saved when I stopped. Do you want them back?");
         QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "old"));
@@ -611,10 +736,31 @@ private Q_SLOTS:
             }
         }
         FPrompts->Records.clear();
+        QString compared;
+        if (compare) {
+            FPrompts->AnswerCompare();
+            // Compare shows the words against the file's, over the question.
+            WhenVersionsShown([&](TEarlierVersions_Form *versions) {
+                compared = versions->Comparison_Memo->toPlainText();
+                versions->reject();
+            });
+        }
         FPrompts->AnswerButton(QMessageBox::Yes);
         auto form = MakeForm();
+        // The offer comes once the window shows, over it.
+        QCOMPARE(FPrompts->Count(offer), 0);
+        form->show();
+        QCoreApplication::processEvents();
         QCOMPARE(FPrompts->Count(offer), offered ? 1 : 0);
+        if (compare)
+            QCOMPARE(compared, QStringLiteral("Line 1:\n- old\n+ new\n"));
         if (offered) {
+            // The file, when the words were written, and how many differ.
+            const QString details = FPrompts->Details.value(0);
+            QVERIFY2(details.startsWith(Path(QStringLiteral("text.txt")) +
+                                        QStringLiteral("\nWritten ")) &&
+                         details.endsWith(QStringLiteral(".\n2 words differ from the file.")),
+                     qPrintable(details));
             QCOMPARE(FPrompts->Records.value(0).DefaultButton, QMessageBox::Yes);
             QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("new"));
             QVERIFY(form->TextChanged());
