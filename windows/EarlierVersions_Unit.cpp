@@ -233,30 +233,32 @@ void TEarlierVersions_Form::ListHistory(THistory &history)
     FindFirstChangedLines();
 }
 
-void TEarlierVersions_Form::FindFirstChangedLines()
+void TEarlierVersions_Form::FindFirstChangedLines(int from)
 {
-    // Each version is read once, on the worker, newest first; the window
-    // shows each line as it comes.
+    // Each version is read on the worker, newest first, one at a time: the
+    // next is posted once the last is done, so that a comparison asked for
+    // meanwhile waits for one version at most.
+    int index = from;
+    while (index < FRows.size() && !FRows[index].InHistory)
+        ++index;
+    if (index >= FRows.size())
+        return;
     QPointer<TEarlierVersions_Form> form(this);
     const std::shared_ptr<std::atomic<bool>> closing = FClosing;
-    for (int index = 0; index < FRows.size(); ++index) {
-        if (!FRows[index].InHistory)
-            continue;
-        const TRow row = FRows[index];
-        FWorker->Post([this, form, closing, row, index] {
-            if (*closing)
+    FWorker->Post([this, form, closing, row = FRows[index], index] {
+        if (*closing)
+            return;
+        QString text;
+        const QString line =
+            ReadVersion(row, text) ? FirstChangedLine(text, FEditorText) : QString();
+        QMetaObject::invokeMethod(qApp, [form, index, line] {
+            if (!form)
                 return;
-            QString text;
-            const QString line =
-                ReadVersion(row, text) ? FirstChangedLine(text, FEditorText) : QString();
-            QMetaObject::invokeMethod(qApp, [form, index, line] {
-                if (!form)
-                    return;
-                if (QTreeWidgetItem *item = form->Versions_List->topLevelItem(index))
-                    item->setText(FirstLineColumn, line);
-            });
+            if (QTreeWidgetItem *item = form->Versions_List->topLevelItem(index))
+                item->setText(FirstLineColumn, line);
+            form->FindFirstChangedLines(index + 1);
         });
-    }
+    });
 }
 
 void TEarlierVersions_Form::SelectVersion(const QByteArray &digest)

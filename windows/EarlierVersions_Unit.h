@@ -95,7 +95,8 @@ private:
     void ShowComparison(const TTextDiff &diff, const QString &older, const QString &newer);
     // Fills the views a slice at a time between events.
     void FillSlice();
-    void FindFirstChangedLines();
+    // The first changed line of each version from the row from on.
+    void FindFirstChangedLines(int from = 0);
     void Restore_ButtonClick();
     void SaveAs_ButtonClick();
     // A version's text, read and decoded; false when it cannot be read.
