@@ -200,9 +200,8 @@ void TEarlierVersions_Form::AddText(const QString &when, const QString &why, con
     auto *item = new QTreeWidgetItem;
     item->setText(WhenColumn, when);
     item->setText(WhyColumn, why);
-    QByteArray bytes = text.toUtf8();
-    item->setText(WordsColumn, QLocale().toString(CountWords(bytes)));
-    item->setText(FirstLineColumn, FirstChangedLine(FEditorText, text));
+    // Its words and first changed line come from the worker, as a version's
+    // line does: a long text takes a while to count.
     item->setData(WhenColumn, Qt::AccessibleTextRole, when + QStringLiteral(", ") + why);
     Versions_List->insertTopLevelItem(at, item);
 }
@@ -230,17 +229,17 @@ void TEarlierVersions_Form::ListHistory(THistory &history)
     Versions_List->addTopLevelItems(items);
     if (versions.isEmpty() && FRows.isEmpty())
         Summary_Label->setText(QStringLiteral("No earlier version of your text is kept yet."));
-    FindFirstChangedLines();
+    // Once the rows added after the history's are in place too, and after
+    // the first comparison.
+    QMetaObject::invokeMethod(
+        this, [this] { FindFirstChangedLines(); }, Qt::QueuedConnection);
 }
 
-void TEarlierVersions_Form::FindFirstChangedLines(int from)
+void TEarlierVersions_Form::FindFirstChangedLines(int index)
 {
-    // Each version is read on the worker, newest first, one at a time: the
-    // next is posted once the last is done, so that a comparison asked for
+    // Each row is read on the worker, newest first, one at a time: the next
+    // is posted once the last is done, so that a comparison asked for
     // meanwhile waits for one version at most.
-    int index = from;
-    while (index < FRows.size() && !FRows[index].InHistory)
-        ++index;
     if (index >= FRows.size())
         return;
     QPointer<TEarlierVersions_Form> form(this);
@@ -249,13 +248,23 @@ void TEarlierVersions_Form::FindFirstChangedLines(int from)
         if (*closing)
             return;
         QString text;
-        const QString line =
-            ReadVersion(row, text) ? FirstChangedLine(text, FEditorText) : QString();
-        QMetaObject::invokeMethod(qApp, [form, index, line] {
+        QString line;
+        qint64 words = -1;
+        if (ReadVersion(row, text)) {
+            // A version is the earlier text, a text added the later one.
+            line = row.InHistory ? FirstChangedLine(text, FEditorText)
+                                 : FirstChangedLine(FEditorText, text);
+            if (!row.InHistory)
+                words = CountWords(text.toUtf8());
+        }
+        QMetaObject::invokeMethod(qApp, [form, index, line, words] {
             if (!form)
                 return;
-            if (QTreeWidgetItem *item = form->Versions_List->topLevelItem(index))
+            if (QTreeWidgetItem *item = form->Versions_List->topLevelItem(index)) {
                 item->setText(FirstLineColumn, line);
+                if (words >= 0)
+                    item->setText(WordsColumn, QLocale().toString(words));
+            }
             form->FindFirstChangedLines(index + 1);
         });
     });

@@ -1,9 +1,10 @@
 // The Earlier Versions window: the versions of the writer's text that the
 // primary file's history keeps, newest first, each compared with the
 // editor's text; Restore puts one back in the editor, Save As writes it to a
-// file. The rows come from the history's index alone; a version is read, and
-// compared on the window's own thread, only when its row is chosen, so the
-// window opens at once and never waits for a comparison.
+// file. The rows come from the history's index alone, so the window opens at
+// once; the chosen version is read and compared on the window's own worker
+// thread, and the rows' first changed lines are found there one at a time
+// after it. The window never waits for either.
 //
 // The same window shows a text the history does not hold (the recovered
 // words at start, another program's version of the file) against the
@@ -95,8 +96,9 @@ private:
     void ShowComparison(const TTextDiff &diff, const QString &older, const QString &newer);
     // Fills the views a slice at a time between events.
     void FillSlice();
-    // The first changed line of each version from the row from on.
-    void FindFirstChangedLines(int from = 0);
+    // The first changed line of each row from index on (and the words of
+    // a text added).
+    void FindFirstChangedLines(int index = 0);
     void Restore_ButtonClick();
     void SaveAs_ButtonClick();
     // A version's text, read and decoded; false when it cannot be read.
