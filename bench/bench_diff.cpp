@@ -33,56 +33,6 @@ constexpr int WarmUps = 2;
 constexpr int ReferenceRuns = 5;
 constexpr double TargetRatio = 3.0;
 
-struct TEdited
-{
-    QString Text;
-    int Removed = 0; // lines a shortest comparison removes and adds
-    int Added = 0;
-};
-
-// Changes one paragraph in fifty, one line in a hundred (half the lines
-// are the empty ones between paragraphs): seven in ten get a word replaced, one
-// a word more, one is deleted, and one is followed by a new paragraph.
-TEdited EditOnePercent(const QString &text)
-{
-    TProseRandom random{20240612u};
-    const QStringList lines = text.split(u'\n');
-    QStringList edited;
-    edited.reserve(lines.size() + lines.size() / 100);
-    TEdited result;
-    for (const QString &line : lines) {
-        if (line.isEmpty() || random.Next(50) != 0) {
-            edited << line;
-            continue;
-        }
-        QStringList words = line.split(u' ');
-        const int at = int(random.Next(std::uint32_t(words.size())));
-        switch (random.Next(10)) {
-        case 7:
-            words.insert(at, QStringLiteral("suddenly"));
-            edited << words.join(u' ');
-            ++result.Removed;
-            ++result.Added;
-            break;
-        case 8:
-            ++result.Removed;
-            break;
-        case 9:
-            edited << line << QString::fromUtf8(MakeParagraph(random));
-            ++result.Added;
-            break;
-        default:
-            words[at] = QStringLiteral("umbrella");
-            edited << words.join(u' ');
-            ++result.Removed;
-            ++result.Added;
-            break;
-        }
-    }
-    result.Text = edited.join(u'\n');
-    return result;
-}
-
 // The baseline: each line of the text found and hashed.
 size_t HashLines(const QString &text)
 {

@@ -7,3 +7,6 @@ nudger_add_benchmark(bench_recovery bench_recovery.cpp)
 # How long the window is held up while the writer types into a long text,
 # with auto-save, a backup and the recovery copy on.
 nudger_add_benchmark(bench_session bench_session.cpp)
+# How soon the Earlier Versions window opens over a long history, and how
+# long it holds up its event loop while a 10 MB comparison runs and fills.
+nudger_add_benchmark(bench_versions bench_versions.cpp)
