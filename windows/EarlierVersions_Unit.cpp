@@ -170,16 +170,38 @@ void TEarlierVersions_Form::SetupControls()
 qint64 TEarlierVersions_Form::ChangedWords(const TTextDiff &diff)
 {
     qint64 words = 0;
+    const auto countLine = [&words](const TDiffLine &line, bool paired) {
+        // A paired line's changed words are its spans, none when the other
+        // line only added to it or took from it; a line without a
+        // counterpart went or came whole.
+        if (!paired) {
+            words += CountWords(line.Text.toUtf8());
+            return;
+        }
+        for (const TDiffSpan &span : line.Changed)
+            words += CountWords(line.Text.mid(span.Start, span.Length).toUtf8());
+    };
     for (const TDiffHunk &hunk : diff.Hunks) {
-        for (const TDiffLine &line : hunk.Lines) {
-            if (line.Kind == TDiffLine::TKind::Same)
-                continue;
-            if (line.Changed.isEmpty()) {
-                words += CountWords(line.Text.toUtf8());
+        const QVector<TDiffLine> &lines = hunk.Lines;
+        qsizetype at = 0;
+        while (at < lines.size()) {
+            if (lines[at].Kind == TDiffLine::TKind::Same) {
+                ++at;
                 continue;
             }
-            for (const TDiffSpan &span : line.Changed)
-                words += CountWords(line.Text.mid(span.Start, span.Length).toUtf8());
+            // A run of removed lines, then the added lines that replace
+            // them, paired in order.
+            const qsizetype firstRemoved = at;
+            while (at < lines.size() && lines[at].Kind == TDiffLine::TKind::Removed)
+                ++at;
+            const qsizetype firstAdded = at;
+            while (at < lines.size() && lines[at].Kind == TDiffLine::TKind::Added)
+                ++at;
+            const qsizetype pairs = qMin(firstAdded - firstRemoved, at - firstAdded);
+            for (qsizetype i = firstRemoved; i < firstAdded; ++i)
+                countLine(lines[i], i - firstRemoved < pairs);
+            for (qsizetype i = firstAdded; i < at; ++i)
+                countLine(lines[i], i - firstAdded < pairs);
         }
     }
     return words;

@@ -18,6 +18,12 @@ tests/e2e/atspi_env.sh starts, and Debian's python3-pyatspi.
                                              wait until the whole text matches
                                              the Python regular expression
     atspi_tool.py description PID NAME       print the object's description
+    atspi_tool.py name-starting PID PREFIX [SECONDS]
+                                             wait for an object whose name
+                                             begins with PREFIX (a label of
+                                             several lines) and print its name
+    atspi_tool.py rows PID NAME              print the name of each row of a
+                                             list or table, one a line
     atspi_tool.py wait-description PID NAME TEXT [SECONDS]
                                              wait until the description is TEXT
     atspi_tool.py checked PID ROLE NAME      print "checked" or "unchecked"
@@ -43,9 +49,9 @@ tests/e2e/atspi_env.sh starts, and Debian's python3-pyatspi.
                                              line each, "TIME<TAB>TYPE<TAB>NAME"
                                              (TIME: wall time, seconds)
 
-Objects are searched in the program whose process id is PID; a NAME may
-be given as ROLE:NAME ("text:Primary File") to tell a text box from its
-label. Exits 2 when
+Objects are searched in the program whose process id is PID, those on
+show first; a NAME may be given as ROLE:NAME ("text:Primary File") to tell
+a text box from its label. Exits 2 when
 the program never appears on the accessibility bus, 3 when a named object
 is missing.
 """
@@ -102,20 +108,29 @@ def states(obj):
 
 
 def find(app, name, role=None, want_text=False, seconds=FIND_SECONDS):
-    """The first object with the name (and role), waiting for it to appear."""
+    """The first object with the name (and role) on show, else the first
+    hidden one (an item of a closed menu), waiting for one to appear. A
+    window's hidden button never stands in for a shown one of that name in
+    a box over it."""
     if role is None and ":" in name:
         role, name = name.split(":", 1)
     deadline = time.monotonic() + seconds
     while True:
+        hidden = None
         for obj, _ in walk(app):
             try:
                 if obj.name != name or (role and obj.getRoleName() != role):
                     continue
                 if want_text and obj.queryText() is None:
                     continue
-                return obj
+                if "showing" in states(obj):
+                    return obj
+                if hidden is None:
+                    hidden = obj
             except (GLib.GError, NotImplementedError):
                 continue
+        if hidden is not None:
+            return hidden
         if time.monotonic() > deadline:
             print("no object named %r%s" % (name, " (%s)" % role if role else ""),
                   file=sys.stderr)
@@ -210,6 +225,34 @@ def cmd_wait_description(app, args):
 
 def cmd_description(app, args):
     print(find(app, args[0]).description)
+    return 0
+
+
+def cmd_name_starting(app, args):
+    prefix = args[0]
+    seconds = float(args[1]) if len(args) > 1 else 10
+    deadline = time.monotonic() + seconds
+    while True:
+        for obj, _ in walk(app):
+            try:
+                if obj.name.startswith(prefix):
+                    print(obj.name)
+                    return 0
+            except GLib.GError:
+                continue
+        if time.monotonic() > deadline:
+            print("no object's name begins with %r" % prefix, file=sys.stderr)
+            return 3
+        time.sleep(0.2)
+
+
+def cmd_rows(app, args):
+    """A row's name is that of its first cell, which a screen reader reads
+    as it moves to the row; the header's cells are left out."""
+    table = find(app, args[0]).queryTable()
+    for row in range(table.nRows):
+        cell = table.getAccessibleAt(row, 0)
+        print(cell.name if cell is not None else "")
     return 0
 
 
@@ -322,6 +365,8 @@ COMMANDS = {
     "wait-description": cmd_wait_description,
     "wait-match": cmd_wait_match,
     "description": cmd_description,
+    "name-starting": cmd_name_starting,
+    "rows": cmd_rows,
     "checked": cmd_checked,
     "click": cmd_click,
     "press": cmd_press,

@@ -768,6 +768,36 @@ private Q_SLOTS:
         }
     }
 
+    // The words the recovery offer says differ from the file: what went and
+    // what came, the words a changed line kept not among them.
+    void changedWordsCountOnlyWhatDiffers_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("recovered");
+        QTest::addColumn<qint64>("words");
+        QTest::newRow("words typed at a line's end")
+            << "The keeper climbed the stairs."
+            << "The keeper climbed the stairs. The lamp was out." << qint64(4);
+        QTest::newRow("words deleted from a line") << "The keeper climbed the old stairs slowly."
+                                                   << "The keeper climbed the stairs." << qint64(2);
+        QTest::newRow("one word replaced") << "The lamp was out."
+                                           << "The lamp was lit." << qint64(2);
+        QTest::newRow("a line added") << "One.\nThree."
+                                      << "One.\nTwo more words.\nThree." << qint64(3);
+        QTest::newRow("a line changed and the next one gone")
+            << "The lamp was out.\nThe keeper slept."
+            << "The lamp was lit." << qint64(5);
+        QTest::newRow("the same") << "Same words."
+                                  << "Same words." << qint64(0);
+    }
+    void changedWordsCountOnlyWhatDiffers()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, recovered);
+        QFETCH(qint64, words);
+        QCOMPARE(TEarlierVersions_Form::ChangedWords(DiffTexts(file, recovered, 0)), words);
+    }
+
     void closingUnchangedAsksNothing()
     {
         auto form = MakeForm();
