@@ -12,6 +12,7 @@
 #include "windows/AreaColours_Unit.h"
 #include "windows/CaptionButton_Unit.h"
 #include "windows/ConflictBar_Unit.h"
+#include "windows/EarlierVersions_Unit.h"
 #include "windows/FontBridge_Unit.h"
 #include "windows/ManualReader_Unit.h"
 #include "windows/Prompts_Unit.h"
@@ -72,7 +73,9 @@ TMain_Form::TMain_Form(QWidget *parent, const TMainFormDialogs &dialogs)
 TMain_Form::~TMain_Form()
 {
     // Nothing is saved here. A copy of the text still being taken is
-    // dropped with the editor.
+    // dropped with the editor. Earlier Versions, which reads the document's
+    // history on a thread of its own, goes before the document.
+    qDeleteAll(findChildren<TEarlierVersions_Form *>(Qt::FindDirectChildrenOnly));
     FDocument.WaitForWrites(TTextDocument::TWait::Block);
     FTextSnapshot.reset();
     FWavePlayer.reset();

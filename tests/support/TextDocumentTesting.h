@@ -13,4 +13,9 @@ struct TTextDocumentTesting
         document.FTicksOnCaller = true;
         document.FRecovery->SetSnapshotInSteps(nullptr);
     }
+    // Only the ticks, until set back.
+    static void SetTicksOnCaller(TTextDocument &document, bool onCaller)
+    {
+        document.FTicksOnCaller = onCaller;
+    }
 };
