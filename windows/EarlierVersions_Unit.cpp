@@ -408,9 +408,17 @@ void TEarlierVersions_Form::ShowComparison(const TTextDiff &diff, const QString 
         FPieces.append({Newer_Memo, newer, same});
     }
     for (const TDiffHunk &hunk : diff.Hunks) {
-        // Where the hunk is, as a line of its own that a screen reader reads.
-        const TDiffLine &first = hunk.Lines.constFirst();
-        const int number = first.NewNumber > 0 ? first.NewNumber : first.OldNumber;
+        // Where the change is, as a line of its own that a screen reader
+        // reads: the line of the later text where it starts.
+        int number = 1;
+        for (const TDiffLine &line : hunk.Lines) {
+            if (line.Kind != TDiffLine::TKind::Same) {
+                if (line.Kind == TDiffLine::TKind::Added)
+                    number = line.NewNumber;
+                break;
+            }
+            number = line.NewNumber + 1;
+        }
         FPieces.append({Comparison_Memo,
                         (FPieces.isEmpty() ? QString() : QStringLiteral("\n")) +
                             QStringLiteral("Line %1:\n").arg(number),

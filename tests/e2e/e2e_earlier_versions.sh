@@ -10,7 +10,7 @@
 #             differ, Compare shows the lost words, and after Close, Yes
 #             takes them back.
 # With NUDGER_UPDATE_SCREENSHOTS=1 the comparison of "followed" also replaces
-# docs/earlier-versions.png.
+# docs/screenshot-earlier-versions.png.
 #
 #   e2e_earlier_versions.sh NUDGER_BINARY CONFIG_TOOL SOURCE_DIR BUILD_DIR
 set -euo pipefail
@@ -55,7 +55,7 @@ comparison=$(nudger_atspi text "$NUDGER_PID" "Comparison")
 grep -qxF -- "- $writer_line" <<<"$comparison" && grep -qxF -- "+ $their_line" <<<"$comparison" ||
     nudger_fail "followed: the comparison does not mark the changed line: $comparison"
 mkdir -p "$NUDGER_BUILD_DIR/e2e"
-nudger_screenshot "$versions" "$NUDGER_BUILD_DIR/e2e/earlier-versions.png"
+nudger_screenshot "$versions" "$NUDGER_BUILD_DIR/e2e/screenshot-earlier-versions.png"
 echo "followed: Earlier Versions lists and compares the writer's text"
 
 nudger_atspi press "$NUDGER_PID" "push button:Restore"
@@ -128,7 +128,7 @@ nudger_atspi wait-text "$NUDGER_PID" "text:Your Text" "$typed" 10 ||
 echo "killed: the offer named the file, Compare showed the lost words, Yes took them back"
 
 if [[ "${NUDGER_UPDATE_SCREENSHOTS:-}" == 1 ]]; then
-    cp "$NUDGER_BUILD_DIR/e2e/earlier-versions.png" "$NUDGER_SOURCE_DIR/docs/earlier-versions.png"
-    echo "updated docs/earlier-versions.png"
+    cp "$NUDGER_BUILD_DIR/e2e/screenshot-earlier-versions.png" "$NUDGER_SOURCE_DIR/docs/screenshot-earlier-versions.png"
+    echo "updated docs/screenshot-earlier-versions.png"
 fi
 echo "PASS: Earlier Versions followed another program's write and a kill"

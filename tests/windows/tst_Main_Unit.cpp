@@ -663,7 +663,7 @@ private Q_SLOTS:
         QTRY_VERIFY(versions->ComparisonReady());
         // Signs, not colour alone, say which lines went and came.
         QCOMPARE(versions->Comparison_Memo->toPlainText(),
-                 unsaved ? QStringLiteral("Line 1:\n  one\n- three\n+ four\n")
+                 unsaved ? QStringLiteral("Line 2:\n  one\n- three\n+ four\n")
                          : QStringLiteral("Line 1:\n- one\n- three\n+ saved\n"));
         QCOMPARE(versions->Comparison_Memo->accessibleDescription(),
                  unsaved ? QStringLiteral("1 line removed, 1 added")
