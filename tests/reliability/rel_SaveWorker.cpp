@@ -22,8 +22,8 @@
 
 #include "app/PlatformDependence_Unit.h"
 #include "storage/ConfigurationFile_Unit.h"
-#include "support/PrivateData.h"
 #include "support/CountingWaveService.h"
+#include "support/PrivateData.h"
 #include "windows/Main_Unit.h"
 #include "windows/SuggestionSettings_Unit.h"
 
