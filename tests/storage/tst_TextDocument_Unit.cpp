@@ -390,7 +390,8 @@ void tst_TextDocument_Unit::writesInFlight()
     if (then == QLatin1String("nested")) {
         // A posted call that saves too runs while the save below waits.
         QMetaObject::invokeMethod(
-            qApp, [&] { inner = document.SavePrimary(); }, Qt::QueuedConnection);
+            QCoreApplication::instance(), [&] { inner = document.SavePrimary(); },
+            Qt::QueuedConnection);
     }
     if (then == QLatin1String("save") || then == QLatin1String("nested"))
         QCOMPARE(document.SavePrimary(), TSaveResult::Saved);
