@@ -269,7 +269,10 @@ expect "the chime repeats while the writer stays idle (again at ${again}s)" \
 before_key=$(loud_share "$(calc "$key - 0.3")" "$key")
 expect "the chime is loud when the key is typed (loud share $before_key)" "$before_key > 0"
 expect "the key falls early in the chime's second round" "$again + 0.8 >= $key"
-quiet=$(loud_share "$(calc "$key_late + 0.5")" "$(calc "$key + $interval - 0.1")")
+# Until 0.2 s before the next interval, as the check below allows the next
+# nudge: the key's moment on the test's clock and the program's on the
+# recording's differ by up to 0.12 s under load.
+quiet=$(loud_share "$(calc "$key_late + 0.5")" "$(calc "$key + $interval - 0.2")")
 expect "silent from 0.5 s after the key until the next interval (loud share $quiet)" "$quiet == 0"
 next=$(first_loud_after "$(calc "$key_late + 0.5")")
 expect "the next nudge comes a full interval after the key (at ${next}s)" \
