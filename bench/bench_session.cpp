@@ -24,6 +24,7 @@
 #include "bench/BenchStart.h"
 #include "bench/Prose.h"
 #include "bench/Rounds.h"
+#include "bench/ThreadUse.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/WholeFile_Unit.h"
 #include "tests/support/TextDocumentTesting.h"
@@ -41,10 +42,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include <sched.h>
-#include <sys/resource.h>
-#include <time.h>
-
 namespace {
 
 constexpr int KeyIntervalMs = 200;
@@ -57,25 +54,6 @@ struct TSessionFigure
     int Pauses = 0;       // gaps over 2 ms that were mostly the machine's
     int Probes = 0;
     int Ticks = 0;
-};
-
-// The window's thread's own processor time and voluntary switches so far.
-struct TThreadUse
-{
-    double CpuMs = 0;
-    long Sleeps = 0;
-
-    static TThreadUse Now()
-    {
-        TThreadUse use;
-        timespec cpu{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
-        use.CpuMs = double(cpu.tv_sec) * 1e3 + double(cpu.tv_nsec) / 1e6;
-        rusage usage{};
-        getrusage(RUSAGE_THREAD, &usage);
-        use.Sleeps = usage.ru_nvcsw;
-        return use;
-    }
 };
 
 // One session: a window over a text of the given size, typed into for the
@@ -165,18 +143,6 @@ TSessionFigure Session(const TBenchStart &start, qsizetype bytes, int seconds, b
     // The window asks nothing at close: the text is saved first.
     form.Save_MenuItemClick();
     return figure;
-}
-
-// Puts the calling thread first in line for the processor, where the user
-// may.
-bool RunFirstInLine()
-{
-    sched_param param{};
-    param.sched_priority = 10;
-    // Only this thread: the workers it starts stay in the common order, or
-    // a long write of theirs would take a core from every other program
-    // (the X server, a test run beside the benchmark) for as long.
-    return sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &param) == 0;
 }
 
 } // namespace

@@ -24,6 +24,7 @@
 #include "bench/BenchStart.h"
 #include "bench/Prose.h"
 #include "bench/Rounds.h"
+#include "bench/ThreadUse.h"
 #include "storage/History_Unit.h"
 #include "storage/TextDiff_Unit.h"
 #include "windows/EarlierVersions_Unit.h"
@@ -41,10 +42,6 @@
 #include <memory>
 #include <vector>
 
-#include <sched.h>
-#include <sys/resource.h>
-#include <time.h>
-
 namespace {
 
 constexpr qsizetype ShortBytes = 1024 * 1024;
@@ -59,37 +56,6 @@ constexpr double HoldTargetMs = 16.0;
 // layout and paint of what the last slice put in.
 constexpr int AfterShownMs = 250;
 constexpr int WaitLimitMs = 60'000;
-
-// The window's thread's own processor time and voluntary switches so far.
-struct TThreadUse
-{
-    double CpuMs = 0;
-    long Sleeps = 0;
-
-    static TThreadUse Now()
-    {
-        TThreadUse use;
-        timespec cpu{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
-        use.CpuMs = double(cpu.tv_sec) * 1e3 + double(cpu.tv_nsec) / 1e6;
-        rusage usage{};
-        getrusage(RUSAGE_THREAD, &usage);
-        use.Sleeps = usage.ru_nvcsw;
-        return use;
-    }
-};
-
-// Puts the calling thread, and the threads it starts, first in line for the
-// processor, where the user may.
-bool RunFirstInLine()
-{
-    sched_param param{};
-    param.sched_priority = 10;
-    // Only this thread: the workers it starts stay in the common order, or
-    // a long write of theirs would take a core from every other program
-    // (the X server, a test run beside the benchmark) for as long.
-    return sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &param) == 0;
-}
 
 // Sees the first paint of a window or any of its children.
 class TPaintWatch : public QObject
