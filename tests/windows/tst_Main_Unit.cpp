@@ -10,6 +10,7 @@
 #include "support/DarkScheme.h"
 #include "support/FileBytes.h"
 #include "support/FileRestrictions.h"
+#include "support/FullDisk.h"
 #include "support/PrivateData.h"
 #include "support/RecoveryCopyTesting.h"
 #include "support/ScriptedPrompts.h"
@@ -634,6 +635,7 @@ private Q_SLOTS:
         QTest::newRow("restore over unsaved text") << "restore" << true;
         QTest::newRow("restore over saved text") << "restore" << false;
         QTest::newRow("save as over another file") << "save as" << true;
+        QTest::newRow("save as onto a full disk") << "save as, failing" << true;
     }
     void earlierVersions()
     {
@@ -683,6 +685,22 @@ private Q_SLOTS:
                 QCOMPARE(history.Versions().first().Reason, TVersionReason::BeforeRestore);
             form->Text_Memo->undo();
             QCOMPARE(form->Text_Memo->toPlainText(), editorBefore);
+        } else if (action == QLatin1String("save as, failing")) {
+            // The write fails for real, on a full disk: the file keeps its
+            // bytes, and the writer is told.
+            const QString full = Path(QStringLiteral("full"));
+            QVERIFY(QDir().mkpath(full));
+            const QString other = full + QStringLiteral("/other.txt");
+            TFullDisk disk(full, 64);
+            if (!disk.Mounted())
+                QSKIP(qPrintable(QStringLiteral("no tmpfs: ") + disk.Error()));
+            QVERIFY(WriteAll(other, "the other file"));
+            QVERIFY(disk.Fill());
+            FPrompts->AnswerFile(other);
+            QTest::mouseClick(versions->SaveAs_Button, Qt::LeftButton);
+            QCOMPARE(ReadAll(other), QByteArray("the other file"));
+            QCOMPARE(FPrompts->Texts().last(), QStringLiteral("I cannot save your text!"));
+            versions->reject();
         } else {
             const QString other = Path(QStringLiteral("other.txt"));
             QVERIFY(WriteAll(other, "the other file"));
