@@ -7,13 +7,9 @@
 #include "sound/PulseWaveService_Unit.h"
 #include "storage/WholeFile_Unit.h"
 #include "windows/Main_Unit.h"
+#include "windows/StartupStyle_Unit.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <QIconEngine>
-#include <QImageReader>
-#include <QPixmap>
-#include <QProxyStyle>
 #include <QThread>
 
 #include <malloc.h>
@@ -23,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <optional>
 
 namespace {
 
@@ -112,82 +107,6 @@ void SessionMessageHandler(QtMsgType type, const QMessageLogContext &context,
     PreviousMessageHandler(type, context, message);
 }
 
-// Left to guess an image's format, Qt loads every image-format plugin and
-// the libraries behind them (SVG, JPEG, GIF, ICO) to ask each one: 0.7 MiB
-// and a few milliseconds at every start. The window icon is read as the PNG
-// it is, and the icon a menu bar makes at once for the button that shows
-// menus it has no room for is left to be read when first drawn.
-
-QPixmap ReadPng(const QString &path)
-{
-    QImageReader reader(path, "png");
-    reader.setAutoDetectImageFormat(false);
-    return QPixmap::fromImage(reader.read());
-}
-
-// A style's standard icon, asked of the style when it is first needed.
-class TDeferredIconEngine : public QIconEngine
-{
-public:
-    TDeferredIconEngine(const QStyle *style, QStyle::StandardPixmap which)
-        : FStyle(style), FWhich(which)
-    {
-    }
-
-    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
-    {
-        Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
-    }
-    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
-    {
-        return Icon().pixmap(size, mode, state);
-    }
-    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state,
-                         qreal scale) override
-    {
-        return Icon().pixmap(size, scale, mode, state);
-    }
-    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
-    {
-        return Icon().actualSize(size, mode, state);
-    }
-    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
-    {
-        return Icon().availableSizes(mode, state);
-    }
-    bool isNull() override { return Icon().isNull(); }
-    QString key() const override { return QStringLiteral("TDeferredIconEngine"); }
-    QIconEngine *clone() const override { return new TDeferredIconEngine(*this); }
-
-private:
-    const QIcon &Icon()
-    {
-        if (!FIcon)
-            FIcon = FStyle->standardIcon(FWhich);
-        return *FIcon;
-    }
-
-    const QStyle *FStyle;
-    QStyle::StandardPixmap FWhich;
-    std::optional<QIcon> FIcon;
-};
-
-// The style the toolkit chose, with the menu bar's extension icons deferred.
-class TStartupStyle : public QProxyStyle
-{
-public:
-    using QProxyStyle::QProxyStyle;
-
-    QIcon standardIcon(StandardPixmap which, const QStyleOption *option,
-                       const QWidget *widget) const override
-    {
-        if (which == SP_ToolBarHorizontalExtensionButton ||
-            which == SP_ToolBarVerticalExtensionButton)
-            return QIcon(new TDeferredIconEngine(baseStyle(), which));
-        return QProxyStyle::standardIcon(which, option, widget);
-    }
-};
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -196,6 +115,11 @@ int main(int argc, char *argv[])
     // recovery copy's snapshots) go back to the system when freed, rather
     // than growing the heap's own reserve with every burst of typing.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    // The window's thread keeps the heap's main arena to itself; Nudger's
+    // few other threads (the toolkit's display reader, the writer's worker,
+    // the sound, the splash step's check at start) share one more, rather
+    // than each growing an arena of its own.
+    mallopt(M_ARENA_MAX, 2);
     CaptureStartDirectory();
     CreateNamedMutex(QStringLiteral("Tovrin_Nudger"));
 
@@ -210,7 +134,7 @@ int main(int argc, char *argv[])
 
     QApplication::setApplicationName(QStringLiteral("Nudger"));
     QApplication::setStyle(new TStartupStyle);
-    QApplication::setWindowIcon(QIcon(ReadPng(QStringLiteral(":/app_bitmap.png"))));
+    QApplication::setWindowIcon(ProgramIcon());
     SetDefaultWaveService(&PulseWaveService());
     TMain_Form mainForm;
     // Abort in the first settings step ends the program before it shows.

@@ -1,6 +1,6 @@
 // Draws Nudger's two pictures and writes them as indexed-colour PNG files:
 //
-//   MakeArtwork <splash.png> <app_bitmap.png>
+//   MakeArtwork <splash.png> <app_bitmap.png> <app_icon.rgba>
 //
 // splash.png     324 x 71, at most 256 colours: the wordmark shown at start.
 // app_bitmap.png 32 x 32, at most 16 colours: the program icon (a pencil
@@ -315,17 +315,38 @@ bool Write(const QImage &image, const QString &path)
     return false;
 }
 
+// The program icon's pixels as they are, four bytes each (red, green, blue,
+// alpha), row by row: the window icon, which the program then takes without
+// decoding a picture.
+bool WritePixels(const QImage &image, const QString &path)
+{
+    const QImage pixels = image.convertToFormat(QImage::Format_RGBA8888);
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    bool written = file.open(QIODevice::WriteOnly);
+    for (int row = 0; written && row < pixels.height(); ++row) {
+        const auto *line = reinterpret_cast<const char *>(pixels.constScanLine(row));
+        written = file.write(line, qint64(pixels.width()) * 4) == qint64(pixels.width()) * 4;
+    }
+    if (written && file.commit())
+        return true;
+    QTextStream(stderr) << "MakeArtwork: cannot write " << path << ": " << file.errorString()
+                        << '\n';
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QGuiApplication application(argc, argv);
     const QStringList arguments = QGuiApplication::arguments();
-    if (arguments.size() != 3) {
-        QTextStream(stderr) << "usage: MakeArtwork <splash.png> <app_bitmap.png>\n";
+    if (arguments.size() != 4) {
+        QTextStream(stderr) << "usage: MakeArtwork <splash.png> <app_bitmap.png> <app_icon.rgba>\n";
         return 2;
     }
-    const bool written =
-        Write(DrawSplash(), arguments.at(1)) && Write(DrawAppBitmap(), arguments.at(2));
+    const QImage icon = DrawAppBitmap();
+    const bool written = Write(DrawSplash(), arguments.at(1)) && Write(icon, arguments.at(2)) &&
+                         WritePixels(icon, arguments.at(3));
     return written ? 0 : 1;
 }

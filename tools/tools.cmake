@@ -1,14 +1,18 @@
 # Build-time tools.
 
 # MakeArtwork draws the splash picture and the program icon; both are built
-# into the library as resources ":/splash.png" and ":/app_bitmap.png".
+# into the library as resources ":/splash.png" and ":/app_bitmap.png", and the
+# icon's pixels as they are as ":/app_icon.rgba", left uncompressed, which the
+# program takes for its window icon with no picture to decode at start.
 qt_add_executable(MakeArtwork ${CMAKE_CURRENT_LIST_DIR}/MakeArtwork.cpp)
 target_link_libraries(MakeArtwork PRIVATE Qt6::Gui)
 set_target_properties(MakeArtwork PROPERTIES MACOSX_BUNDLE OFF)
 add_custom_command(
     OUTPUT ${CMAKE_BINARY_DIR}/splash.png ${CMAKE_BINARY_DIR}/app_bitmap.png
+           ${CMAKE_BINARY_DIR}/app_icon.rgba
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
             $<TARGET_FILE:MakeArtwork> ${CMAKE_BINARY_DIR}/splash.png ${CMAKE_BINARY_DIR}/app_bitmap.png
+            ${CMAKE_BINARY_DIR}/app_icon.rgba
     DEPENDS MakeArtwork
     COMMENT "Drawing the splash picture and the program icon"
     VERBATIM)
@@ -16,6 +20,11 @@ qt_add_resources(nudger_windows "artwork"
     PREFIX "/"
     BASE ${CMAKE_BINARY_DIR}
     FILES ${CMAKE_BINARY_DIR}/splash.png ${CMAKE_BINARY_DIR}/app_bitmap.png)
+qt_add_resources(nudger_windows "window_icon"
+    PREFIX "/"
+    BASE ${CMAKE_BINARY_DIR}
+    OPTIONS --no-compress
+    FILES ${CMAKE_BINARY_DIR}/app_icon.rgba)
 
 # MakeNudgeWave writes the nudge sound, carried as the resource
 # ":/NUDGE_WAVE.wav" (resources/resources.cmake).

@@ -9,6 +9,7 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/TextSnapshot_Unit.h windows/TextSnapshot_Unit.cpp
     windows/EarlierVersions_Unit.h windows/EarlierVersions_Unit.cpp
     windows/MainControls_Unit.h windows/MainControls_Unit.cpp
+    windows/StartupStyle_Unit.h windows/StartupStyle_Unit.cpp
     windows/ConflictBar_Unit.h windows/ConflictBar_Unit.cpp
     windows/Main_Unit.h windows/Main_Unit.cpp windows/Main_Unit_Document.cpp
     windows/MainMessages_Unit.h windows/Suppression_Unit.h
