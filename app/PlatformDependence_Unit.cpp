@@ -207,10 +207,10 @@ QString FallbackUserName()
     return QStringLiteral("Writer");
 }
 
-QString UserName()
+namespace {
+
+QString LookUpUserName()
 {
-    if (UserNameOverride())
-        return UserNameOverride()();
     const uid_t uid = ::geteuid();
     long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     if (size <= 0)
@@ -222,6 +222,19 @@ QString UserName()
         found->pw_name && *found->pw_name)
         return QString::fromLocal8Bit(found->pw_name);
     return FallbackUserName();
+}
+
+} // namespace
+
+QString UserName()
+{
+    if (UserNameOverride())
+        return UserNameOverride()();
+    // Asked for every configuration value read or written: the user
+    // database (the password file, and whatever else the system's name
+    // service reads) is looked up once, as the process's user never changes.
+    static const QString name = LookUpUserName();
+    return name;
 }
 
 bool RunCommand(const QString &commandLine, int showMode)
