@@ -98,9 +98,6 @@ TRecoveryCopy::TRecoveryCopy(TSnapshot snapshot, const QString &folder, TWorker 
     FMaxDelayTimer.setInterval(DefaultMaxDelayMs);
     connect(&FPauseTimer, &QTimer::timeout, this, &TRecoveryCopy::RequestWrite);
     connect(&FMaxDelayTimer, &QTimer::timeout, this, &TRecoveryCopy::RequestWrite);
-
-    MakePrivateFolder(FFolder);
-    PurgeAsides();
 }
 
 TRecoveryCopy::~TRecoveryCopy()
@@ -121,11 +118,25 @@ void TRecoveryCopy::SetPrimaryFile(const QString &fileName)
     ++FEpoch;
     ReleaseSlots();
     FPrimary = absolute;
-    FKey = FPrimary.isEmpty() ? QString() : PrimaryFileKey(FPrimary);
-    PurgeAsides();
+    FKey.clear();
+    FPrepared = false;
     FClaimTried = QDateTime();
-    if (!FPrimary.isEmpty())
+}
+
+void TRecoveryCopy::TakeSlot()
+{
+    if (FEnabled && !FPrimary.isEmpty() && FOwnSlot == 0)
         ClaimSlot();
+}
+
+void TRecoveryCopy::Prepare() const
+{
+    if (FPrepared)
+        return;
+    FPrepared = true;
+    FKey = PrimaryFileKey(FPrimary);
+    MakePrivateFolder(FFolder);
+    PurgeAsides();
 }
 
 void TRecoveryCopy::MoveTo(const QString &fileName)
@@ -141,6 +152,7 @@ void TRecoveryCopy::MoveTo(const QString &fileName)
     std::shared_ptr<QLockFile> oldLock = std::move(FOwnLock);
     FOwnSlotWritten = false;
     SetPrimaryFile(fileName);
+    TakeSlot();
     ++FChangeGeneration;
     WaitForWrites();
     FMovedFrom = oldCopy;
@@ -229,6 +241,7 @@ bool TRecoveryCopy::LeftText(TLeftCopy &left) const
         return ReadCopy(SlotPath(FOfferedSlot, CopySuffix), FPrimary, left);
     if (FPrimary.isEmpty())
         return false;
+    Prepare();
 
     int best = 0;
     QDateTime bestTime;
@@ -326,6 +339,7 @@ QString TRecoveryCopy::SlotPath(int slot, const QString &suffix) const
 
 void TRecoveryCopy::ClaimSlot()
 {
+    Prepare();
     if (!MakePrivateFolder(FFolder))
         return;
     // A slot that holds a copy is left for LeftText, whoever holds it.
@@ -360,10 +374,10 @@ void TRecoveryCopy::ReleaseSlots()
     FOwnSlotWritten = false;
 }
 
-void TRecoveryCopy::PurgeAsides()
+void TRecoveryCopy::PurgeAsides() const
 {
     const QDateTime cutoff = Now().addDays(-AsideDays);
-    PostSmall([folder = FFolder, cutoff] {
+    FWorker->PostSmall([folder = FFolder, cutoff] {
         QDir dir(folder);
         const QStringList names = dir.entryList(QDir::Files | QDir::Hidden);
         for (const QString &name : names) {

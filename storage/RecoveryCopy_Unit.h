@@ -72,12 +72,17 @@ public:
     // that did not discard it.
     ~TRecoveryCopy() override;
 
-    // The primary file (a full path) whose unsaved text is kept. Takes a
-    // free slot of this file and its lock; another file releases the old
-    // slot (its copy stays unless Discard removed it). Empty: nothing is
-    // kept. The text counts as clean for the new file: call TextChanged when
-    // it holds changes that are in no file.
+    // The primary file (a full path) whose unsaved text is kept; another
+    // file releases the old slot (its copy stays unless Discard removed it).
+    // Empty: nothing is kept. The text counts as clean for the new file:
+    // call TextChanged when it holds changes that are in no file. A free slot
+    // of the file and its lock are taken by TakeSlot, by LeftText or at the
+    // first change, whichever comes first, so that nothing of the copy
+    // touches the disk before the window is on the screen.
     void SetPrimaryFile(const QString &fileName);
+    // Takes a free slot now, if none is held: the window calls it once it
+    // shows, so that the first keystroke finds it taken.
+    void TakeSlot();
     QString PrimaryFile() const;
     // The unsaved text is another primary file's now (Save As): a copy for
     // that file is written at once, and the old file's copy is removed only
@@ -110,7 +115,7 @@ public:
     bool LeftText(TLeftCopy &left) const;
     // The writer declined the offered copy: it is renamed with today's date
     // and kept in the folder for AsideDays, out of LeftText's reach. Asides
-    // older than that are removed at construction and by SetPrimaryFile.
+    // older than that are removed when the folder is first used for a file.
     void SetAside();
 
     // Whether copies can be made: false once a slot could not be taken or a
@@ -142,9 +147,12 @@ private:
     };
 
     QString SlotPath(int slot, const QString &suffix) const;
+    // Makes the folder, finds the file's key and removes old asides, once
+    // for each primary file.
+    void Prepare() const;
     void ClaimSlot();
     void ReleaseSlots();
-    void PurgeAsides();
+    void PurgeAsides() const;
     void StopTimers();
     void RequestWrite();
     // A copy written now, its text taken at once (the session is ending,
@@ -166,7 +174,9 @@ private:
     quint64 FSnapshotSerial = 0;
     QString FFolder;
     QString FPrimary;
-    QString FKey;
+    // The file's key (its name's hash), known once the folder is prepared.
+    mutable QString FKey;
+    mutable bool FPrepared = false;
     bool FEnabled = true;
     bool FWorking = true;
     // When a slot was last tried for, while none is held.

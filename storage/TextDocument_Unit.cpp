@@ -770,6 +770,14 @@ TSessionEndSaves TTextDocument::SaveForSessionEnd(TPrimaryAtEnd primary)
 bool TTextDocument::RecoveredText(TRecoveryOffer &offer)
 {
     WaitForWrites();
+    const bool offered = LeftRecoveredText(offer);
+    // From now on a keystroke finds the copy's place taken.
+    FRecovery->TakeSlot();
+    return offered;
+}
+
+bool TTextDocument::LeftRecoveredText(TRecoveryOffer &offer)
+{
     TLeftCopy left;
     if (FPrimary.Name.isEmpty() || !FRecovery->LeftText(left))
         return false;

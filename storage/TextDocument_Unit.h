@@ -304,6 +304,7 @@ private:
     void TakeDecoded(TTextFileContent content, const TFileSignature &signature,
                      const QByteArray &digest, TReplace how);
     void Replace(const QString &text, TReplace how);
+    bool LeftRecoveredText(TRecoveryOffer &offer);
     // Keeps bytes in the history; false when that failed.
     bool Keep(const QByteArray &bytes, TVersionReason reason);
     // Keeps the editor's text before something replaces it.

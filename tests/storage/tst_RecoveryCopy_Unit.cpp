@@ -89,9 +89,9 @@ private Q_SLOTS:
                                                     QFile::ExeOwner | QFile::ReadOther |
                                                     QFile::ExeOther));
         auto copy = MakeCopy(Primary());
-        QCOMPARE(Mode(Folder()), 0700);
         const QString text = QStringLiteral("first line\nzweite Zeile \u2013 \u00fc\n");
         QVERIFY(TypeAndWait(*copy, text));
+        QCOMPARE(Mode(Folder()), 0700);
         QCOMPARE(Mode(TRecoveryCopyTesting::CopyPath(*copy)), 0600);
         QFile file(TRecoveryCopyTesting::CopyPath(*copy));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -237,7 +237,9 @@ private Q_SLOTS:
         QCOMPARE(QDir(Folder()).entryList(asides, QDir::Files).size(), 1);
 
         SetClockForTesting([] { return QDateTime::currentDateTime().addDays(31); });
-        MakeCopy(Primary())->WaitForWrites();
+        const auto later = MakeCopy(Primary());
+        later->TakeSlot();
+        later->WaitForWrites();
         QVERIFY(QDir(Folder()).entryList(asides, QDir::Files).isEmpty());
     }
 };
