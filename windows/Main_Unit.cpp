@@ -44,8 +44,9 @@ constexpr int StatusPanel1Width = 75;
 
 TMainFormDialogs TMainFormDialogs::Real()
 {
-    return {&::ExecuteSettingsDialog, &::ExecuteSuggestionSettingsDialog, &::ShowSplashIfDue,
-            &::ShowAboutWindow, &::ShowManualWindow};
+    return {&::ExecuteSettingsDialog, &::ExecuteSuggestionSettingsDialog,
+            &::StartSplashCheck,      &::ShowSplashIfDue,
+            &::ShowAboutWindow,       &::ShowManualWindow};
 }
 
 // ---------------------------------------------------------------------------
@@ -55,13 +56,15 @@ TMainFormDialogs TMainFormDialogs::Real()
 TMain_Form::TMain_Form(QWidget *parent, const TMainFormDialogs &dialogs)
     : QMainWindow(parent), FDialogs(dialogs), FDocument(*this)
 {
+    // The splash step's file work goes on while the window is built; the
+    // step itself still comes first, in FormCreate.
+    if (FDialogs.StartSplashCheck)
+        FDialogs.StartSplashCheck();
     // Until the configuration is read, no source of suggestions, in order.
     FSettings.UseTovrinSuggestions = false;
     FSettings.RandomizeSuggestions = false;
     SetupControls(this);
     FTextSnapshot = std::make_unique<TTextSnapshot>(Text_Memo->document());
-    Conflict_Bar = new TConflictBar(Text_Memo->parentWidget());
-    static_cast<QBoxLayout *>(Text_Memo->parentWidget()->layout())->insertWidget(0, Conflict_Bar);
     ApplySuggestionColour(clBlack);
     ApplyTextColour(clBlack);
     ConnectControls();
@@ -102,15 +105,6 @@ void TMain_Form::ConnectControls()
     });
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TMain_Form::CommitSessionData,
             Qt::DirectConnection);
-    connect(Conflict_Bar, &TConflictBar::KeepMineClicked, this, &TMain_Form::KeepMyText);
-    connect(Conflict_Bar, &TConflictBar::TakeFileClicked, this, &TMain_Form::TakeFileText);
-    connect(Conflict_Bar, &TConflictBar::SaveAsClicked, this, [this] {
-        const TSuppression suppression(*this);
-        SavePrimaryFileAs();
-    });
-    connect(Conflict_Bar, &TConflictBar::CompareClicked, this, &TMain_Form::CompareWithFile);
-    connect(Conflict_Bar, &TConflictBar::VersionsClicked, this,
-            [this] { OpenEarlierVersions(FNoticeVersion); });
     const std::pair<TCaptionButton *, void (TMain_Form::*)()> panels[] = {
         {MakeSuggestion_Panel, &TMain_Form::MakeSuggestion_PanelClick},
         {AdjustSuggestionFont_Panel, &TMain_Form::AdjustSuggestionFont_PanelClick},
@@ -126,6 +120,25 @@ void TMain_Form::ConnectControls()
         {Privacy_Timer, &TMain_Form::Privacy_TimerTimer}};
     for (const auto &[timer, handler] : timers)
         connect(timer, &QTimer::timeout, this, handler);
+}
+
+TConflictBar *TMain_Form::ConflictBar()
+{
+    if (Conflict_Bar)
+        return Conflict_Bar;
+    // Above the text, where the writer looks, and never in the keyboard's way.
+    Conflict_Bar = new TConflictBar(Text_Memo->parentWidget());
+    static_cast<QBoxLayout *>(Text_Memo->parentWidget()->layout())->insertWidget(0, Conflict_Bar);
+    connect(Conflict_Bar, &TConflictBar::KeepMineClicked, this, &TMain_Form::KeepMyText);
+    connect(Conflict_Bar, &TConflictBar::TakeFileClicked, this, &TMain_Form::TakeFileText);
+    connect(Conflict_Bar, &TConflictBar::SaveAsClicked, this, [this] {
+        const TSuppression suppression(*this);
+        SavePrimaryFileAs();
+    });
+    connect(Conflict_Bar, &TConflictBar::CompareClicked, this, &TMain_Form::CompareWithFile);
+    connect(Conflict_Bar, &TConflictBar::VersionsClicked, this,
+            [this] { OpenEarlierVersions(FNoticeVersion); });
+    return Conflict_Bar;
 }
 
 void TMain_Form::ConnectMenus()
@@ -230,14 +243,30 @@ void TMain_Form::showEvent(QShowEvent *event)
     if (!FOfferPending)
         return;
     FOfferPending = false;
-    // Once the window is on the screen, so that the question comes over it.
-    QMetaObject::invokeMethod(this, &TMain_Form::OfferRecoveredText, Qt::QueuedConnection);
+    // Once the window is drawn on the screen, so that the question comes over
+    // it and nothing of the recovery copy holds up its first picture; at the
+    // latest after a moment, should it never be drawn (minimised at start).
+    FOfferAfterPaint = true;
+    Text_Memo->viewport()->installEventFilter(this);
+    QTimer::singleShot(OfferLatestMs, this, &TMain_Form::OfferOnceShown);
+}
+
+void TMain_Form::OfferOnceShown()
+{
+    if (!FOfferAfterPaint)
+        return;
+    FOfferAfterPaint = false;
+    Text_Memo->viewport()->removeEventFilter(this);
+    OfferRecoveredText();
+    Q_EMIT Started();
 }
 
 bool TMain_Form::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Main_StatusBar && event->type() == QEvent::Resize)
         Main_StatusBarResize();
+    if (FOfferAfterPaint && watched == Text_Memo->viewport() && event->type() == QEvent::Paint)
+        QMetaObject::invokeMethod(this, &TMain_Form::OfferOnceShown, Qt::QueuedConnection);
     if (watched == Text_Memo && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (HandleEditorKey(Text_Memo, key))

@@ -32,6 +32,9 @@ struct TMainFormDialogs
 {
     std::function<bool(int &, QString &, QString &)> ExecuteSettings;
     std::function<bool(bool &, bool &, bool &, QString &)> ExecuteSuggestionSettings;
+    // Called first of all, before the window is built: starts what the
+    // splash step reads and writes, for ShowSplashIfDue to take.
+    std::function<void()> StartSplashCheck;
     std::function<void()> ShowSplashIfDue;
     std::function<void()> ShowAbout;
     std::function<void()> ShowManual;
@@ -129,9 +132,10 @@ public:
     void OpenAtStart();
 
     // --- Files changed by other programs, and the end of the session -----
-    // The bar that asks which text to keep; hidden while there is nothing
-    // to choose.
-    TConflictBar *Conflict_Bar = nullptr;
+    // The bar above the text that asks which text to keep and tells what
+    // was kept or read again; made when it first has something to say, and
+    // hidden while it has nothing.
+    TConflictBar *ConflictBar();
     void KeepMyText();
     void TakeFileText();
     // The session ends (a signal, the display gone): one last auto-save tick
@@ -218,6 +222,9 @@ public:
 Q_SIGNALS:
     // The editor now holds text that is in no file, or no longer does.
     void UnsavedTextChanged(bool unsaved);
+    // The start is over: the window has been drawn, and a recovery copy a
+    // Nudger left was offered (or there was none).
+    void Started();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -259,6 +266,7 @@ private:
     void Follow(const QString &text) override;
 
     TMainFormDialogs FDialogs;
+    TConflictBar *Conflict_Bar = nullptr;
 
     TTextDocument FDocument;
     // Copies of the editor's text taken in steps, for the writes on the
@@ -276,8 +284,12 @@ private:
     bool FRecoveryFailing = false;
     // The version the notice on show names, which its button opens.
     QByteArray FNoticeVersion;
-    // A recovery copy is offered once the window shows, over it.
+    // A recovery copy is offered once the window shows, over it: after its
+    // first picture, or OfferLatestMs after it shows.
     bool FOfferPending = false;
+    bool FOfferAfterPaint = false;
+    static constexpr int OfferLatestMs = 1000;
+    void OfferOnceShown();
     // The nudge as it was before Earlier Versions opened.
     bool FNudgeBeforeVersions = false;
     // A window made for the Earlier Versions (not yet shown), with the

@@ -137,12 +137,12 @@ void TMain_Form::ShowConflict()
     unreadable.Primary = FDocument.PrimaryUnreadable();
     unreadable.Backup = FDocument.BackupUnreadable();
     if (FDocument.PrimaryConflict())
-        Conflict_Bar->ShowChanged(FDocument.PrimaryNeverRead()
-                                      ? TConflictBar::TChange::UnreadBefore
-                                      : TConflictBar::TChange::ChangedOutside);
+        ConflictBar()->ShowChanged(FDocument.PrimaryNeverRead()
+                                       ? TConflictBar::TChange::UnreadBefore
+                                       : TConflictBar::TChange::ChangedOutside);
     else if (unreadable.Primary || unreadable.Backup)
-        Conflict_Bar->ShowUnreadable(unreadable);
-    else
+        ConflictBar()->ShowUnreadable(unreadable);
+    else if (Conflict_Bar)
         Conflict_Bar->HideConflict();
 }
 
@@ -155,7 +155,7 @@ void TMain_Form::ShowReadAgain()
             FNoticeVersion = version.Version.Digest;
         }
     }
-    Conflict_Bar->ShowNotice(
+    ConflictBar()->ShowNotice(
         Message::ReadAgain + (kept ? Message::EarlierTextKept : Message::UndoBringsItBack), kept);
 }
 
@@ -193,7 +193,7 @@ void TMain_Form::ShowKept()
             FNoticeVersion = version.Version.Digest;
     }
     if (!notes.isEmpty())
-        Conflict_Bar->ShowNotice(notes.join(QLatin1Char(' ')), true);
+        ConflictBar()->ShowNotice(notes.join(QLatin1Char(' ')), true);
 }
 
 void TMain_Form::TellOnce(bool &told, const QString &text)
@@ -531,7 +531,8 @@ void TMain_Form::Text_MemoChange()
     // change of the editor's text); a notice of a re-read goes with the
     // next keystroke.
     FSessionAnswered = false;
-    Conflict_Bar->HideNotice();
+    if (Conflict_Bar)
+        Conflict_Bar->HideNotice();
     StopNudge();
     RestartNudgeTimer();
 }

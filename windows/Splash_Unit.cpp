@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <future>
 
 namespace {
 
@@ -24,6 +25,12 @@ bool MoreThanATenthOfADay(TDateTime last, TDateTime now)
 {
     const double milliseconds = std::round((now - last) * 86400000.0);
     return milliseconds > 8640000.0;
+}
+
+std::future<bool> &PendingSplashCheck()
+{
+    static std::future<bool> pending;
+    return pending;
 }
 
 } // namespace
@@ -89,8 +96,15 @@ void ShowSplash()
     splash.exec();
 }
 
+void StartSplashCheck()
+{
+    PendingSplashCheck() = std::async(std::launch::async, &SplashIsDue);
+}
+
 void ShowSplashIfDue()
 {
-    if (SplashIsDue())
+    std::future<bool> &pending = PendingSplashCheck();
+    const bool due = pending.valid() ? pending.get() : SplashIsDue();
+    if (due)
         ShowSplash();
 }

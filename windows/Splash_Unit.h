@@ -27,7 +27,12 @@ private:
     void Close_TimerTimer();
 };
 
-// Shows the splash modally when SplashIsDue says so.
+// Starts the splash step's reading and writing of the stamp (SplashIsDue) at
+// once, on a thread of its own, so that the disk's work goes on while the
+// main window is built; ShowSplashIfDue then takes its answer.
+void StartSplashCheck();
+// Shows the splash modally when SplashIsDue says so (the answer of the
+// check StartSplashCheck started, when there is one).
 void ShowSplashIfDue();
 // True when the stored "FLastSplashScreen" stamp is missing, unreadable or
 // more than 0.1 day older than now. Always renews the stamp.

@@ -114,6 +114,15 @@ private:
         return std::make_unique<TMain_Form>(nullptr, FDialogs);
     }
 
+    // Shows the window and waits for the end of its start: its first
+    // picture, and the recovery copy's offer.
+    static bool ShowStarted(TMain_Form &form)
+    {
+        QSignalSpy started(&form, &TMain_Form::Started);
+        form.show();
+        return started.wait();
+    }
+
     void WriteUserSuggestions(const QByteArray &bytes)
     {
         QVERIFY(WriteAll(Path(QStringLiteral("mine.txt")), bytes));
@@ -562,14 +571,14 @@ private Q_SLOTS:
         Tick(*form);
         form->Save_MenuItemClick();
         QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("theirs"));
-        QVERIFY(form->Conflict_Bar->isVisible());
+        QVERIFY(form->ConflictBar()->isVisible());
         QVERIFY(FPrompts->Records.isEmpty());
         if (withBackup)
             QCOMPARE(ReadAll(backup), QByteArray("mine"));
         if (choice == QLatin1String("compare")) {
             // The file's version against the editor's, which only the bar's
             // own buttons choose between.
-            QTest::mouseClick(form->Conflict_Bar->Compare_Button, Qt::LeftButton);
+            QTest::mouseClick(form->ConflictBar()->Compare_Button, Qt::LeftButton);
             auto *versions = form->findChild<TEarlierVersions_Form *>();
             QVERIFY(versions);
             QTRY_VERIFY(versions->ComparisonReady());
@@ -585,14 +594,15 @@ private Q_SLOTS:
             QTest::keyClick(form->Text_Memo, Qt::Key_Return);
             QTest::keyClick(form.get(), Qt::Key_Space);
             QTest::keyClick(form.get(), Qt::Key_Return);
-            QVERIFY(form->Conflict_Bar->isVisible());
+            QVERIFY(form->ConflictBar()->isVisible());
         } else {
-            QTest::mouseClick(choice == QLatin1String("keep") ? form->Conflict_Bar->KeepMine_Button
-                                                              : form->Conflict_Bar->TakeFile_Button,
+            QTest::mouseClick(choice == QLatin1String("keep")
+                                  ? form->ConflictBar()->KeepMine_Button
+                                  : form->ConflictBar()->TakeFile_Button,
                               Qt::LeftButton);
             QVERIFY(!form->TextChanged());
             // The text that gave way is in the history, and the bar says so.
-            QVERIFY(form->Conflict_Bar->Notice_Label->text().contains(
+            QVERIFY(form->ConflictBar()->Notice_Label->text().contains(
                 QStringLiteral("kept in Earlier Versions")));
             const QVector<TVersion> versions = form->Document().History().Versions();
             QVERIFY(!versions.isEmpty());
@@ -601,7 +611,7 @@ private Q_SLOTS:
             QCOMPARE(kept,
                      choice == QLatin1String("keep") ? QByteArray("theirs") : QByteArray("mine"));
             // The notice opens Earlier Versions at the version it names.
-            QTest::mouseClick(form->Conflict_Bar->Versions_Button, Qt::LeftButton);
+            QTest::mouseClick(form->ConflictBar()->Versions_Button, Qt::LeftButton);
             auto *shown = form->findChild<TEarlierVersions_Form *>();
             QVERIFY(shown);
             QCOMPARE(shown->Versions_List->currentItem()->text(1),
@@ -618,7 +628,7 @@ private Q_SLOTS:
         QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), primary);
         QCOMPARE(form->Text_Memo->toPlainText(), editor);
         QVERIFY(FPrompts->Records.isEmpty());
-        QCOMPARE(form->Conflict_Bar->KeepMine_Button->isVisible(),
+        QCOMPARE(form->ConflictBar()->KeepMine_Button->isVisible(),
                  choice == QLatin1String("type") || choice == QLatin1String("compare"));
         // Nothing appears beside the writer's files.
         QVERIFY(QDir(FDir->path()).entryList({QStringLiteral("text (*")}, QDir::Files).isEmpty());
@@ -767,8 +777,7 @@ private Q_SLOTS:
         auto form = MakeForm();
         // The offer comes once the window shows, over it.
         QCOMPARE(FPrompts->Count(offer), 0);
-        form->show();
-        QCoreApplication::processEvents();
+        QVERIFY(ShowStarted(*form));
         QCOMPARE(FPrompts->Count(offer), offered ? 1 : 0);
         if (compare)
             QCOMPARE(compared, QStringLiteral("Line 1:\n- old\n+ new\n"));
@@ -943,7 +952,7 @@ private Q_SLOTS:
         QVERIFY(writer.Give(FDir->path()) && writer.Give(locked) && writer.Give(backup));
         QVERIFY(QFile::setPermissions(locked, QFile::WriteOwner));
         auto form = MakeForm({QStringLiteral("BackupFile=") + backup});
-        form->show();
+        QVERIFY(ShowStarted(*form));
         // The private data folder is the writer's too.
         QVERIFY(writer.Give(FDir->filePath(QStringLiteral(".data"))));
         for (QDirIterator entry(FDir->filePath(QStringLiteral(".data")),
@@ -978,7 +987,7 @@ private Q_SLOTS:
         QCOMPARE(ReadAll(backup),
                  way == QLatin1String("type") ? QByteArray("new") : QByteArray("the only copy"));
         QVERIFY(FPrompts->Texts().isEmpty());
-        QCOMPARE(form->Conflict_Bar->SaveAs_Button->isVisible(), way != QLatin1String("close"));
+        QCOMPARE(form->ConflictBar()->SaveAs_Button->isVisible(), way != QLatin1String("close"));
         if (way == QLatin1String("type"))
             QVERIFY(form->TextChanged());
     }
