@@ -1,6 +1,7 @@
 #include "app/PlatformDependence_Unit.h"
 
 #include <QDir>
+#include <QMutex>
 #include <QPointer>
 #include <QProcess>
 #include <QSocketNotifier>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <pthread.h>
 #include <pwd.h>
@@ -271,6 +273,45 @@ QDateTime Now()
     if (ClockOverride())
         return ClockOverride()();
     return QDateTime::currentDateTime();
+}
+
+namespace {
+
+thread_local std::int64_t BlockedNs = 0;
+
+std::int64_t MonotonicNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+} // namespace
+
+std::int64_t ThreadBlockedNs()
+{
+    return BlockedNs;
+}
+
+TBlockedSpan::TBlockedSpan() : FStart(MonotonicNs()) {}
+
+TBlockedSpan::~TBlockedSpan()
+{
+    BlockedNs += MonotonicNs() - FStart;
+}
+
+TCountedLocker::TCountedLocker(QMutex *mutex) : FMutex(mutex)
+{
+    // The clock is read only when the lock is taken already.
+    if (FMutex->tryLock())
+        return;
+    const TBlockedSpan blocked;
+    FMutex->lock();
+}
+
+TCountedLocker::~TCountedLocker()
+{
+    FMutex->unlock();
 }
 
 std::uint8_t RotateByteLeft(std::uint8_t value, int count)

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 
+class QMutex;
 class QObject;
 
 // The working directory at the moment the process started, always ending in
@@ -59,6 +60,39 @@ void CatchTerminationSignals(QObject *context, const std::function<void(int)> &h
 
 // The current local date and time.
 QDateTime Now();
+
+// How long the calling thread has so far been held up by the program's own
+// locks and waits (TCountedLocker, TBlockedSpan), in nanoseconds: what a
+// gauge of the window's thread tells apart from the machine's own pauses.
+std::int64_t ThreadBlockedNs();
+
+// Counts its own life into the calling thread's ThreadBlockedNs: put around
+// a wait for another thread or process.
+class TBlockedSpan
+{
+public:
+    TBlockedSpan();
+    ~TBlockedSpan();
+    TBlockedSpan(const TBlockedSpan &) = delete;
+    TBlockedSpan &operator=(const TBlockedSpan &) = delete;
+
+private:
+    std::int64_t FStart;
+};
+
+// Locks a mutex for its life, as QMutexLocker does, counting a wait for it
+// into ThreadBlockedNs.
+class TCountedLocker
+{
+public:
+    explicit TCountedLocker(QMutex *mutex);
+    ~TCountedLocker();
+    TCountedLocker(const TCountedLocker &) = delete;
+    TCountedLocker &operator=(const TCountedLocker &) = delete;
+
+private:
+    QMutex *FMutex;
+};
 
 std::uint8_t RotateByteLeft(std::uint8_t value, int count);
 std::uint8_t RotateByteRight(std::uint8_t value, int count);

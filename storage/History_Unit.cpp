@@ -1,4 +1,5 @@
 #include "storage/History_Unit.h"
+#include "app/PlatformDependence_Unit.h"
 
 #include "storage/PrivateFolder_Unit.h"
 #include "storage/WholeFile_Unit.h"
@@ -235,7 +236,7 @@ void THistory::SetMaxTotalBytesForTesting(qint64 bytes)
 
 void THistory::SetPrimaryFile(const QString &fileName)
 {
-    const QMutexLocker locker(&FMutex);
+    const TCountedLocker locker(&FMutex);
     FPrimary = AbsolutePrimaryPath(fileName);
     FFolder = FPrimary.isEmpty() ? QString() : FRoot + QLatin1Char('/') + PrimaryFileKey(FPrimary);
     FIndexLoaded = false;
@@ -244,13 +245,13 @@ void THistory::SetPrimaryFile(const QString &fileName)
 
 QString THistory::PrimaryFile() const
 {
-    const QMutexLocker locker(&FMutex);
+    const TCountedLocker locker(&FMutex);
     return FPrimary;
 }
 
 QString THistory::Folder() const
 {
-    const QMutexLocker locker(&FMutex);
+    const TCountedLocker locker(&FMutex);
     return FFolder;
 }
 
@@ -275,7 +276,7 @@ bool THistory::LoadIndex() const
 TKeepResult THistory::Keep(const QByteArray &bytes, TVersionReason reason, const QDateTime &when,
                            TVersion *version)
 {
-    const QMutexLocker locker(&FMutex);
+    const TCountedLocker locker(&FMutex);
     if (bytes.isEmpty())
         return TKeepResult::AlreadyKept;
     if (FFolder.isEmpty())
@@ -352,7 +353,7 @@ TKeepResult THistory::Keep(const QByteArray &bytes, TVersionReason reason, const
 
 bool THistory::Holds(const QByteArray &digest) const
 {
-    const QMutexLocker locker(&FMutex);
+    const TCountedLocker locker(&FMutex);
     if (!LoadIndex())
         return false;
     return std::any_of(FVersions.cbegin(), FVersions.cend(),
@@ -361,7 +362,7 @@ bool THistory::Holds(const QByteArray &digest) const
 
 QVector<TVersion> THistory::Versions() const
 {
-    const QMutexLocker locker(&FMutex);
+    const TCountedLocker locker(&FMutex);
     if (!LoadIndex())
         return {};
     // Newest first; of two kept at one moment, the later kept first.
@@ -386,7 +387,7 @@ bool THistory::Read(const TVersion &version, QByteArray &bytes) const
 
 QDateTime THistory::LastKept() const
 {
-    const QMutexLocker locker(&FMutex);
+    const TCountedLocker locker(&FMutex);
     QDateTime last;
     if (!LoadIndex())
         return last;
@@ -399,7 +400,7 @@ QDateTime THistory::LastKept() const
 
 void THistory::Prune(const QDateTime &now)
 {
-    const QMutexLocker locker(&FMutex);
+    const TCountedLocker locker(&FMutex);
     PruneLocked(now);
 }
 

@@ -1,5 +1,7 @@
 #include "storage/PrivateFolder_Unit.h"
 
+#include "app/PlatformDependence_Unit.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -78,7 +80,11 @@ TNewFileResult WriteNewPrivateFile(const QString &path, const QByteArray &bytes)
 std::unique_ptr<QLockFile> TakePrivateLock(const QString &lockFile, int waitMs, bool *heldElsewhere)
 {
     auto lock = std::make_unique<QLockFile>(lockFile);
-    const bool taken = lock->tryLock(waitMs);
+    bool taken = lock->tryLock(0);
+    if (!taken && waitMs > 0) {
+        const TBlockedSpan blocked;
+        taken = lock->tryLock(waitMs);
+    }
     if (heldElsewhere)
         *heldElsewhere = !taken && lock->error() == QLockFile::LockFailedError;
     return taken ? std::move(lock) : nullptr;

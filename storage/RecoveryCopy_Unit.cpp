@@ -434,7 +434,7 @@ void TRecoveryCopy::StartWrite(TTaking taking)
                 QFile::remove(movedFrom);
             Q_UNUSED(movedLock);
             {
-                QMutexLocker locker(&FResultsMutex);
+                const TCountedLocker locker(&FResultsMutex);
                 FResults.append({epoch, generation, ok});
             }
             QMetaObject::invokeMethod(this, &TRecoveryCopy::DrainResults, Qt::QueuedConnection);
@@ -466,7 +466,7 @@ void TRecoveryCopy::DrainResults()
 {
     QVector<TResult> results;
     {
-        QMutexLocker locker(&FResultsMutex);
+        const TCountedLocker locker(&FResultsMutex);
         results.swap(FResults);
     }
     if (results.isEmpty())

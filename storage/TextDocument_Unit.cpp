@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QMutexLocker>
 
 #include <utility>
 
@@ -513,7 +512,7 @@ void TTextDocument::Post(TJob job)
     FWorker.Post([this, job = std::move(job)]() mutable {
         Run(job, *FHistory);
         {
-            const QMutexLocker locker(&FDoneMutex);
+            const TCountedLocker locker(&FDoneMutex);
             FDone = std::make_unique<TJob>(std::move(job));
         }
         QMetaObject::invokeMethod(
@@ -525,7 +524,7 @@ void TTextDocument::Finish()
 {
     std::unique_ptr<TJob> done;
     {
-        const QMutexLocker locker(&FDoneMutex);
+        const TCountedLocker locker(&FDoneMutex);
         done = std::move(FDone);
     }
     if (!done)

@@ -93,10 +93,17 @@ private:
 // success after the buffer failed to reach a full disk; so the buffer is
 // flushed and checked here, and the data synced, before the file may take
 // the old one's place.
+// Waits for the disk, counted as the calling thread's own wait.
+bool SyncData(int fd)
+{
+    const TBlockedSpan blocked;
+    return ::fdatasync(fd) == 0;
+}
+
 bool WriteAndSync(QSaveFile &file, const QByteArray &bytes)
 {
     return file.write(bytes) == bytes.size() && file.flush() &&
-           file.error() == QFileDevice::NoError && ::fdatasync(file.handle()) == 0;
+           file.error() == QFileDevice::NoError && SyncData(file.handle());
 }
 
 bool WriteAll(int fd, const QByteArray &bytes)
@@ -211,6 +218,7 @@ bool SyncFolder(int folderFd, int openError)
 {
     if (folderFd < 0)
         return openError == EACCES;
+    const TBlockedSpan blocked;
     while (::fsync(folderFd) != 0) {
         if (errno != EINTR)
             return errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP || errno == EROFS;
@@ -243,7 +251,7 @@ bool FillNewFile(int fd, const QByteArray &bytes, int permissions, struct stat &
 {
     bool ok = ::fchmod(fd, mode_t(permissions & 07777)) == 0 || errno == EPERM ||
               errno == ENOTSUP || errno == EOPNOTSUPP;
-    ok = ok && WriteAll(fd, bytes) && ::fdatasync(fd) == 0 && ::fstat(fd, &written) == 0;
+    ok = ok && WriteAll(fd, bytes) && SyncData(fd) && ::fstat(fd, &written) == 0;
     return ::close(fd) == 0 && ok;
 }
 
@@ -439,7 +447,12 @@ bool WriteWholeFile(const QString &fileName, const QByteArray &bytes, TFileSigna
         const int folder =
             OpenFolder(temporary.isEmpty() ? FolderOfTarget(fileName) : FolderOfPath(temporary));
         const int folderError = errno;
-        bool ok = file.commit() && file.error() == QFileDevice::NoError;
+        bool ok = false;
+        {
+            // The toolkit syncs the file again and moves it into place.
+            const TBlockedSpan blocked;
+            ok = file.commit() && file.error() == QFileDevice::NoError;
+        }
         unfinished.Clear();
         ok = ok && SyncFolder(folder, folderError);
         TFileSignature after = SignatureOfOpenFile(written);

@@ -1,5 +1,7 @@
 #include "storage/Worker_Unit.h"
 
+#include "app/PlatformDependence_Unit.h"
+
 TWorker::TWorker()
 {
     FPool.setMaxThreadCount(1);
@@ -25,6 +27,7 @@ void TWorker::PostSmall(std::function<void()> job)
 
 void TWorker::WaitForDone()
 {
+    const TBlockedSpan blocked;
     FPool.waitForDone();
 }
 
