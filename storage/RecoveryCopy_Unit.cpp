@@ -18,8 +18,11 @@ const QString AsideStampFormat = QStringLiteral("yyyyMMdd-hhmmss");
 // Far more Nudgers than anyone runs on one file at once.
 constexpr int MaxSlots = 99;
 
+// The copy's forms: 1 the primary file and the text; 2 with the version of
+// the file the text grew from; 3 with the cursor's place as well.
 const QByteArray HeaderMarkOld = QByteArrayLiteral("Nudger recovery copy 1\n");
-const QByteArray HeaderMark = QByteArrayLiteral("Nudger recovery copy 2\n");
+const QByteArray HeaderMarkBase = QByteArrayLiteral("Nudger recovery copy 2\n");
+const QByteArray HeaderMark = QByteArrayLiteral("Nudger recovery copy 3\n");
 
 // The version of the primary file the text grew from, on one line: its
 // digest and signature, or "-" when unknown.
@@ -46,14 +49,28 @@ void ParseBaseLine(const QByteArray &line, TLeftCopy &left)
     left.BaseSignature.ChangedNs = fields.at(5).toLongLong();
 }
 
+// The cursor's place on one line, or "-" when unknown.
+QByteArray CursorLine(qsizetype cursor)
+{
+    return cursor < 0 ? QByteArrayLiteral("-") : QByteArray::number(cursor);
+}
+
+qsizetype ParseCursorLine(const QByteArray &line)
+{
+    bool ok = false;
+    const qsizetype cursor = line.toLongLong(&ok);
+    return ok && cursor >= 0 ? cursor : -1;
+}
+
 QByteArray CopyBytes(const QString &primaryFile, const TRecoverySnapshot &snapshot)
 {
     return HeaderMark + primaryFile.toUtf8() + '\n' +
-           BaseLine(snapshot.BaseDigest, snapshot.BaseSignature) + "\n\n" + snapshot.Text.toUtf8();
+           BaseLine(snapshot.BaseDigest, snapshot.BaseSignature) + '\n' +
+           CursorLine(snapshot.Cursor) + "\n\n" + snapshot.Text.toUtf8();
 }
 
 // The copy's text when the file is a copy of that primary file's text, in
-// this form or the older one without a base.
+// this form or an older one.
 bool ReadCopy(const QString &copyPath, const QString &primaryFile, TLeftCopy &left)
 {
     QByteArray bytes;
@@ -65,13 +82,19 @@ bool ReadCopy(const QString &copyPath, const QString &primaryFile, TLeftCopy &le
     if (bytes.startsWith(oldHeader)) {
         textStart = oldHeader.size();
     } else {
-        const QByteArray header = HeaderMark + primaryFile.toUtf8() + '\n';
+        const bool withCursor = bytes.startsWith(HeaderMark);
+        if (!withCursor && !bytes.startsWith(HeaderMarkBase))
+            return false;
+        const QByteArray header = bytes.left(HeaderMark.size()) + primaryFile.toUtf8() + '\n';
         if (!bytes.startsWith(header))
             return false;
         const qsizetype end = bytes.indexOf("\n\n", header.size());
         if (end < 0)
             return false;
-        ParseBaseLine(bytes.mid(header.size(), end - header.size()), left);
+        const QList<QByteArray> lines = bytes.mid(header.size(), end - header.size()).split('\n');
+        ParseBaseLine(lines.value(0), left);
+        if (withCursor)
+            left.Cursor = ParseCursorLine(lines.value(1));
         textStart = end + 2;
     }
     left.Text = QString::fromUtf8(bytes.constData() + textStart, bytes.size() - textStart);

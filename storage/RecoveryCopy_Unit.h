@@ -30,22 +30,25 @@
 class QLockFile;
 class TWorker;
 
-// What a copy keeps: the text, and the version of the primary file it grew
-// from (BaseDigest empty: unknown).
+// What a copy keeps: the text, the version of the primary file it grew
+// from (BaseDigest empty: unknown), and where the writer's cursor stood in
+// the text (-1: unknown).
 struct TRecoverySnapshot
 {
     QString Text;
     QByteArray BaseDigest;
     TFileSignature BaseSignature;
+    qsizetype Cursor = -1;
 };
 
 // A copy left by a Nudger that ended: its text, the version of the primary
-// file it grew from, and when it was last written.
+// file it grew from, where the cursor stood, and when it was last written.
 struct TLeftCopy
 {
     QString Text;
     QByteArray BaseDigest; // empty: unknown (a copy of an older Nudger)
     TFileSignature BaseSignature;
+    qsizetype Cursor = -1; // -1: unknown (a copy of an older Nudger)
     QDateTime Written;
 };
 

@@ -25,6 +25,21 @@ bool KeptWithin(const THistory &history, const QDateTime &now)
     return last.isValid() && last.secsTo(now) < SavedTextEverySecs;
 }
 
+// Where after, which replaces before, differs from it last: the end of the
+// words the writer added or changed.
+qsizetype EndOfChange(const QString &before, const QString &after)
+{
+    const qsizetype shorter = qMin(before.size(), after.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && before.at(prefix) == after.at(prefix))
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix &&
+           before.at(before.size() - 1 - suffix) == after.at(after.size() - 1 - suffix))
+        ++suffix;
+    return after.size() - suffix;
+}
+
 } // namespace
 
 // What one write needs of the document, taken on the GUI thread, and what
@@ -94,6 +109,7 @@ TTextDocument::TTextDocument(TDocumentText &text, const QString &privateFolder)
           [this] {
               TRecoverySnapshot snapshot;
               snapshot.Text = FText.Text();
+              snapshot.Cursor = FText.CursorPosition();
               if (FPrimary.State == TSeenFile::TState::Seen) {
                   snapshot.BaseDigest = FPrimary.Digest;
                   snapshot.BaseSignature = FPrimary.Signature;
@@ -106,6 +122,7 @@ TTextDocument::TTextDocument(TDocumentText &text, const QString &privateFolder)
         FText.Snapshot([this, done = std::move(done)](const QString &copy) {
             TRecoverySnapshot snapshot;
             snapshot.Text = copy;
+            snapshot.Cursor = FText.CursorPosition();
             if (FPrimary.State == TSeenFile::TState::Seen) {
                 snapshot.BaseDigest = FPrimary.Digest;
                 snapshot.BaseSignature = FPrimary.Signature;
@@ -786,6 +803,7 @@ bool TTextDocument::LeftRecoveredText(TRecoveryOffer &offer)
         return false;
     }
     offer.Text = std::move(left.Text);
+    offer.Cursor = left.Cursor;
     offer.Written = left.Written;
     offer.FileChanged = FPrimary.State == TSeenFile::TState::Seen && !left.BaseDigest.isEmpty() &&
                         left.BaseDigest != FPrimary.Digest;
@@ -808,7 +826,12 @@ void TTextDocument::TakeRecoveredText(const TRecoveryOffer &offer)
     WaitForWrites();
     KeepEditorText(offer.FileChanged ? TVersionReason::NewerAtRecovery
                                      : TVersionReason::BeforeFirstSave);
+    const qsizetype cursor = offer.Cursor >= 0 && offer.Cursor <= offer.Text.size()
+                                 ? offer.Cursor
+                                 : EndOfChange(FText.Text(), offer.Text);
     Replace(offer.Text, TReplace::Follow);
+    // The writer goes on where they stopped.
+    FText.PlaceCursor(cursor);
     FBlank = false;
     FLetGo = false;
     SetModified(true);

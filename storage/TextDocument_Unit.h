@@ -84,6 +84,11 @@ public:
     // Another text replaces the editor's in one step the writer can undo;
     // the cursor stays as near its place as the new text allows.
     virtual void Follow(const QString &text) = 0;
+    // Where the cursor is, as a position in Text(); -1 when unknown.
+    virtual qsizetype CursorPosition() const { return -1; }
+    // Puts the cursor at a position in Text() (the end when past it), in
+    // view.
+    virtual void PlaceCursor(qsizetype position) { Q_UNUSED(position); }
 };
 
 // A version the document has just put into the history, for the window to
@@ -105,6 +110,7 @@ struct TSessionEndSaves
 struct TRecoveryOffer
 {
     QString Text;
+    qsizetype Cursor = -1;    // where the writer was typing; -1: unknown
     QDateTime Written;        // when the words were last written
     bool FileChanged = false; // the primary file is no longer the version
                               // the words grew from (it is kept)
@@ -227,7 +233,8 @@ public:
     // A primary file changed since the words were written is kept first.
     bool RecoveredText(TRecoveryOffer &offer);
     // The writer takes them: the editor's text is kept, and they become its
-    // unsaved text.
+    // unsaved text, the cursor where the writer was typing (where the words
+    // differ from the file's text last, when the copy does not tell).
     void TakeRecoveredText(const TRecoveryOffer &offer);
     // The writer declines them: they go into the history.
     void DeclineRecoveredText(const TRecoveryOffer &offer);

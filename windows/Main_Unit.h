@@ -264,6 +264,8 @@ private:
     void Snapshot(std::function<void(const QString &)> done) override;
     void Load(const QString &text) override;
     void Follow(const QString &text) override;
+    qsizetype CursorPosition() const override;
+    void PlaceCursor(qsizetype position) override;
 
     TMainFormDialogs FDialogs;
     TConflictBar *Conflict_Bar = nullptr;

@@ -58,6 +58,20 @@ void TMain_Form::Follow(const QString &text)
     FollowEditorText(Text_Memo, text);
 }
 
+qsizetype TMain_Form::CursorPosition() const
+{
+    return Text_Memo->textCursor().position();
+}
+
+void TMain_Form::PlaceCursor(qsizetype position)
+{
+    const qsizetype end = Text_Memo->document()->characterCount() - 1;
+    QTextCursor cursor = Text_Memo->textCursor();
+    cursor.setPosition(int(qBound(qsizetype(0), position, end)));
+    Text_Memo->setTextCursor(cursor);
+    Text_Memo->ensureCursorVisible();
+}
+
 bool TMain_Form::WritePrimaryFile(TOverwrite overwrite)
 {
     return ShowPrimaryResult(FDocument.SavePrimary(overwrite));

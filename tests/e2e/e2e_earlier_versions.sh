@@ -125,7 +125,12 @@ nudger_atspi wait-text "$NUDGER_PID" "text:Your Text" "$typed" 10 ||
     nudger_fail "killed: Yes did not bring the words back"
 [[ "$(cat "$primary")" == "The keeper climbed the stairs." ]] ||
     nudger_fail "killed: the words were saved unasked"
-echo "killed: the offer named the file, Compare showed the lost words, Yes took them back"
+# The writer goes on where they stopped: at the end of the words taken back.
+main=$(nudger_main_window)
+nudger_type "$main" " It was dark."
+nudger_atspi wait-text "$NUDGER_PID" "text:Your Text" "$typed It was dark." 10 ||
+    nudger_fail "killed: typing after Yes did not go on after the words taken back"
+echo "killed: the offer named the file, Compare showed the lost words, Yes took them back, typing went on after them"
 
 if [[ "${NUDGER_UPDATE_SCREENSHOTS:-}" == 1 ]]; then
     cp "$NUDGER_BUILD_DIR/e2e/screenshot-earlier-versions.png" "$NUDGER_SOURCE_DIR/docs/screenshot-earlier-versions.png"

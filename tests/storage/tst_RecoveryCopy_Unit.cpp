@@ -36,6 +36,7 @@ private:
     std::unique_ptr<QTemporaryDir> FDir;
     QString FText;
     QByteArray FBase; // the digest of the version the text grew from
+    qsizetype FCursor = -1;
     int FSnapshots = 0;
 
     QString Folder() const { return FDir->filePath(QStringLiteral("recovery")); }
@@ -53,6 +54,7 @@ private:
                 TRecoverySnapshot snapshot;
                 snapshot.Text = FText;
                 snapshot.BaseDigest = FBase;
+                snapshot.Cursor = FCursor;
                 return snapshot;
             },
             Folder());
@@ -73,6 +75,7 @@ private Q_SLOTS:
     void init()
     {
         FBase.clear();
+        FCursor = -1;
         FDir = std::make_unique<QTemporaryDir>();
         QVERIFY2(FDir->isValid(), qPrintable(FDir->errorString()));
     }
@@ -96,35 +99,47 @@ private Q_SLOTS:
         QFile file(TRecoveryCopyTesting::CopyPath(*copy));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(),
-                 "Nudger recovery copy 2\n" + Primary().toUtf8() + "\n-\n\n" + text.toUtf8());
+                 "Nudger recovery copy 3\n" + Primary().toUtf8() + "\n-\n-\n\n" + text.toUtf8());
     }
 
     // What a Nudger left is read back with the version of the primary file
-    // it grew from, also from a copy an older Nudger wrote without one.
+    // it grew from and the cursor's place, also from a copy an older Nudger
+    // wrote without them.
     void leftCopyTellsItsBase_data()
     {
         QTest::addColumn<QByteArray>("copy");
         QTest::addColumn<QByteArray>("base");
-        QTest::newRow("with its base") << QByteArray() << QByteArray(20, '\x5a');
+        QTest::addColumn<qsizetype>("cursor");
+        QTest::newRow("with its base and cursor")
+            << QByteArray() << QByteArray(20, '\x5a') << qsizetype(5);
         QTest::newRow("an older Nudger's copy")
-            << QByteArray("Nudger recovery copy 1\n") << QByteArray();
+            << QByteArray("Nudger recovery copy 1\n\n") << QByteArray() << qsizetype(-1);
+        QTest::newRow("a copy with its base and no cursor")
+            << QByteArray("Nudger recovery copy 2\n-\n\n") << QByteArray() << qsizetype(-1);
     }
     void leftCopyTellsItsBase()
     {
         QFETCH(QByteArray, copy);
         QFETCH(QByteArray, base);
+        QFETCH(qsizetype, cursor);
         FBase = base;
+        FCursor = cursor;
         {
             auto first = MakeCopy(Primary());
             QVERIFY(TypeAndWait(*first, QStringLiteral("words\nmore")));
-            if (!copy.isEmpty())
+            if (!copy.isEmpty()) {
+                // The form's mark, the file, and what follows the file's line.
+                const qsizetype mark = copy.indexOf('\n') + 1;
                 QVERIFY(WriteWholeFile(TRecoveryCopyTesting::CopyPath(*first),
-                                       copy + Primary().toUtf8() + "\n\nwords\nmore"));
+                                       copy.left(mark) + Primary().toUtf8() + '\n' +
+                                           copy.mid(mark) + "words\nmore"));
+            }
         }
         TLeftCopy left;
         QVERIFY(MakeCopy(Primary())->LeftText(left));
         QCOMPARE(left.Text, QStringLiteral("words\nmore"));
         QCOMPARE(left.BaseDigest, base);
+        QCOMPARE(left.Cursor, cursor);
         QVERIFY(left.Written.isValid());
     }
 

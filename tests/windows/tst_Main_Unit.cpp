@@ -735,26 +735,58 @@ private Q_SLOTS:
         QTest::addColumn<QString>("end");
         QTest::addColumn<bool>("offered");
         QTest::addColumn<bool>("compare");
-        QTest::newRow("saved") << "save" << false << false;
-        QTest::newRow("No at the close question") << "no" << false << false;
-        QTest::newRow("ended abruptly") << "abrupt" << true << false;
-        QTest::newRow("ended abruptly, compared before Yes") << "abrupt" << true << true;
+        // The file's text, the words written into it at a place (-1: in
+        // place of it all; -2: at its end), and the text once the writer
+        // has taken them back and typed " and then more".
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("words");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QString>("typedOn");
+        QTest::newRow("saved") << "save" << false << false << QByteArray("old") << "new" << -1
+                               << QString();
+        QTest::newRow("No at the close question")
+            << "no" << false << false << QByteArray("old") << "new" << -1 << QString();
+        QTest::newRow("ended abruptly")
+            << "abrupt" << true << false << QByteArray("old") << "new" << -1 << QString();
+        QTest::newRow("ended abruptly, compared before Yes")
+            << "abrupt" << true << true << QByteArray("old") << "new" << -1 << QString();
+        QTest::newRow("ended abruptly, the words at the end, typing on")
+            << "abrupt" << true << false << QByteArray("alpha\r\nbeta")
+            << "\nthe last words before the crash" << -2
+            << "alpha\nbeta\nthe last words before the crash and then more";
+        QTest::newRow("ended abruptly, the words inside, typing on")
+            << "abrupt" << true << false << QByteArray("alpha\r\nbeta") << " gamma" << 5
+            << "alpha gamma and then more\nbeta";
     }
     void recoveryCopy()
     {
         QFETCH(QString, end);
         QFETCH(bool, offered);
         QFETCH(bool, compare);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, words);
+        QFETCH(int, at);
+        QFETCH(QString, typedOn);
         const QString offer =
             QStringLiteral("Your last words were not saved when I stopped. Do you want them back?");
-        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "old"));
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), file));
+        QString recovered;
         {
             auto form = MakeForm();
             form->show();
             TRecoveryCopy &recovery = form->Document().Recovery();
             TRecoveryCopyTesting::SetDelays(recovery, 10, 50);
             QSignalSpy written(&recovery, &TRecoveryCopy::Written);
-            form->Text_Memo->setPlainText(QStringLiteral("new"));
+            if (at == -1) {
+                form->Text_Memo->setPlainText(words);
+            } else {
+                QTextCursor cursor = form->Text_Memo->textCursor();
+                cursor.setPosition(at == -2 ? form->Text_Memo->document()->characterCount() - 1
+                                            : at);
+                form->Text_Memo->setTextCursor(cursor);
+                form->Text_Memo->insertPlainText(words);
+            }
+            recovered = form->Text_Memo->toPlainText();
             QVERIFY(written.wait());
             if (end == QLatin1String("save")) {
                 form->Save_MenuItemClick();
@@ -786,12 +818,28 @@ private Q_SLOTS:
             const QString details = FPrompts->Details.value(0);
             QVERIFY2(details.startsWith(Path(QStringLiteral("text.txt")) +
                                         QStringLiteral("\nWritten ")) &&
-                         details.endsWith(QStringLiteral(".\n2 words differ from the file.")),
+                         details.endsWith(at == -1
+                                              ? QStringLiteral(".\n2 words differ from the file.")
+                                              : QStringLiteral(" from the file.")),
                      qPrintable(details));
             QCOMPARE(FPrompts->Records.value(0).DefaultButton, QMessageBox::Yes);
-            QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("new"));
+            QCOMPARE(form->Text_Memo->toPlainText(), recovered);
             QVERIFY(form->TextChanged());
-            QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("old"));
+            QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), file);
+            if (!typedOn.isEmpty()) {
+                // The writer goes on where they stopped, and one Ctrl+Z
+                // after their own typing takes the recovery back.
+                QTest::keyClicks(form->Text_Memo, QStringLiteral(" and then more"));
+                QCOMPARE(form->Text_Memo->toPlainText(), typedOn);
+                QVERIFY(
+                    form->Text_Memo->cursorRect().intersects(form->Text_Memo->viewport()->rect()));
+                form->Text_Memo->undo();
+                QCOMPARE(form->Text_Memo->toPlainText(), recovered);
+                form->Text_Memo->undo();
+                QCOMPARE(form->Text_Memo->toPlainText(),
+                         QString::fromLatin1(file).replace(QStringLiteral("\r\n"),
+                                                           QStringLiteral("\n")));
+            }
         }
     }
 
