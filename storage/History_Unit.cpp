@@ -51,6 +51,7 @@ const TReasonName ReasonNames[] = {
     {TVersionReason::BeforeRestore, "restore", "your text before a restore"},
     {TVersionReason::BeforeSaveAs, "save-as", "replaced by Save As"},
     {TVersionReason::LetGo, "let-go", "unsaved when you chose No"},
+    {TVersionReason::BeforeReplaceAll, "replace-all", "your text before Replace All"},
 };
 
 const TReasonName *NameOf(TVersionReason reason)

@@ -38,7 +38,8 @@ enum class TVersionReason
     SessionEnd,           // the unsaved text at the session's end
     BeforeRestore,        // the editor's text before an earlier version
     BeforeSaveAs,         // a file Save As wrote over
-    LetGo                 // unsaved text the writer answered No for
+    LetGo,                // unsaved text the writer answered No for
+    BeforeReplaceAll      // the editor's text before Replace All
 };
 
 // "changed by another program", "could not be read", ...

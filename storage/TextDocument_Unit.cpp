@@ -733,6 +733,15 @@ void TTextDocument::Saved()
 // ---------------------------------------------------------------------------
 // The writer's choices, the session's end and recovered words
 
+bool TTextDocument::KeepText(TVersionReason reason)
+{
+    WaitForWrites();
+    FKept.clear();
+    // Kept even when the history holds it already, so that Kept() names it.
+    FTextKept.clear();
+    return KeepEditorText(reason);
+}
+
 bool TTextDocument::Restore(const QString &text)
 {
     WaitForWrites();

@@ -153,6 +153,10 @@ public:
     void Close();
     // Empties the editor for a file to come; its text is no one's.
     void Clear();
+    // Keeps the editor's text in the history now, for reason (before Replace
+    // All, say); the version is in Kept() afterwards. False when it could
+    // not be kept.
+    bool KeepText(TVersionReason reason);
     // Puts an earlier version's text in the editor as one step the writer
     // can undo, unsaved until the next save or tick; unsaved text in the
     // editor goes into the history first. False, with the editor left

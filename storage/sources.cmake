@@ -13,4 +13,5 @@ list(APPEND NUDGER_STORAGE_SOURCES
     storage/History_Unit.h storage/History_Unit.cpp
     storage/RecoveryCopy_Unit.h storage/RecoveryCopy_Unit.cpp
     storage/TextDiff_Unit.h storage/TextDiff_Unit.cpp
+    storage/WriterSettings_Unit.h storage/WriterSettings_Unit.cpp
 )

@@ -1,5 +1,6 @@
-// Nudger keeps its recovery copies in the writer's private data folder; a
-// test keeps them in a folder of its own.
+// Nudger keeps its recovery copies and history in the writer's private data
+// folder, and the writer's own settings in their configuration folder; a
+// test keeps both in a folder of its own.
 #pragma once
 
 #include <QFile>
@@ -8,4 +9,5 @@
 inline void UsePrivateDataFolder(const QString &dir)
 {
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir + QStringLiteral("/.data")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir + QStringLiteral("/.config")));
 }
