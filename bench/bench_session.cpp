@@ -28,8 +28,8 @@
 #include "bench/Rounds.h"
 #include "bench/ThreadUse.h"
 #include "storage/ConfigurationFile_Unit.h"
+#include "storage/RecoveryCopy_Unit.h"
 #include "storage/WholeFile_Unit.h"
-#include "tests/support/TextDocumentTesting.h"
 #include "windows/Main_Unit.h"
 
 #include <QApplication>
@@ -85,8 +85,13 @@ TSessionFigure Session(const TBenchStart &start, qsizetype bytes, int seconds, b
         configuration.Save();
     }
     TMain_Form form(nullptr, TMainFormDialogs{});
-    if (before)
-        TTextDocumentTesting::SetWritesOnCaller(form.Document());
+    if (before) {
+        // As it was before the writes moved to the worker: the tick's text
+        // taken at once, and the window waiting for the write, as the
+        // session's last tick does; the recovery copy's text taken at once.
+        form.SetAutoSaveSuppressed(true);
+        form.Document().Recovery().SetSnapshotInSteps(nullptr);
+    }
     form.show();
     QApplication::processEvents();
     // Typing goes into the middle of the text.
@@ -102,6 +107,12 @@ TSessionFigure Session(const TBenchStart &start, qsizetype bytes, int seconds, b
         ++figure.Ticks;
         windowTickDone(outcome);
     };
+    if (before) {
+        QObject::connect(form.AutoSave_Timer, &QTimer::timeout, &form, [&] {
+            form.Document().SaveForSessionEnd(TTextDocument::TPrimaryAtEnd::Save);
+            ++figure.Ticks;
+        });
+    }
     int typed = 0;
     QTimer keys;
     keys.setInterval(KeyIntervalMs);

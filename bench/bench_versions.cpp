@@ -21,6 +21,7 @@
 // where allowed), and a gap in which the window's thread neither ran (under
 // 1 ms of its own processor time) nor slept on anything but its event loop
 // (one voluntary switch) is the machine's pause, counted apart.
+#include "bench/BenchDocument.h"
 #include "bench/BenchStart.h"
 #include "bench/Prose.h"
 #include "bench/Rounds.h"
@@ -128,8 +129,9 @@ struct TOpenFigure
 TOpenFigure MeasureOpen(const QString &root)
 {
     TOpenFigure figure;
-    THistory history(root);
-    history.SetPrimaryFile(root + QStringLiteral("/manuscript.txt"));
+    const QString primary = root + QStringLiteral("/manuscript.txt");
+    THistory history(root + QStringLiteral("/nudger.db"));
+    history.SetPrimaryFile(primary);
 
     // Each version has one paragraph more changed than the one before; the
     // editor's text one more again.
@@ -143,22 +145,24 @@ TOpenFigure MeasureOpen(const QString &root)
     for (int number = 0; number < VersionCount; ++number) {
         changeOne(number);
         const QByteArray bytes = paragraphs.join(QStringLiteral("\n\n")).toUtf8();
-        figure.Sound &= Expect(history.Keep(bytes, TVersionReason::SavedEarlier,
-                                            first.addSecs(60 * number)) == TKeepResult::Kept,
-                               "a version was not kept");
+        figure.Sound &=
+            Expect(history.Keep(bytes, VersionDigest(bytes), TVersionReason::SavedEarlier,
+                                first.addSecs(60 * number)) == TKeepResult::Kept,
+                   "a version was not kept");
     }
     changeOne(VersionCount);
     const QString editor = paragraphs.join(QStringLiteral("\n\n"));
     figure.Sound &= Expect(history.Versions().size() == VersionCount,
                            "the history does not hold every version");
 
+    TBenchDocument document(root, primary);
     std::vector<double> openMs;
     std::vector<double> shownMs;
     for (int round = -1; round < OpenRounds; ++round) {
         QElapsedTimer clock;
         clock.start();
         auto form = std::make_unique<TEarlierVersions_Form>(editor);
-        form->ListHistory(history);
+        form->ListHistory(document.Document);
         form->SelectVersion();
         const bool painted = ShowAndPaint(*form);
         const double open = double(clock.nsecsElapsed()) / 1e6;
@@ -229,7 +233,7 @@ struct THoldRound
     bool Sound = true;
 };
 
-THoldRound HoldRound(THistory &history, const TEdited &editor)
+THoldRound HoldRound(TTextDocument &history, const TEdited &editor)
 {
     THoldRound result;
     // The window opens as the main window opens it; the probe starts once it
@@ -316,11 +320,18 @@ int main(int argc, char **argv)
     }
 
     const QString root = start.Dir.filePath(QStringLiteral("history-long"));
-    THistory history(root);
-    history.SetPrimaryFile(root + QStringLiteral("/manuscript.txt"));
-    sound &= Expect(history.Keep(older.toUtf8(), TVersionReason::SavedEarlier,
-                                 QDateTime::currentDateTimeUtc().addSecs(-60)) == TKeepResult::Kept,
-                    "the 10 MB version was not kept");
+    const QString primary = root + QStringLiteral("/manuscript.txt");
+    {
+        THistory store(root + QStringLiteral("/nudger.db"));
+        store.SetPrimaryFile(primary);
+        const QByteArray bytes = older.toUtf8();
+        sound &=
+            Expect(store.Keep(bytes, VersionDigest(bytes), TVersionReason::SavedEarlier,
+                              QDateTime::currentDateTimeUtc().addSecs(-60)) == TKeepResult::Kept,
+                   "the 10 MB version was not kept");
+    }
+    TBenchDocument document(root, primary);
+    TTextDocument &history = document.Document;
     THoldPhase comparing;
     THoldPhase filling;
     std::vector<double> shownMs;

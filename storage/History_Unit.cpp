@@ -1,31 +1,25 @@
 #include "storage/History_Unit.h"
-#include "app/PlatformDependence_Unit.h"
 
+#include "storage/OldHistory_Unit.h"
 #include "storage/PrivateFolder_Unit.h"
+#include "storage/VersionCodec_Unit.h"
 #include "storage/WholeFile_Unit.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QLockFile>
 
 #include <algorithm>
 #include <map>
 
 namespace {
 
-const QByteArray IndexMark = QByteArrayLiteral("Nudger history 1");
-const QString IndexName = QStringLiteral("index");
-const QString LockName = QStringLiteral("index.lock");
-constexpr int LockWaitMs = 2000;
-// Far more versions than anyone keeps in one second.
-constexpr int MaxNameNumber = 100;
-// Words an edit going on may leave out of the text that follows it.
-constexpr qint64 EditWords = 20;
-
-qint64 MaxTotal = THistory::MaxTotalBytes;
+constexpr int BusyMs = 10000;
+constexpr qint64 DayMs = 24LL * 60 * 60 * 1000;
+// A delta that comes to more than this share of the text is no delta: the
+// whole text is tried as well and the smaller kept.
+constexpr qint64 DeltaShareLimit = 3;
 
 struct TReasonName
 {
@@ -44,7 +38,7 @@ const TReasonName ReasonNames[] = {
     {TVersionReason::NewerAtRecovery, "newer-at-recovery", "newer file found at a recovery"},
     {TVersionReason::RecoveryDeclined, "recovery-declined", "recovery declined"},
     {TVersionReason::BeforeFirstSave, "first-save", "before the session's first save"},
-    {TVersionReason::SavedEarlier, "saved-earlier", "saved earlier"},
+    {TVersionReason::SavedEarlier, "saved-earlier", "your saved text"},
     {TVersionReason::ReadAgain, "read-again",
      "your text before another program's version was read"},
     {TVersionReason::SessionEnd, "session-end", "your text at the session's end"},
@@ -63,15 +57,10 @@ const TReasonName *NameOf(TVersionReason reason)
     return nullptr;
 }
 
-bool ReasonOfCode(const QByteArray &code, TVersionReason &reason)
+QString CodeOf(TVersionReason reason)
 {
-    for (const TReasonName &name : ReasonNames) {
-        if (code == name.Code) {
-            reason = name.Reason;
-            return true;
-        }
-    }
-    return false;
+    const TReasonName *name = NameOf(reason);
+    return name ? QString::fromLatin1(name->Code) : QStringLiteral("changed");
 }
 
 bool IsWhiteSpace(char c)
@@ -79,105 +68,39 @@ bool IsWhiteSpace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
-// Calls take(start, length) for every word of the text.
-template <typename TTake> void ForEachWord(const QByteArray &bytes, TTake take)
+std::int64_t MsOf(const QDateTime &time)
 {
-    const char *data = bytes.constData();
-    const qsizetype size = bytes.size();
-    qsizetype at = 0;
-    while (at < size) {
-        while (at < size && IsWhiteSpace(data[at]))
-            ++at;
-        const qsizetype start = at;
-        while (at < size && !IsWhiteSpace(data[at]))
-            ++at;
-        if (at > start)
-            take(data + start, at - start);
-    }
+    return time.toMSecsSinceEpoch();
 }
 
-quint64 WordHash(const char *word, qsizetype length)
+QDateTime TimeOf(std::int64_t ms)
 {
-    // FNV-1a.
-    quint64 hash = 14695981039346656037ULL;
-    for (qsizetype i = 0; i < length; ++i) {
-        hash ^= quint8(word[i]);
-        hash *= 1099511628211ULL;
-    }
-    return hash;
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
 }
 
-QString IndexPath(const QString &folder)
-{
-    return folder + QLatin1Char('/') + IndexName;
-}
-
-// A history's index: the primary file it names and its versions, oldest
-// first. Lines that do not parse are left out.
-struct TIndex
-{
-    bool Exists = false;
-    QString Primary;
-    QVector<TVersion> Versions;
-};
-
-TIndex ParseIndex(const QByteArray &bytes)
-{
-    TIndex index;
-    const QList<QByteArray> lines = bytes.split('\n');
-    if (lines.size() < 2 || lines.at(0) != IndexMark)
-        return index;
-    index.Exists = true;
-    index.Primary = QString::fromUtf8(lines.at(1));
-    for (qsizetype i = 2; i < lines.size(); ++i) {
-        const QList<QByteArray> fields = lines.at(i).split('\t');
-        if (fields.size() != 6)
-            continue;
-        TVersion version;
-        bool sizeOk = false;
-        bool wordsOk = false;
-        version.Digest = QByteArray::fromHex(fields.at(0));
-        version.Time = QDateTime::fromString(QString::fromLatin1(fields.at(1)), Qt::ISODateWithMs);
-        version.Size = fields.at(3).toLongLong(&sizeOk);
-        version.Words = fields.at(4).toLongLong(&wordsOk);
-        version.FileName = QString::fromUtf8(fields.at(5));
-        if (version.Digest.size() != 20 || !version.Time.isValid() || !sizeOk || !wordsOk ||
-            !ReasonOfCode(fields.at(2), version.Reason) || version.FileName.isEmpty() ||
-            version.FileName.contains(QLatin1Char('/')) || version.FileName.startsWith(u'.'))
-            continue;
-        index.Versions.append(version);
-    }
-    return index;
-}
-
-QByteArray IndexBytes(const QString &primary, const QVector<TVersion> &versions)
-{
-    QByteArray bytes = IndexMark + '\n' + primary.toUtf8() + '\n';
-    for (const TVersion &version : versions) {
-        bytes += version.Digest.toHex() + '\t' +
-                 version.Time.toUTC().toString(Qt::ISODateWithMs).toLatin1() + '\t' +
-                 NameOf(version.Reason)->Code + '\t' + QByteArray::number(version.Size) + '\t' +
-                 QByteArray::number(version.Words) + '\t' + version.FileName.toUtf8() + '\n';
-    }
-    return bytes;
-}
-
-TIndex ReadIndex(const QString &folder, TFileSignature *signature = nullptr)
-{
-    QByteArray bytes;
-    if (!ReadWholeFile(IndexPath(folder), bytes, signature))
-        return TIndex();
-    return ParseIndex(bytes);
-}
-
-QString VersionFileName(const QDateTime &when, TVersionReason reason, int number)
-{
-    QString name = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh.mm.ss")) +
-                   QLatin1Char(' ') + VersionReasonText(reason);
-    if (number > 1)
-        name += QLatin1Char(' ') + QString::number(number);
-    return name + QStringLiteral(".txt");
-}
+// The tables, as README.md describes them for a writer who reads their
+// versions without Nudger.
+const char *const SchemaSql = R"(
+CREATE TABLE files (
+    id INTEGER PRIMARY KEY,
+    path TEXT NOT NULL UNIQUE
+);
+CREATE TABLE versions (
+    id INTEGER PRIMARY KEY,
+    file INTEGER NOT NULL REFERENCES files(id),
+    kept INTEGER NOT NULL,
+    reason TEXT NOT NULL,
+    size INTEGER NOT NULL,
+    words INTEGER NOT NULL,
+    digest BLOB NOT NULL,
+    base INTEGER REFERENCES versions(id),
+    depth INTEGER NOT NULL,
+    data BLOB NOT NULL
+);
+CREATE INDEX versions_of_file ON versions(file, id);
+CREATE INDEX versions_by_digest ON versions(file, digest);
+PRAGMA user_version = 1;
+)";
 
 } // namespace
 
@@ -185,6 +108,31 @@ QString VersionReasonText(TVersionReason reason)
 {
     const TReasonName *name = NameOf(reason);
     return name ? QString::fromUtf8(name->Text) : QString();
+}
+
+bool IsTimeline(TVersionReason reason)
+{
+    return reason == TVersionReason::SavedEarlier || reason == TVersionReason::BeforeFirstSave;
+}
+
+TVersionReason VersionReasonOfCode(const QString &code)
+{
+    for (const TReasonName &name : ReasonNames) {
+        if (code == QLatin1String(name.Code))
+            return name.Reason;
+    }
+    return TVersionReason::ChangedOutside;
+}
+
+bool VersionReasonOfText(const QString &text, TVersionReason &reason)
+{
+    for (const TReasonName &name : ReasonNames) {
+        if (text == QString::fromUtf8(name.Text)) {
+            reason = name.Reason;
+            return true;
+        }
+    }
+    return false;
 }
 
 QByteArray VersionDigest(const QByteArray &bytes)
@@ -204,266 +152,581 @@ qint64 CountWords(const QByteArray &bytes)
     return words;
 }
 
-bool StillHolds(const QByteArray &older, const QByteArray &newer)
+// What pruning needs of a version.
+struct THistory::TRow
 {
-    // The older text's words, counted, less the newer text's.
-    QHash<quint64, qint64> counts;
-    ForEachWord(older,
-                [&](const char *word, qsizetype length) { ++counts[WordHash(word, length)]; });
-    ForEachWord(newer, [&](const char *word, qsizetype length) {
-        const auto found = counts.find(WordHash(word, length));
-        if (found != counts.end() && found.value() > 0)
-            --found.value();
-    });
-    qint64 missing = 0;
-    for (const qint64 count : std::as_const(counts)) {
-        missing += count;
-        if (missing > EditWords)
-            return false;
-    }
-    return true;
-}
+    std::int64_t Id = 0;
+    std::int64_t Base = 0; // 0: whole
+    std::int64_t Kept = 0;
+    int Depth = 0;
+    qint64 Bytes = 0; // of its frame
+    TVersionReason Reason = TVersionReason::ChangedOutside;
+};
 
-THistory::THistory(const QString &root)
-    : FRoot(root.isEmpty() ? PrivateFolder(QStringLiteral("history"))
-                           : QDir::cleanPath(QFileInfo(root).absoluteFilePath()))
+THistory::THistory(const QString &database, const QString &oldHistories, qint64 bound)
+    : FDatabasePath(database.isEmpty() ? PrivateFolder(QStringLiteral("nudger.db"))
+                                       : QDir::cleanPath(QFileInfo(database).absoluteFilePath())),
+      FOldRoot(oldHistories.isEmpty()
+                   ? PrivateFolder(QStringLiteral("history"))
+                   : QDir::cleanPath(QFileInfo(oldHistories).absoluteFilePath())),
+      FBound(bound)
 {
 }
 
-void THistory::SetMaxTotalBytesForTesting(qint64 bytes)
-{
-    MaxTotal = bytes > 0 ? bytes : MaxTotalBytes;
-}
+THistory::~THistory() = default;
 
 void THistory::SetPrimaryFile(const QString &fileName)
 {
-    const TCountedLocker locker(&FMutex);
-    FPrimary = AbsolutePrimaryPath(fileName);
-    FFolder = FPrimary.isEmpty() ? QString() : FRoot + QLatin1Char('/') + PrimaryFileKey(FPrimary);
-    FIndexLoaded = false;
-    FVersions.clear();
+    const QString primary = AbsolutePrimaryPath(fileName);
+    if (primary == FPrimary)
+        return;
+    FPrimary = primary;
+    FFile = 0;
+    FCachedId = 0;
+    FCachedBytes = QByteArray();
+    // A history an earlier Nudger kept for this file alone, under its key.
+    if (FDatabase && !FPrimary.isEmpty())
+        ImportOldHistories();
 }
 
-QString THistory::PrimaryFile() const
+// ---------------------------------------------------------------------------
+// Opening
+
+bool THistory::Ready()
 {
-    const TCountedLocker locker(&FMutex);
-    return FPrimary;
+    if (!FTriedOpen) {
+        FTriedOpen = true;
+        if (!Open()) {
+            FDatabase.reset();
+            FState = TState::Unusable;
+        }
+    }
+    return FDatabase != nullptr;
 }
 
-QString THistory::Folder() const
+bool THistory::Open()
 {
-    const TCountedLocker locker(&FMutex);
-    return FFolder;
-}
-
-bool THistory::LoadIndex() const
-{
-    if (FFolder.isEmpty())
+    const QString folder = QFileInfo(FDatabasePath).absolutePath();
+    if (!MakePrivateFolder(folder)) {
+        FError = QStringLiteral("the folder %1 cannot be made").arg(folder);
         return false;
-    const TFileSignature signature = FileSignature(IndexPath(FFolder));
-    if (FIndexLoaded && signature == FIndexSignature)
-        return FIndexOurs;
-    TFileSignature read;
-    const TIndex index = ReadIndex(FFolder, &read);
-    FIndexLoaded = true;
-    FIndexSignature = signature.Exists ? read : signature;
-    // A history whose index names another file (two paths with one key) is
-    // not this one's.
-    FIndexOurs = !index.Exists || index.Primary == FPrimary;
-    FVersions = FIndexOurs ? index.Versions : QVector<TVersion>();
-    return FIndexOurs;
+    }
+    // Made private before SQLite first writes it; its journal takes its mode.
+    if (!QFileInfo::exists(FDatabasePath) &&
+        WriteNewPrivateFile(FDatabasePath, QByteArray()) == TNewFileResult::Failed) {
+        FError = QStringLiteral("the file %1 cannot be made").arg(FDatabasePath);
+        return false;
+    }
+    FDatabase = std::make_unique<TSqliteDatabase>();
+    if (!FDatabase->Open(FDatabasePath, BusyMs)) {
+        FError = FDatabase->Error();
+        return false;
+    }
+    if (FDatabase->TextOf("PRAGMA quick_check") != QLatin1String("ok")) {
+        SetAsideDamaged();
+        if (!FDatabase)
+            return false;
+    }
+    if (!FDatabase->Exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL") ||
+        !CreateSchema()) {
+        FError = FDatabase->Error();
+        return false;
+    }
+    ImportOldHistories();
+    return true;
 }
 
-TKeepResult THistory::Keep(const QByteArray &bytes, TVersionReason reason, const QDateTime &when,
-                           TVersion *version)
+bool THistory::CreateSchema()
 {
-    const TCountedLocker locker(&FMutex);
+    if (FDatabase->IntOf("PRAGMA user_version") >= 1)
+        return true;
+    TSqliteTransaction transaction(*FDatabase);
+    // Another Nudger may have made it meanwhile.
+    if (FDatabase->IntOf("PRAGMA user_version") >= 1)
+        return true;
+    return transaction.Began() && FDatabase->Exec(SchemaSql) && transaction.Commit();
+}
+
+void THistory::SetAsideDamaged()
+{
+    // Nothing of the damaged database is lost: it goes aside, whole, with
+    // its journal, and a new one begins in its place.
+    FDatabase->Close();
+    const QString aside = FDatabasePath + QStringLiteral(".damaged-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    bool moved = QFile::rename(FDatabasePath, aside);
+    for (const char *suffix : {"-wal", "-shm"}) {
+        const QString journal = FDatabasePath + QLatin1String(suffix);
+        if (QFileInfo::exists(journal))
+            moved = QFile::rename(journal, aside + QLatin1String(suffix)) && moved;
+    }
+    SyncFolderOf(FDatabasePath);
+    if (!moved || WriteNewPrivateFile(FDatabasePath, QByteArray()) == TNewFileResult::Failed ||
+        !FDatabase->Open(FDatabasePath, BusyMs)) {
+        FError = QStringLiteral("the damaged %1 cannot be set aside").arg(FDatabasePath);
+        FDatabase.reset();
+        return;
+    }
+    FSetAside = aside;
+}
+
+std::int64_t THistory::FileId(bool create)
+{
+    if (FFile != 0 || FPrimary.isEmpty())
+        return FFile;
+    TSqliteStatement find = FDatabase->Prepare("SELECT id FROM files WHERE path = ?");
+    find.Bind(1, FPrimary);
+    if (find.Step() == TSqliteStatement::TStep::Row) {
+        FFile = find.Int(0);
+    } else if (create) {
+        TSqliteStatement insert = FDatabase->Prepare("INSERT INTO files (path) VALUES (?)");
+        insert.Bind(1, FPrimary);
+        if (insert.Run())
+            FFile = FDatabase->LastInsertId();
+    }
+    return FFile;
+}
+
+// ---------------------------------------------------------------------------
+// Keeping
+
+TKeepResult THistory::Keep(const QByteArray &bytes, const QByteArray &digest, TVersionReason reason,
+                           const QDateTime &when, TVersion *version)
+{
     if (bytes.isEmpty())
         return TKeepResult::AlreadyKept;
-    if (FFolder.isEmpty())
+    if (!Ready() || FPrimary.isEmpty())
         return TKeepResult::Failed;
-    const QByteArray digest = VersionDigest(bytes);
-    const auto held = [&]() -> bool {
-        for (const TVersion &each : std::as_const(FVersions)) {
-            if (each.Digest == digest &&
-                QFileInfo::exists(FFolder + QLatin1Char('/') + each.FileName)) {
-                if (version)
-                    *version = each;
-                return true;
-            }
-        }
-        return false;
-    };
-    if (LoadIndex() && held())
-        return TKeepResult::AlreadyKept;
-    if (!MakePrivateFolder(FRoot) || !MakePrivateFolder(FFolder))
+    TSqliteTransaction transaction(*FDatabase);
+    const std::int64_t file = transaction.Began() ? FileId(true) : 0;
+    if (file == 0)
         return TKeepResult::Failed;
-    TKeepResult result = TKeepResult::Failed;
-    {
-        const std::unique_ptr<QLockFile> lock =
-            TakePrivateLock(FFolder + QLatin1Char('/') + LockName, LockWaitMs);
-        if (!lock)
+    // The same content, kept before: whole and checked, it is renewed.
+    TSqliteStatement held = FDatabase->Prepare(
+        "SELECT id FROM versions WHERE file = ? AND digest = ? ORDER BY id DESC");
+    held.Bind(1, file).Bind(2, digest);
+    while (held.Step() == TSqliteStatement::TStep::Row) {
+        QByteArray heldBytes;
+        const std::int64_t id = held.Int(0);
+        if (!ReadRow(id, heldBytes) || heldBytes != bytes)
+            continue;
+        if (!Refresh(id, reason, when) || !transaction.Commit())
             return TKeepResult::Failed;
-        // Another Nudger may have kept it meanwhile.
-        FIndexLoaded = false;
-        if (!LoadIndex())
-            return TKeepResult::Failed;
-        if (held())
-            return TKeepResult::AlreadyKept;
-        TVersion kept;
-        kept.Time = when.toUTC();
-        kept.Reason = reason;
-        kept.Size = bytes.size();
-        kept.Words = CountWords(bytes);
-        kept.Digest = digest;
-        for (int number = 1; number <= MaxNameNumber && kept.FileName.isEmpty(); ++number) {
-            const QString name = VersionFileName(when, reason, number);
-            switch (WriteNewPrivateFile(FFolder + QLatin1Char('/') + name, bytes)) {
-            case TNewFileResult::Written:
-                kept.FileName = name;
-                break;
-            case TNewFileResult::Exists:
-                continue;
-            case TNewFileResult::Failed:
-                return TKeepResult::Failed;
-            }
-        }
-        if (kept.FileName.isEmpty())
-            return TKeepResult::Failed;
-        // Versions whose files are gone (removed by hand) leave the index.
-        QVector<TVersion> versions;
-        for (const TVersion &each : std::as_const(FVersions)) {
-            if (QFileInfo::exists(FFolder + QLatin1Char('/') + each.FileName))
-                versions.append(each);
-        }
-        versions.append(kept);
-        if (!WritePrivateFile(IndexPath(FFolder), IndexBytes(FPrimary, versions))) {
-            QFile::remove(FFolder + QLatin1Char('/') + kept.FileName);
-            FIndexLoaded = false;
-            return TKeepResult::Failed;
-        }
-        FVersions = versions;
-        FIndexSignature = FileSignature(IndexPath(FFolder));
         if (version)
-            *version = kept;
-        result = TKeepResult::Kept;
+            VersionOf(id, *version);
+        return TKeepResult::AlreadyKept;
     }
-    PruneLocked(when);
-    return result;
+    TVersion kept;
+    if (!Insert(file, bytes, digest, reason, when, &kept) || !transaction.Commit()) {
+        FCachedId = 0;
+        FCachedBytes = QByteArray();
+        return TKeepResult::Failed;
+    }
+    if (version)
+        *version = kept;
+    if (!FLastPrune.isValid() || FLastPrune.msecsTo(when) > DayMs / 24)
+        Prune(when);
+    return TKeepResult::Kept;
 }
 
-bool THistory::Holds(const QByteArray &digest) const
+bool THistory::Refresh(std::int64_t id, TVersionReason reason, const QDateTime &when)
 {
-    const TCountedLocker locker(&FMutex);
-    if (!LoadIndex())
+    // A text something else displaced stays so, whatever kept it before.
+    TSqliteStatement update =
+        FDatabase->Prepare("UPDATE versions SET kept = max(kept, ?), "
+                           "reason = CASE WHEN ? THEN ? ELSE reason END WHERE id = ?");
+    update.Bind(1, MsOf(when)).Bind(2, std::int64_t(!IsTimeline(reason)));
+    update.Bind(3, CodeOf(reason)).Bind(4, id);
+    return update.Run();
+}
+
+bool THistory::Insert(std::int64_t file, const QByteArray &bytes, const QByteArray &digest,
+                      TVersionReason reason, const QDateTime &when, TVersion *version)
+{
+    // The newest version of the file is the base, while the chain is short
+    // enough to read back quickly.
+    TSqliteStatement newest = FDatabase->Prepare(
+        "SELECT id, depth FROM versions WHERE file = ? ORDER BY id DESC LIMIT 1");
+    newest.Bind(1, file);
+    std::int64_t base = 0;
+    int depth = 0;
+    QByteArray baseBytes;
+    if (newest.Step() == TSqliteStatement::TStep::Row && newest.Int(1) < MaxDepth) {
+        base = newest.Int(0);
+        depth = int(newest.Int(1)) + 1;
+        if (base == FCachedId)
+            baseBytes = FCachedBytes;
+        else if (!ReadRow(base, baseBytes))
+            base = 0;
+    }
+    QByteArray data = base != 0 ? CompressVersion(bytes, &baseBytes) : QByteArray();
+    if (data.isEmpty() || data.size() > bytes.size() / DeltaShareLimit) {
+        const QByteArray whole = CompressVersion(bytes);
+        if (data.isEmpty() || (!whole.isEmpty() && whole.size() <= data.size())) {
+            data = whole;
+            base = 0;
+            depth = 0;
+        }
+    }
+    if (data.isEmpty())
         return false;
-    return std::any_of(FVersions.cbegin(), FVersions.cend(),
-                       [&](const TVersion &version) { return version.Digest == digest; });
+    TSqliteStatement insert = FDatabase->Prepare(
+        "INSERT INTO versions (file, kept, reason, size, words, digest, base, depth, data) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const qint64 words = CountWords(bytes);
+    insert.Bind(1, file).Bind(2, MsOf(when)).Bind(3, CodeOf(reason)).Bind(4, bytes.size());
+    insert.Bind(5, words).Bind(6, digest).Bind(8, std::int64_t(depth)).Bind(9, data);
+    if (base != 0)
+        insert.Bind(7, base);
+    else
+        insert.BindNull(7);
+    if (!insert.Run())
+        return false;
+    version->Id = FDatabase->LastInsertId();
+    version->Time = TimeOf(MsOf(when));
+    version->Reason = reason;
+    version->Size = bytes.size();
+    version->Words = words;
+    version->Digest = digest;
+    FCachedId = version->Id;
+    FCachedBytes = bytes;
+    return true;
 }
 
-QVector<TVersion> THistory::Versions() const
+// ---------------------------------------------------------------------------
+// Reading
+
+QVector<TVersion> THistory::Versions()
 {
-    const TCountedLocker locker(&FMutex);
-    if (!LoadIndex())
-        return {};
-    // Newest first; of two kept at one moment, the later kept first.
-    QVector<TVersion> versions(FVersions.crbegin(), FVersions.crend());
-    std::stable_sort(versions.begin(), versions.end(),
-                     [](const TVersion &a, const TVersion &b) { return a.Time > b.Time; });
+    QVector<TVersion> versions;
+    if (!Ready() || FileId(false) == 0)
+        return versions;
+    TSqliteStatement rows =
+        FDatabase->Prepare("SELECT id, kept, reason, size, words, digest FROM versions "
+                           "WHERE file = ? ORDER BY kept DESC, id DESC");
+    rows.Bind(1, FFile);
+    while (rows.Step() == TSqliteStatement::TStep::Row) {
+        TVersion version;
+        version.Id = rows.Int(0);
+        version.Time = TimeOf(rows.Int(1));
+        version.Reason = VersionReasonOfCode(rows.Text(2));
+        version.Size = rows.Int(3);
+        version.Words = rows.Int(4);
+        version.Digest = rows.Blob(5);
+        versions.append(version);
+    }
     return versions;
 }
 
-bool THistory::Read(const TVersion &version, QByteArray &bytes) const
+bool THistory::VersionOf(std::int64_t id, TVersion &version)
 {
-    const QString folder = Folder();
-    if (folder.isEmpty() || version.FileName.isEmpty())
+    TSqliteStatement row =
+        FDatabase->Prepare("SELECT kept, reason, size, words, digest FROM versions WHERE id = ?");
+    row.Bind(1, id);
+    if (row.Step() != TSqliteStatement::TStep::Row)
         return false;
+    version.Id = id;
+    version.Time = TimeOf(row.Int(0));
+    version.Reason = VersionReasonOfCode(row.Text(1));
+    version.Size = row.Int(2);
+    version.Words = row.Int(3);
+    version.Digest = row.Blob(4);
+    return true;
+}
+
+bool THistory::Read(const TVersion &version, QByteArray &bytes)
+{
     QByteArray read;
-    if (!ReadWholeFile(folder + QLatin1Char('/') + version.FileName, read) ||
-        VersionDigest(read) != version.Digest)
+    if (!Ready() || !ReadRow(version.Id, read) || VersionDigest(read) != version.Digest)
         return false;
     bytes = std::move(read);
     return true;
 }
 
-QDateTime THistory::LastKept() const
+bool THistory::ReadRow(std::int64_t id, QByteArray &bytes)
 {
-    const TCountedLocker locker(&FMutex);
-    QDateTime last;
-    if (!LoadIndex())
-        return last;
-    for (const TVersion &version : std::as_const(FVersions)) {
-        if (!last.isValid() || version.Time > last)
-            last = version.Time;
+    if (id == FCachedId && id != 0) {
+        bytes = FCachedBytes;
+        return true;
     }
-    return last;
+    // The frames back to the whole text, then each made out in turn.
+    struct TFrame
+    {
+        qint64 Size = 0;
+        QByteArray Data;
+    };
+    QVector<TFrame> frames;
+    TSqliteStatement row = FDatabase->Prepare("SELECT base, size, data FROM versions WHERE id = ?");
+    QByteArray text;
+    for (std::int64_t at = id; at != 0;) {
+        if (frames.size() > MaxDepth + 1)
+            return false; // a chain that does not end
+        if (at == FCachedId) {
+            text = FCachedBytes;
+            break;
+        }
+        row.Reset();
+        row.Bind(1, at);
+        if (row.Step() != TSqliteStatement::TStep::Row)
+            return false;
+        frames.append({row.Int(1), row.Blob(2)});
+        at = row.IsNull(0) ? 0 : row.Int(0);
+    }
+    for (auto frame = frames.crbegin(); frame != frames.crend(); ++frame) {
+        QByteArray next;
+        if (!DecompressVersion(frame->Data, text.isEmpty() ? nullptr : &text, frame->Size, next))
+            return false;
+        text = std::move(next);
+    }
+    TSqliteStatement digest = FDatabase->Prepare("SELECT digest FROM versions WHERE id = ?");
+    digest.Bind(1, id);
+    if (digest.Step() != TSqliteStatement::TStep::Row || digest.Blob(0) != VersionDigest(text))
+        return false;
+    bytes = std::move(text);
+    return true;
 }
+
+QDateTime THistory::LastTimelineKept()
+{
+    if (!Ready() || FileId(false) == 0)
+        return {};
+    TSqliteStatement last =
+        FDatabase->Prepare("SELECT max(kept) FROM versions WHERE file = ? AND reason IN (?, ?)");
+    last.Bind(1, FFile);
+    last.Bind(2, CodeOf(TVersionReason::SavedEarlier));
+    last.Bind(3, CodeOf(TVersionReason::BeforeFirstSave));
+    if (last.Step() != TSqliteStatement::TStep::Row || last.IsNull(0))
+        return {};
+    return TimeOf(last.Int(0));
+}
+
+// ---------------------------------------------------------------------------
+// Pruning
+
+QVector<THistory::TRow> THistory::Rows(std::int64_t file)
+{
+    QVector<TRow> rows;
+    TSqliteStatement select = FDatabase->Prepare(
+        "SELECT id, base, kept, depth, length(data), reason FROM versions WHERE file = ? "
+        "ORDER BY id");
+    select.Bind(1, file);
+    while (select.Step() == TSqliteStatement::TStep::Row) {
+        TRow row;
+        row.Id = select.Int(0);
+        row.Base = select.IsNull(1) ? 0 : select.Int(1);
+        row.Kept = select.Int(2);
+        row.Depth = int(select.Int(3));
+        row.Bytes = select.Int(4);
+        row.Reason = VersionReasonOfCode(select.Text(5));
+        rows.append(row);
+    }
+    return rows;
+}
+
+namespace {
+
+// One version pruning may drop, and where it lies.
+struct TCandidate
+{
+    std::int64_t Kept = 0;
+    qint64 Bytes = 0;
+    std::int64_t File = 0;
+    int Index = 0;
+};
+
+} // namespace
 
 void THistory::Prune(const QDateTime &now)
 {
-    const TCountedLocker locker(&FMutex);
-    PruneLocked(now);
+    if (!Ready())
+        return;
+    FLastPrune = now;
+    const std::int64_t nowMs = MsOf(now);
+    const std::int64_t cutoff = nowMs - KeepDays * DayMs;
+    std::map<std::int64_t, QVector<TRow>> rows;
+    std::map<std::int64_t, QVector<bool>> drops;
+    qint64 total = 0;
+    QVector<TCandidate> timeline;
+    QVector<TCandidate> old;
+    TSqliteStatement files = FDatabase->Prepare("SELECT id FROM files");
+    while (files.Step() == TSqliteStatement::TStep::Row) {
+        const std::int64_t file = files.Int(0);
+        QVector<TRow> &fileRows = rows[file] = Rows(file);
+        QVector<bool> &drop = drops[file] = QVector<bool>(fileRows.size(), false);
+        ThinOldDays(fileRows, cutoff, drop);
+        // The newest of the file always stays (the last in the list).
+        for (int i = 0; i + 1 < fileRows.size(); ++i) {
+            const TRow &row = fileRows.at(i);
+            if (drop.at(i))
+                continue;
+            total += row.Bytes;
+            if (IsTimeline(row.Reason) && row.Kept < nowMs - DayMs)
+                timeline.append({row.Kept, row.Bytes, file, i});
+            else if (row.Kept < cutoff)
+                old.append({row.Kept, row.Bytes, file, i});
+        }
+        if (!fileRows.isEmpty())
+            total += fileRows.constLast().Bytes;
+    }
+    // Past the bound: the writer's own versions older than a day, then the
+    // days past those kept, oldest first; never a displaced text of the
+    // days kept.
+    for (QVector<TCandidate> *candidates : {&timeline, &old}) {
+        std::sort(candidates->begin(), candidates->end(),
+                  [](const TCandidate &a, const TCandidate &b) { return a.Kept < b.Kept; });
+        for (const TCandidate &candidate : std::as_const(*candidates)) {
+            if (total <= FBound)
+                break;
+            drops[candidate.File][candidate.Index] = true;
+            total -= candidate.Bytes;
+        }
+    }
+    FState = total > FBound ? TState::Full : TState::Working;
+    for (const auto &[file, drop] : drops) {
+        if (std::find(drop.cbegin(), drop.cend(), true) != drop.cend())
+            PruneFile(file, rows[file], drop);
+    }
 }
 
-void THistory::PruneLocked(const QDateTime &now)
+void THistory::ThinOldDays(const QVector<TRow> &rows, std::int64_t cutoff, QVector<bool> &drop)
 {
-    // Every history under the root, from its index alone.
-    struct TEntry
-    {
-        QString Folder;
-        TVersion Version;
-        bool Newest = false;
-    };
-    QVector<TEntry> entries;
-    const QStringList folders = QDir(FRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    // The version kept last of each day past the cutoff stays; the file's
+    // newest stays whatever its day.
+    std::map<QDate, int> latest;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows.at(i).Kept >= cutoff)
+            continue;
+        const QDate date = TimeOf(rows.at(i).Kept).toLocalTime().date();
+        const auto found = latest.find(date);
+        if (found == latest.end() || rows.at(found->second).Kept <= rows.at(i).Kept)
+            latest[date] = i;
+    }
+    const int newest = int(rows.size()) - 1;
+    for (int i = 0; i < newest; ++i) {
+        if (rows.at(i).Kept >= cutoff)
+            continue;
+        const QDate date = TimeOf(rows.at(i).Kept).toLocalTime().date();
+        // A day whose last version is the newest keeps no other.
+        drop[i] = latest[date] != i;
+    }
+}
+
+void THistory::PruneFile(std::int64_t file, const QVector<TRow> &rows, const QVector<bool> &drop)
+{
+    // The chain is remade from the whole text before the first version that
+    // goes: each that stays and lost its base is made against the one that
+    // stayed before it (or whole, at the chain's bound). One transaction.
+    const int first = int(std::find(drop.cbegin(), drop.cend(), true) - drop.cbegin());
+    int start = first;
+    while (start > 0 && rows.at(start).Base != 0)
+        --start;
+    const int last = int(drop.lastIndexOf(true));
+    TSqliteTransaction transaction(*FDatabase);
+    if (!transaction.Began())
+        return;
+    TSqliteStatement frame = FDatabase->Prepare("SELECT size, data FROM versions WHERE id = ?");
+    TSqliteStatement remove = FDatabase->Prepare("DELETE FROM versions WHERE id = ?");
+    TSqliteStatement rebase =
+        FDatabase->Prepare("UPDATE versions SET base = ?, depth = ?, data = ? WHERE id = ?");
+    TSqliteStatement redepth = FDatabase->Prepare("UPDATE versions SET depth = ? WHERE id = ?");
+    QByteArray previous; // the text of the version before, as stored
+    QByteArray kept;     // the text of the last version that stays
+    std::int64_t keptId = 0;
+    int keptDepth = -1;
+    for (int i = start; i < rows.size(); ++i) {
+        const TRow &row = rows.at(i);
+        frame.Reset();
+        frame.Bind(1, row.Id);
+        QByteArray text;
+        if (frame.Step() != TSqliteStatement::TStep::Row ||
+            !DecompressVersion(frame.Blob(1), row.Base != 0 ? &previous : nullptr, frame.Int(0),
+                               text))
+            return; // a damaged chain is left as it is
+        previous = text;
+        if (drop.at(i)) {
+            remove.Reset();
+            if (!remove.Bind(1, row.Id).Run())
+                return;
+            continue;
+        }
+        int depth = row.Base == 0 ? 0 : keptDepth + 1;
+        if (row.Base != 0 && row.Base != keptId) {
+            const bool chained = keptId != 0 && depth <= MaxDepth;
+            const QByteArray data = chained ? CompressVersion(text, &kept) : CompressVersion(text);
+            depth = chained ? depth : 0;
+            rebase.Reset();
+            rebase.Bind(3, data).Bind(4, row.Id).Bind(2, std::int64_t(depth));
+            chained ? rebase.Bind(1, keptId) : rebase.BindNull(1);
+            if (data.isEmpty() || !rebase.Run())
+                return;
+        } else if (depth != row.Depth) {
+            redepth.Reset();
+            if (!redepth.Bind(1, std::int64_t(depth)).Bind(2, row.Id).Run())
+                return;
+        } else if (i > last) {
+            break; // from here on the chain is as it was
+        }
+        kept = text;
+        keptId = row.Id;
+        keptDepth = depth;
+    }
+    if (transaction.Commit() && file == FFile) {
+        FCachedId = 0;
+        FCachedBytes = QByteArray();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The histories of earlier Nudgers
+
+void THistory::ImportOldHistories()
+{
+    const QDir root(FOldRoot);
+    if (!root.exists())
+        return;
+    const QString ownKey = FPrimary.isEmpty() ? QString() : PrimaryFileKey(FPrimary);
+    const QStringList folders = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &name : folders) {
-        const QString folder = FRoot + QLatin1Char('/') + name;
-        const TIndex index = ReadIndex(folder);
-        qsizetype newest = -1;
-        for (qsizetype i = 0; i < index.Versions.size(); ++i) {
-            if (newest < 0 || index.Versions.at(i).Time > index.Versions.at(newest).Time)
-                newest = i;
-        }
-        for (qsizetype i = 0; i < index.Versions.size(); ++i)
-            entries.append({folder, index.Versions.at(i), i == newest});
+        const QString folder = root.filePath(name);
+        QString primary = OldHistoryPrimary(folder);
+        // An index that cannot be read: the folder's name is its file's key.
+        if (primary.isEmpty() && name == ownKey)
+            primary = FPrimary;
+        if (!primary.isEmpty())
+            ImportOldFolder(folder, primary);
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const TEntry &a, const TEntry &b) { return a.Version.Time < b.Version.Time; });
-    const QDateTime cutoff = now.toUTC().addDays(-KeepDays);
-    qint64 total = 0;
-    for (const TEntry &entry : std::as_const(entries))
-        total += entry.Version.Size;
-    // Oldest first: past the days kept, then past the bound.
-    std::map<QString, QVector<TVersion>> drops;
-    for (const TEntry &entry : std::as_const(entries)) {
-        if (entry.Newest)
+    root.rmdir(FOldRoot);
+}
+
+bool THistory::ImportOldFolder(const QString &folder, const QString &primary)
+{
+    const QVector<TOldVersion> versions = ReadOldHistory(folder);
+    const QString ownPrimary = FPrimary;
+    const std::int64_t ownFile = FFile;
+    FPrimary = primary;
+    FFile = 0;
+    FCachedId = 0;
+    FCachedBytes = QByteArray();
+    QStringList taken;
+    for (const TOldVersion &old : versions) {
+        QByteArray bytes;
+        if (!ReadWholeFile(QDir(folder).filePath(old.FileName), bytes))
             continue;
-        if (entry.Version.Time >= cutoff && total <= MaxTotal)
-            break;
-        drops[entry.Folder].append(entry.Version);
-        total -= entry.Version.Size;
+        TVersion version;
+        const QByteArray digest = VersionDigest(bytes);
+        const TKeepResult result = Keep(bytes, digest, old.Reason, old.Time, &version);
+        // Gone from the folder only once it reads back whole from the store.
+        QByteArray back;
+        if (result != TKeepResult::Failed &&
+            (bytes.isEmpty() || (Read(version, back) && back == bytes)))
+            taken.append(old.FileName);
     }
-    for (const auto &[folder, dropped] : drops) {
-        const std::unique_ptr<QLockFile> lock =
-            TakePrivateLock(folder + QLatin1Char('/') + LockName, LockWaitMs);
-        if (!lock)
-            continue;
-        const TIndex index = ReadIndex(folder);
-        QVector<TVersion> versions;
-        for (const TVersion &version : index.Versions) {
-            const bool drop =
-                std::any_of(dropped.cbegin(), dropped.cend(), [&](const TVersion &each) {
-                    return each.FileName == version.FileName && each.Digest == version.Digest;
-                });
-            if (!drop)
-                versions.append(version);
-        }
-        if (versions.size() == index.Versions.size() ||
-            !WritePrivateFile(IndexPath(folder), IndexBytes(index.Primary, versions)))
-            continue;
-        for (const TVersion &version : dropped)
-            QFile::remove(folder + QLatin1Char('/') + version.FileName);
-        if (folder == FFolder)
-            FIndexLoaded = false;
-    }
+    FPrimary = ownPrimary;
+    FFile = ownPrimary == primary ? FFile : ownFile;
+    FCachedId = 0;
+    FCachedBytes = QByteArray();
+    for (const QString &name : std::as_const(taken))
+        QFile::remove(QDir(folder).filePath(name));
+    RemoveOldHistoryIfEmpty(folder);
+    return taken.size() == versions.size();
 }

@@ -1,26 +1,42 @@
-// The history of one primary file: every version of the writer's text that
-// Nudger kept before something replaced it, in the writer's private data
-// folder (history/<key>/, keyed as the recovery copies are). Each version is
-// a plain text file in the file's own form, named by its local date and its
-// reason, that any editor opens; an index beside them lists each one's time,
-// reason, size, word count and digest, so that the same content is never
-// stored twice and the versions can be listed without reading them.
+// The history of the writer's texts: every version Nudger keeps of a primary
+// file, in one private SQLite database in the writer's private data folder
+// (nudger.db: the file the writer's alone, 0600 in a 0700 folder). Each
+// version is a zstd frame of its bytes in the file's own form, made against
+// the version kept before it of the same file (a chain of at most MaxDepth
+// such frames back to one of the whole text), and each is stored with its
+// entry (time, reason, size, words, digest) in one transaction, so that no
+// version is ever half-listed. The same content is kept once: keeping it
+// again refreshes its time. Two running Nudgers share the database through
+// SQLite's own locking (WAL, every commit synced).
 //
-// Versions of the last KeepDays days are all kept, and the newest of each
-// history always; beyond that, and when all histories together pass
-// MaxTotalBytes, the oldest go first.
+// What stays, by a rule the writer can read in the manual:
+// - every version of the last KeepDays days;
+// - older ones, the newest of each day;
+// - the newest of each file, always;
+// - past the bound on all files together, the writer's own versions (the
+//   timeline: the saved text every ten minutes, the version before each
+//   session's first save) older than a day go first, then the days older
+//   than KeepDays; a text something else displaced, younger than KeepDays,
+//   is never dropped to meet the bound: the history reports Full instead.
 //
-// Every member may be called from any thread; calls are serialised, and a
-// lock file serialises the index between running Nudgers.
+// Every version read is checked against its digest. The database is opened
+// at the first call, checked (PRAGMA quick_check) and, when damaged, set
+// aside under another name and begun anew (SetAside tells where). The plain
+// text histories of earlier Nudgers (history/<key>/, an index beside the
+// version files) are taken in then, checked, and removed once they are in.
+//
+// Not thread-safe: the document's worker is its only caller.
 #pragma once
 
-#include "storage/WholeFile_Unit.h"
+#include "storage/Sqlite_Unit.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QMutex>
 #include <QString>
 #include <QVector>
+
+#include <cstdint>
+#include <memory>
 
 // Why a version was kept, in the writer's words (VersionReasonText).
 enum class TVersionReason
@@ -33,7 +49,7 @@ enum class TVersionReason
     NewerAtRecovery,      // the primary file's newer version at a recovery
     RecoveryDeclined,     // the recovered words the writer declined
     BeforeFirstSave,      // the primary file before the session's first save
-    SavedEarlier,         // the writer's saved text, at most once an hour
+    SavedEarlier,         // the writer's saved text, every ten minutes
     ReadAgain,            // the editor's text before another version was read
     SessionEnd,           // the unsaved text at the session's end
     BeforeRestore,        // the editor's text before an earlier version
@@ -44,11 +60,19 @@ enum class TVersionReason
 
 // "changed by another program", "could not be read", ...
 QString VersionReasonText(TVersionReason reason);
+// The reason a stored code ("changed", "read-again", ...) names; a code not
+// known reads as ChangedOutside.
+TVersionReason VersionReasonOfCode(const QString &code);
+// The reason a text of VersionReasonText names; false when none does.
+bool VersionReasonOfText(const QString &text, TVersionReason &reason);
+// The writer's own versions (the timeline), which may go first past the
+// bound; every other reason keeps a text something else displaced.
+bool IsTimeline(TVersionReason reason);
 
 struct TVersion
 {
-    QString FileName; // in the history's folder
-    QDateTime Time;   // when it was kept (UTC)
+    std::int64_t Id = 0; // the store's own number
+    QDateTime Time;      // when it was last kept (UTC)
     TVersionReason Reason = TVersionReason::ChangedOutside;
     qint64 Size = 0;
     qint64 Words = 0;
@@ -61,65 +85,98 @@ QByteArray VersionDigest(const QByteArray &bytes);
 // The words of a text in its file form: runs of anything but white space.
 qint64 CountWords(const QByteArray &bytes);
 
-// Whether the newer text still holds the older one but for a few words (an
-// edit going on), so that keeping the older is no loss worth a version; an
-// emptied or cut text does not.
-bool StillHolds(const QByteArray &older, const QByteArray &newer);
-
 enum class TKeepResult
 {
-    Kept,        // a new version, whole and synced with its folder and index
-    AlreadyKept, // the history holds that content already (or it is empty)
-    Failed       // nothing was kept (a full disk, a blocked folder)
+    Kept,        // a new version, committed
+    AlreadyKept, // the store holds that content already, checked (or it is
+                 // empty): its time is renewed
+    Failed       // nothing was kept (no database, a full disk)
 };
 
 class THistory
 {
 public:
-    // root: the folder of every primary file's history; empty means the
-    // private data folder's "history".
-    explicit THistory(const QString &root = QString());
+    static constexpr int KeepDays = 30;
+    static constexpr qint64 DefaultBound = 200LL * 1024 * 1024;
+    // Frames between a version and its whole text at most: reading the
+    // slowest version of a 3 MB manuscript takes about 60 ms.
+    static constexpr int MaxDepth = 200;
+
+    // database: the store's file; empty means nudger.db in the private data
+    // folder. oldHistories: where earlier Nudgers kept theirs; empty means
+    // the private data folder's "history". bound: the store's size past
+    // which versions go by the rules above.
+    explicit THistory(const QString &database = QString(), const QString &oldHistories = QString(),
+                      qint64 bound = DefaultBound);
+    ~THistory();
+    THistory(const THistory &) = delete;
+    THistory &operator=(const THistory &) = delete;
 
     // The primary file whose history this is; empty: none (Keep fails).
     void SetPrimaryFile(const QString &fileName);
-    QString PrimaryFile() const;
-    // This primary file's history folder; empty without a primary file.
-    QString Folder() const;
+    QString PrimaryFile() const { return FPrimary; }
 
-    // Keeps bytes (the text's file form) as a version kept at when for
-    // reason, then prunes. version receives the new version, or the one
-    // that holds the same content.
-    TKeepResult Keep(const QByteArray &bytes, TVersionReason reason, const QDateTime &when,
-                     TVersion *version = nullptr);
-    // Whether a version with that digest is kept.
-    bool Holds(const QByteArray &digest) const;
-    // The versions, newest first, from the index alone.
-    QVector<TVersion> Versions() const;
-    // A version's bytes, checked against its digest.
-    bool Read(const TVersion &version, QByteArray &bytes) const;
-    // When the newest version was kept; invalid when there is none.
-    QDateTime LastKept() const;
-    // Drops what the rules above let go, in every history under the root.
+    // Keeps bytes (the text's file form, whose digest is given) as a version
+    // kept at when for reason. version receives it, or the one that holds
+    // the same content.
+    TKeepResult Keep(const QByteArray &bytes, const QByteArray &digest, TVersionReason reason,
+                     const QDateTime &when, TVersion *version = nullptr);
+    // The versions of the primary file, newest first.
+    QVector<TVersion> Versions();
+    // A version's bytes, checked against its digest; false when it is gone
+    // or damaged.
+    bool Read(const TVersion &version, QByteArray &bytes);
+    // When the newest of the writer's own versions was kept; invalid: none.
+    QDateTime LastTimelineKept();
+    // Drops what the rules above let go, of every file, as of now.
     void Prune(const QDateTime &now);
 
-    static constexpr int KeepDays = 30;
-    static constexpr qint64 MaxTotalBytes = 200LL * 1024 * 1024;
-    // A smaller bound for tests; 0 restores MaxTotalBytes.
-    static void SetMaxTotalBytesForTesting(qint64 bytes);
+    // What the writer should know of the store.
+    enum class TState
+    {
+        Working,
+        Unusable, // it cannot be opened or written (Error says why)
+        Full      // past its bound with only texts it must keep
+    };
+    TState State() const { return FState; }
+    QString Error() const { return FError; }
+    // Where a damaged database was set aside at this opening; empty: none.
+    QString SetAside() const { return FSetAside; }
+    // The database's file.
+    QString DatabasePath() const { return FDatabasePath; }
 
 private:
-    // Reads the index again when another Nudger (or this one) wrote it
-    // since; false when this history cannot be used.
-    bool LoadIndex() const;
-    void PruneLocked(const QDateTime &now);
+    struct TRow;
+    bool Ready();
+    bool Open();
+    bool CreateSchema();
+    void SetAsideDamaged();
+    std::int64_t FileId(bool create);
+    bool VersionOf(std::int64_t id, TVersion &version);
+    bool ReadRow(std::int64_t id, QByteArray &bytes);
+    bool Refresh(std::int64_t id, TVersionReason reason, const QDateTime &when);
+    bool Insert(std::int64_t file, const QByteArray &bytes, const QByteArray &digest,
+                TVersionReason reason, const QDateTime &when, TVersion *version);
+    QVector<TRow> Rows(std::int64_t file);
+    // Past the days kept, the newest version of each local day stays.
+    static void ThinOldDays(const QVector<TRow> &rows, std::int64_t cutoff, QVector<bool> &drop);
+    void PruneFile(std::int64_t file, const QVector<TRow> &rows, const QVector<bool> &drop);
+    void ImportOldHistories();
+    bool ImportOldFolder(const QString &folder, const QString &primary);
 
-    mutable QMutex FMutex;
-    QString FRoot;
+    QString FDatabasePath;
+    QString FOldRoot;
+    qint64 FBound;
     QString FPrimary;
-    QString FFolder;
-    // The index as last read, oldest version first.
-    mutable bool FIndexLoaded = false;
-    mutable bool FIndexOurs = true;
-    mutable TFileSignature FIndexSignature;
-    mutable QVector<TVersion> FVersions;
+    std::unique_ptr<TSqliteDatabase> FDatabase;
+    bool FTriedOpen = false;
+    TState FState = TState::Working;
+    QString FError;
+    QString FSetAside;
+    // The file's number in the store, once looked up.
+    std::int64_t FFile = 0;
+    // The newest version kept and its bytes: the base of the next one.
+    std::int64_t FCachedId = 0;
+    QByteArray FCachedBytes;
+    QDateTime FLastPrune;
 };

@@ -5,24 +5,19 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QPointer>
 
+#include <atomic>
 #include <utility>
 
 namespace {
 
-// The writer's own saved text is kept at most this often, unless something
-// else asks for it.
-constexpr qint64 SavedTextEverySecs = 3600;
+// The writer's saved text joins the timeline at most this often.
+constexpr qint64 TimelineEverySecs = 10 * 60;
 
 QString Under(const QString &folder, const QString &name)
 {
     return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + name;
-}
-
-bool KeptWithin(const THistory &history, const QDateTime &now)
-{
-    const QDateTime last = history.LastKept();
-    return last.isValid() && last.secsTo(now) < SavedTextEverySecs;
 }
 
 // Where after, which replaces before, differs from it last: the end of the
@@ -57,12 +52,25 @@ struct TTextDocument::TJob
     bool Blank = false;
     QDateTime Now;
 
+    // Texts to keep before anything else: the editor's (its file form
+    // above) unless other bytes are given.
+    struct TKeepRequest
+    {
+        TVersionReason Reason = TVersionReason::LetGo;
+        TKeepWhen When = TKeepWhen::Always;
+        QByteArray Bytes; // empty: the editor's text
+    };
+    QVector<TKeepRequest> Keeps;
+    bool KeepsDone = true; // every keep asked for above was made
+
     bool WritePrimary = false;
     bool WriteBackup = false;
     TOverwrite Overwrite = TOverwrite::Never;
     bool NotifyTick = false; // a tick: TickDone follows
     TSeenFile Primary;
     TSeenFile Backup;
+    // Anything else done with the history, on the worker, after the files.
+    std::function<void(THistory &)> Work;
 
     TSaveResult PrimaryResult = TSaveResult::Saved;
     TSaveResult BackupResult = TSaveResult::Saved;
@@ -74,6 +82,11 @@ struct TTextDocument::TJob
     QByteArray FollowedDigest;
     QVector<TKeptVersion> Kept;
     QByteArray TextKept; // the digest of the editor's text kept, if it was
+    // What the history had to tell, and whether a keep failed.
+    bool KeepFailed = false;
+    bool KeepWorked = false;
+    THistory::TState HistoryState = THistory::TState::Working;
+    QString HistorySetAside;
 
     const QByteArray &FileBytes()
     {
@@ -90,21 +103,12 @@ struct TTextDocument::TJob
         FileBytes();
         return Digest;
     }
-    bool Keep(THistory &history, const QByteArray &bytes, TVersionReason reason)
-    {
-        TVersion version;
-        const TKeepResult result = history.Keep(bytes, reason, Now, &version);
-        if (result == TKeepResult::Failed)
-            return false;
-        if (!bytes.isEmpty())
-            Kept.append({version, result == TKeepResult::Kept});
-        return true;
-    }
 };
 
 TTextDocument::TTextDocument(TDocumentText &text, const QString &privateFolder)
     : FText(text),
-      FHistory(std::make_unique<THistory>(Under(privateFolder, QStringLiteral("history")))),
+      FHistory(std::make_unique<THistory>(Under(privateFolder, QStringLiteral("nudger.db")),
+                                          Under(privateFolder, QStringLiteral("history")))),
       FRecovery(std::make_unique<TRecoveryCopy>(
           [this] {
               TRecoverySnapshot snapshot;
@@ -195,26 +199,34 @@ void TTextDocument::Replace(const QString &text, TReplace how)
     FReplacing = false;
 }
 
-bool TTextDocument::Keep(const QByteArray &bytes, TVersionReason reason)
-{
-    TVersion version;
-    const TKeepResult result = FHistory->Keep(bytes, reason, Now(), &version);
-    if (result == TKeepResult::Failed)
-        return false;
-    if (!bytes.isEmpty())
-        FKept.append({version, result == TKeepResult::Kept});
-    return true;
-}
-
-bool TTextDocument::KeepEditorText(TVersionReason reason)
+bool TTextDocument::KeepEditorText(TVersionReason reason, TKeepWhen when)
 {
     const QByteArray &bytes = FileBytes();
     if (bytes.isEmpty() || FFileBytesDigest == FTextKept)
         return true;
-    if (!Keep(bytes, reason))
-        return false;
-    FTextKept = FFileBytesDigest;
-    return true;
+    TJob job = MakeJob(false, false, TOverwrite::Never);
+    job.Keeps.append({reason, when, QByteArray()});
+    RunSync(std::move(job));
+    return FLastResults.KeepsDone;
+}
+
+bool TTextDocument::KeepBytes(const QByteArray &bytes, TVersionReason reason)
+{
+    if (bytes.isEmpty())
+        return true;
+    TJob job = MakeJob(false, false, TOverwrite::Never);
+    job.Keeps.append({reason, TKeepWhen::Always, bytes});
+    RunSync(std::move(job));
+    return FLastResults.KeepsDone;
+}
+
+bool TTextDocument::KeepText(TVersionReason reason)
+{
+    WaitForWrites();
+    FKept.clear();
+    // Kept even when the history holds it already, so that Kept() names it.
+    FTextKept.clear();
+    return KeepEditorText(reason);
 }
 
 // ---------------------------------------------------------------------------
@@ -226,17 +238,19 @@ void TTextDocument::SetPrimaryFile(const QString &fileName, TUnsavedText unsaved
         return;
     WaitForWrites();
     const bool goesAlong = FModified && unsaved == TUnsavedText::GoesAlong;
-    // Unsaved text left behind is the old file's: kept in its history, and
-    // its recovery copy goes.
-    if (FModified && !goesAlong) {
-        KeepEditorText(TVersionReason::LetGo);
-        FRecovery->Discard();
+    // The text left behind is the old file's: kept in its history, unless
+    // that file holds it; a recovery copy of it goes.
+    if (!goesAlong && !FBlank) {
+        KeepEditorText(TVersionReason::LetGo,
+                       FModified ? TKeepWhen::Always : TKeepWhen::UnlessInPrimary);
+        if (FModified)
+            FRecovery->Discard();
     }
     FPrimary.Name = fileName;
     Forget(FPrimary);
     FPrimaryConflict = false;
     FTextKept.clear();
-    FHistory->SetPrimaryFile(fileName);
+    FWorker.Post([history = FHistory.get(), fileName] { history->SetPrimaryFile(fileName); });
     if (goesAlong)
         FRecovery->MoveTo(fileName);
     else
@@ -271,9 +285,11 @@ void TTextDocument::Close()
 void TTextDocument::Clear()
 {
     WaitForWrites();
-    if (FModified) {
-        KeepEditorText(TVersionReason::LetGo);
-        FRecovery->Discard();
+    if (!FBlank) {
+        KeepEditorText(TVersionReason::LetGo,
+                       FModified ? TKeepWhen::Always : TKeepWhen::UnlessInPrimary);
+        if (FModified)
+            FRecovery->Discard();
     }
     Replace(QString(), TReplace::Load);
     FBlank = true;
@@ -341,7 +357,7 @@ TReadResult TTextDocument::ReadPrimary()
 }
 
 // ---------------------------------------------------------------------------
-// Writing: the jobs
+// Writing: the jobs, on the worker
 
 TTextDocument::TJob TTextDocument::MakeJob(bool primary, bool backup, TOverwrite overwrite) const
 {
@@ -375,71 +391,112 @@ TTextDocument::TJob TTextDocument::MakeJob(bool primary, bool backup, TOverwrite
 
 void TTextDocument::Run(TJob &job, THistory &history)
 {
+    for (const TJob::TKeepRequest &request : std::as_const(job.Keeps)) {
+        const bool editor = request.Bytes.isEmpty();
+        if (editor && request.When == TKeepWhen::UnlessInPrimary && InPrimary(job))
+            continue;
+        const QByteArray &bytes = editor ? job.FileBytes() : request.Bytes;
+        const QByteArray digest = editor ? job.FileDigest() : VersionDigest(bytes);
+        if (!Keep(job, history, bytes, digest, request.Reason))
+            job.KeepsDone = false;
+        else if (editor)
+            job.TextKept = digest;
+    }
     if (job.WritePrimary) {
         job.PrimaryResult = Save(job, job.Primary, TRole::Primary, job.Overwrite, history);
-        if (job.PrimaryResult == TSaveResult::Saved)
+        if (job.PrimaryResult == TSaveResult::Saved) {
             job.PrimaryConflict = false;
+            KeepTimeline(job, history);
+        }
     }
     if (job.WriteBackup)
         job.BackupResult = Save(job, job.Backup, TRole::Backup, TOverwrite::Never, history);
+    if (job.Work)
+        job.Work(history);
+    job.HistoryState = history.State();
+    job.HistorySetAside = history.SetAside();
+}
+
+bool TTextDocument::Keep(TJob &job, THistory &history, const QByteArray &bytes,
+                         const QByteArray &digest, TVersionReason reason)
+{
+    TVersion version;
+    const TKeepResult result = history.Keep(bytes, digest, reason, job.Now, &version);
+    if (result == TKeepResult::Failed) {
+        job.KeepFailed = true;
+        return false;
+    }
+    job.KeepWorked = true;
+    if (!bytes.isEmpty())
+        job.Kept.append({version, result == TKeepResult::Kept});
+    return true;
+}
+
+bool TTextDocument::InPrimary(TJob &job)
+{
+    // A saved text is safe only while the file holds the version Nudger
+    // last wrote or read there: looked at, and read when it was touched.
+    const TSeenFile &file = job.Primary;
+    if (file.State != TSeenFile::TState::Seen || file.Name.isEmpty() ||
+        file.Digest != job.FileDigest())
+        return false;
+    if (FileSignature(file.Name) == file.Signature)
+        return true;
+    QByteArray bytes;
+    return ReadWholeFile(file.Name, bytes) && VersionDigest(bytes) == file.Digest;
+}
+
+void TTextDocument::KeepTimeline(TJob &job, THistory &history)
+{
+    const QDateTime last = history.LastTimelineKept();
+    if (last.isValid() && last.secsTo(job.Now) < TimelineEverySecs)
+        return;
+    // Best kept, not needed: the text is in the file already.
+    Keep(job, history, job.FileBytes(), job.FileDigest(), TVersionReason::SavedEarlier);
+}
+
+TSaveResult TTextDocument::WriteFile(TJob &job, TSeenFile &file, TRole role)
+{
+    TFileSignature signature;
+    // Where the name became a link since Nudger last saw a file of its own
+    // there, the link itself is replaced: the text goes where the writer's
+    // file was, never into the file some other program pointed it to.
+    const TLinkRule links =
+        file.State == TSeenFile::TState::Seen && file.Signature.Exists && !file.Signature.IsLink
+            ? TLinkRule::ReplaceLink
+            : TLinkRule::FollowLink;
+    if (!WriteWholeFile(file.Name, job.FileBytes(), &signature, links))
+        return TSaveResult::Failed;
+    Remember(file, signature, job.Digest);
+    file.Unreadable = false;
+    if (role == TRole::Primary)
+        file.KeepFirst = false;
+    return TSaveResult::Saved;
 }
 
 TSaveResult TTextDocument::Save(TJob &job, TSeenFile &file, TRole role, TOverwrite overwrite,
                                 THistory &history)
 {
-    const auto finish = [&]() {
-        TFileSignature signature;
-        // Where the name became a link since Nudger last saw a file of its
-        // own there, the link itself is replaced: the text goes where the
-        // writer's file was, never into the file some other program pointed
-        // it to.
-        const TLinkRule links =
-            file.State == TSeenFile::TState::Seen && file.Signature.Exists && !file.Signature.IsLink
-                ? TLinkRule::ReplaceLink
-                : TLinkRule::FollowLink;
-        if (!WriteWholeFile(file.Name, job.FileBytes(), &signature, links))
-            return TSaveResult::Failed;
-        Remember(file, signature, job.Digest);
-        file.Unreadable = false;
-        if (role == TRole::Primary)
-            file.KeepFirst = false;
-        return TSaveResult::Saved;
-    };
-
     switch (FileKind(file.Name)) {
     case TFileKind::Other:
         return TSaveResult::Failed;
     case TFileKind::Missing:
         // Nothing there to lose: the save creates the file.
         file.Unreadable = false;
-        return finish();
+        return WriteFile(job, file, role);
     case TFileKind::Regular:
         break;
     }
-
-    // The version seen, about to be replaced by other content: kept first
-    // when a rule asks for it.
-    const bool replacing = job.FileDigest() != file.Digest;
-    bool keepSeen = false;
-    TVersionReason seenReason = TVersionReason::SavedEarlier;
-    bool seenRequired = false;
-    if (file.State == TSeenFile::TState::Seen && replacing) {
-        if (file.KeepFirst) {
-            keepSeen = true;
-            seenReason = file.KeepFirstReason;
-            seenRequired = file.KeepFirstRequired;
-        } else if (role == TRole::Primary) {
-            keepSeen = !KeptWithin(history, job.Now);
-        }
-    }
-
+    // The version seen, about to be replaced by other content, is kept
+    // first when a rule asks for it.
+    const bool keepSeen =
+        file.State == TSeenFile::TState::Seen && file.KeepFirst && job.FileDigest() != file.Digest;
     const TFileSignature now = FileSignature(file.Name);
     if (file.State == TSeenFile::TState::Seen && now == file.Signature && !keepSeen)
-        return finish();
+        return WriteFile(job, file, role);
     // The version already found in conflict is not read again.
     if (overwrite == TOverwrite::Never && now.Exists && now == file.Contested)
         return TSaveResult::Conflict;
-
     QByteArray bytes;
     TFileSignature read;
     if (!ReadWholeFile(file.Name, bytes, &read)) {
@@ -452,16 +509,23 @@ TSaveResult TTextDocument::Save(TJob &job, TSeenFile &file, TRole role, TOverwri
     if (digest == job.FileDigest()) {
         // It holds the text already.
         Remember(file, read, digest);
-        return finish();
+        return WriteFile(job, file, role);
     }
     if (file.State == TSeenFile::TState::Seen && digest == file.Digest) {
         // The version seen, perhaps with only its time touched.
         Remember(file, read, digest);
-        if (keepSeen && !job.Keep(history, bytes, seenReason) && seenRequired)
+        if (keepSeen && !Keep(job, history, bytes, digest, file.KeepFirstReason) &&
+            file.KeepFirstRequired)
             return TSaveResult::NotKept;
-        return finish();
+        return WriteFile(job, file, role);
     }
+    return ReplaceOther(job, file, role, overwrite, history, std::move(bytes), read);
+}
 
+TSaveResult TTextDocument::ReplaceOther(TJob &job, TSeenFile &file, TRole role,
+                                        TOverwrite overwrite, THistory &history, QByteArray bytes,
+                                        const TFileSignature &read)
+{
     // A version the writer's text did not grow from.
     TVersionReason reason = TVersionReason::ChangedOutside;
     if (role == TRole::Primary) {
@@ -481,30 +545,26 @@ TSaveResult TTextDocument::Save(TJob &job, TSeenFile &file, TRole role, TOverwri
         if (job.Blank)
             return TSaveResult::Nothing;
         // The primary file's version the text grew from is no loss there.
+        const QByteArray digest = VersionDigest(bytes);
         if (job.Primary.State == TSeenFile::TState::Seen && digest == job.Primary.Digest)
-            return finish();
+            return WriteFile(job, file, role);
         reason = file.State == TSeenFile::TState::Unknown ? TVersionReason::FoundInBackup
                                                           : TVersionReason::BackupChangedOutside;
     }
-    if (!job.Keep(history, bytes, reason))
+    if (!Keep(job, history, bytes, VersionDigest(bytes), reason))
         return TSaveResult::NotKept;
-    return finish();
+    return WriteFile(job, file, role);
 }
 
 TSaveResult TTextDocument::FollowPrimary(TJob &job, QByteArray bytes,
                                          const TFileSignature &signature, THistory &history)
 {
-    // The editor's saved text makes way for another program's version. It
-    // is kept unless the history holds it already, or the new version still
-    // holds it but for a few words and a version was kept within the hour:
-    // two Nudgers saving one file in turn keep one version an hour, not one
-    // a tick.
+    // The editor's saved text makes way for another program's version: it
+    // is kept first, whatever it was, so that nothing of it is only in the
+    // editor's undo history.
     const QByteArray &old = job.FileBytes();
-    bool keep = !old.isEmpty() && !history.Holds(job.Digest);
-    if (keep && StillHolds(old, bytes))
-        keep = !KeptWithin(history, job.Now);
-    if (keep) {
-        if (!job.Keep(history, old, TVersionReason::ReadAgain)) {
+    if (!old.isEmpty()) {
+        if (!Keep(job, history, old, job.Digest, TVersionReason::ReadAgain)) {
             // Kept nowhere: the writer chooses, as for unsaved text.
             job.Primary.Contested = signature;
             job.PrimaryConflict = true;
@@ -522,6 +582,9 @@ TSaveResult TTextDocument::FollowPrimary(TJob &job, QByteArray bytes,
     job.Digest = VersionDigest(job.Bytes);
     return TSaveResult::ReadAgain;
 }
+
+// ---------------------------------------------------------------------------
+// Writing: on this thread
 
 void TTextDocument::Post(TJob job)
 {
@@ -550,7 +613,7 @@ void TTextDocument::Finish()
     Apply(*done);
     if (done->NotifyTick && TickDone)
         TickDone({done->WritePrimary, done->PrimaryResult, done->BackupResult});
-    FLastResults = {done->PrimaryResult, done->BackupResult};
+    FLastResults = {done->PrimaryResult, done->BackupResult, done->KeepsDone};
     if (FJobApplied)
         FJobApplied();
     // A tick asked for meanwhile, unless a save that waits comes first.
@@ -561,16 +624,21 @@ void TTextDocument::Apply(TJob &job)
 {
     // Whether the editor still holds the text the job wrote.
     const bool current = job.Generation == FGeneration;
-    FKept = std::move(job.Kept);
+    // A tick tells of its own keeps; a step of a longer operation adds its.
+    if (job.NotifyTick)
+        FKept = job.Kept;
+    else
+        FKept += job.Kept;
     if (!job.TextKept.isEmpty())
         FTextKept = job.TextKept;
+    ApplyHistoryNews(job);
     if (job.WriteBackup)
         FBackup = job.Backup;
     if (!job.WritePrimary) {
-        if (current && !job.Follow && !FFileBytesValid) {
+        if (current && !job.Follow && !FFileBytesValid && !job.Digest.isEmpty()) {
             FFileBytes = job.Bytes;
             FFileBytesDigest = job.Digest;
-            FFileBytesValid = !job.Digest.isEmpty();
+            FFileBytesValid = true;
         }
         return;
     }
@@ -602,19 +670,42 @@ void TTextDocument::Apply(TJob &job)
         Saved();
 }
 
+void TTextDocument::ApplyHistoryNews(const TJob &job)
+{
+    THistoryNews news = FHistoryNews;
+    // Failing while keeps fail, until one works again.
+    if (job.KeepFailed)
+        news.Failing = true;
+    else if (job.KeepWorked)
+        news.Failing = false;
+    if (job.HistoryState == THistory::TState::Unusable && !job.Keeps.isEmpty())
+        news.Failing = true;
+    news.Full = job.HistoryState == THistory::TState::Full;
+    if (!job.HistorySetAside.isEmpty())
+        news.SetAside = job.HistorySetAside;
+    if (news == FHistoryNews)
+        return;
+    FHistoryNews = news;
+    if (HistoryNewsChanged)
+        HistoryNewsChanged();
+}
+
 void TTextDocument::WaitForWrites(TWait wait)
 {
     if (!Busy())
         return;
     if (wait == TWait::Block || !QCoreApplication::instance()) {
-        // A tick still taking its snapshot is dropped: what follows writes
-        // the text anyway.
+        // A tick still taking its snapshot, or wanted after the one in
+        // flight, is dropped: what follows writes the text anyway.
         if (FSnapshotting) {
             FSnapshotting = false;
             ++FSnapshotEpoch;
         }
-        FWorker.WaitForDone();
-        Finish();
+        FTickWanted = false;
+        while (FInFlight) {
+            FWorker.WaitForDone();
+            Finish();
+        }
         return;
     }
     ++FWaiting;
@@ -636,16 +727,13 @@ void TTextDocument::WaitForWrites(TWait wait)
         FJobApplied = outer;
     }
     --FWaiting;
+    // A tick asked for meanwhile, once no wait is left.
+    StartWantedTick();
 }
 
 TTextDocument::TResults TTextDocument::RunSync(TJob job)
 {
     WaitForWrites();
-    if (!QCoreApplication::instance()) {
-        Run(job, *FHistory);
-        Apply(job);
-        return {job.PrimaryResult, job.BackupResult};
-    }
     Post(std::move(job));
     ++FWaiting;
     WaitForWrites();
@@ -654,12 +742,23 @@ TTextDocument::TResults TTextDocument::RunSync(TJob job)
     return FLastResults;
 }
 
+void TTextDocument::RunOnWorker(std::function<void(THistory &)> work)
+{
+    TJob job = MakeJob(false, false, TOverwrite::Never);
+    job.Work = std::move(work);
+    RunSync(std::move(job));
+}
+
 void TTextDocument::StartWantedTick()
 {
-    if (FTickWanted && FWaiting == 0 && !Busy()) {
-        FTickWanted = false;
+    if (!FTickWanted || FWaiting != 0 || Busy())
+        return;
+    FTickWanted = false;
+    // Whoever asked for it decides afresh: the settings may have changed.
+    if (TickDue)
+        TickDue();
+    else
         Tick(FTickWantedPrimary);
-    }
 }
 
 void TTextDocument::Tick(TTickPrimary primary)
@@ -674,14 +773,6 @@ void TTextDocument::Tick(TTickPrimary primary)
         return;
     }
     const bool savePrimary = primary == TTickPrimary::Save;
-    if (FTicksOnCaller) {
-        TJob job = MakeJob(savePrimary, true, TOverwrite::Never);
-        Run(job, *FHistory);
-        Apply(job);
-        if (TickDone)
-            TickDone({job.WritePrimary, job.PrimaryResult, job.BackupResult});
-        return;
-    }
     if (FFileBytesValid) {
         TJob job = MakeJob(savePrimary, true, TOverwrite::Never, QString());
         job.NotifyTick = true;
@@ -703,6 +794,7 @@ void TTextDocument::Tick(TTickPrimary primary)
 TSaveResult TTextDocument::SavePrimary(TOverwrite overwrite)
 {
     WaitForWrites();
+    FKept.clear();
     TJob job = MakeJob(true, false, overwrite);
     if (!job.WritePrimary)
         return TSaveResult::Failed;
@@ -712,6 +804,7 @@ TSaveResult TTextDocument::SavePrimary(TOverwrite overwrite)
 TSaveResult TTextDocument::SaveBackup()
 {
     WaitForWrites();
+    FKept.clear();
     if (FBackup.Name.isEmpty())
         return TSaveResult::Saved;
     return RunSync(MakeJob(false, true, TOverwrite::Never)).Backup;
@@ -719,6 +812,35 @@ TSaveResult TTextDocument::SaveBackup()
 
 TSaveResult TTextDocument::KeepMyText()
 {
+    return SavePrimary(TOverwrite::Allowed);
+}
+
+TSaveResult TTextDocument::SaveAs(const QString &fileName)
+{
+    WaitForWrites();
+    FKept.clear();
+    if (IsExistingFile(fileName)) {
+        TSaveResult before = TSaveResult::Saved;
+        TJob job = MakeJob(false, false, TOverwrite::Never);
+        job.Work = [&before, &fileName, now = job.Now](THistory &history) {
+            QByteArray bytes;
+            if (!ReadWholeFile(fileName, bytes)) {
+                before = TSaveResult::Unreadable;
+                return;
+            }
+            const QString primary = history.PrimaryFile();
+            history.SetPrimaryFile(fileName);
+            if (history.Keep(bytes, VersionDigest(bytes), TVersionReason::BeforeSaveAs, now) ==
+                TKeepResult::Failed)
+                before = TSaveResult::NotKept;
+            history.SetPrimaryFile(primary);
+        };
+        RunSync(std::move(job));
+        if (before != TSaveResult::Saved)
+            return before;
+    }
+    // The unsaved text is the new file's now.
+    SetPrimaryFile(fileName, TUnsavedText::GoesAlong);
     return SavePrimary(TOverwrite::Allowed);
 }
 
@@ -733,21 +855,13 @@ void TTextDocument::Saved()
 // ---------------------------------------------------------------------------
 // The writer's choices, the session's end and recovered words
 
-bool TTextDocument::KeepText(TVersionReason reason)
-{
-    WaitForWrites();
-    FKept.clear();
-    // Kept even when the history holds it already, so that Kept() names it.
-    FTextKept.clear();
-    return KeepEditorText(reason);
-}
-
 bool TTextDocument::Restore(const QString &text)
 {
     WaitForWrites();
     FKept.clear();
-    // A saved text is in the primary file; an unsaved one is in no file.
-    if (FModified && !KeepEditorText(TVersionReason::BeforeRestore))
+    // A saved text is safe only where the primary file still holds it.
+    if (!FBlank && !KeepEditorText(TVersionReason::BeforeRestore,
+                                   FModified ? TKeepWhen::Always : TKeepWhen::UnlessInPrimary))
         return false;
     // Through the editor's change, as a keystroke: unsaved, and in the
     // recovery copy.
@@ -772,22 +886,26 @@ TTextDocument::TTaken TTextDocument::TakeFileText()
 
 TSessionEndSaves TTextDocument::SaveForSessionEnd(TPrimaryAtEnd primary)
 {
-    // Nothing may wait for the event loop now.
+    // Nothing may wait for the event loop now: the worker is waited for
+    // as it is.
     WaitForWrites(TWait::Block);
     FKept.clear();
     TSessionEndSaves saves;
     const bool unsaved = FModified;
     TJob job = MakeJob(primary == TPrimaryAtEnd::Save, true, TOverwrite::Never);
-    Run(job, *FHistory);
-    const bool wrotePrimary = job.WritePrimary;
-    const bool wroteBackup = job.WriteBackup;
-    saves.Primary = wrotePrimary && job.PrimaryResult == TSaveResult::Saved;
-    saves.Backup = wroteBackup && job.BackupResult == TSaveResult::Saved;
-    Apply(job);
+    Post(std::move(job));
+    WaitForWrites(TWait::Block);
+    saves.Primary = FLastResults.Primary == TSaveResult::Saved && primary == TPrimaryAtEnd::Save &&
+                    !FPrimary.Name.isEmpty();
+    saves.Backup = FLastResults.Backup == TSaveResult::Saved && !FBackup.Name.isEmpty();
     if (FModified) {
         FRecovery->WriteNow();
-        if (unsaved && !saves.Primary)
-            KeepEditorText(TVersionReason::SessionEnd);
+        if (unsaved && !saves.Primary) {
+            TJob keep = MakeJob(false, false, TOverwrite::Never);
+            keep.Keeps.append({TVersionReason::SessionEnd, TKeepWhen::Always, QByteArray()});
+            Post(std::move(keep));
+            WaitForWrites(TWait::Block);
+        }
     }
     return saves;
 }
@@ -851,10 +969,87 @@ void TTextDocument::DeclineRecoveredText(const TRecoveryOffer &offer)
 {
     WaitForWrites();
     FKept.clear();
-    if (Keep(EncodeTextFile(offer.Text, FEncoding), TVersionReason::RecoveryDeclined))
+    if (KeepBytes(EncodeTextFile(offer.Text, FEncoding), TVersionReason::RecoveryDeclined))
         FRecovery->Discard();
     else
         FRecovery->SetAside();
+}
+
+// ---------------------------------------------------------------------------
+// The history, from the worker
+
+QVector<TVersion> TTextDocument::Versions()
+{
+    QVector<TVersion> versions;
+    RunOnWorker([&versions](THistory &history) { versions = history.Versions(); });
+    return versions;
+}
+
+bool TTextDocument::ReadVersion(const TVersion &version, QByteArray &bytes)
+{
+    bool read = false;
+    RunOnWorker([&](THistory &history) { read = history.Read(version, bytes); });
+    return read;
+}
+
+void TTextDocument::ListVersions(QObject *context, std::function<void(QVector<TVersion>)> done)
+{
+    FWorker.Post([history = FHistory.get(), context = QPointer<QObject>(context),
+                  done = std::move(done)]() mutable {
+        QVector<TVersion> versions = history->Versions();
+        QMetaObject::invokeMethod(
+            context.data(),
+            [done = std::move(done), versions = std::move(versions)] { done(versions); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TTextDocument::ReadVersion(const TVersion &version, QObject *context,
+                                std::function<void(bool, QByteArray)> done)
+{
+    FWorker.Post([history = FHistory.get(), version, context = QPointer<QObject>(context),
+                  done = std::move(done)]() mutable {
+        QByteArray bytes;
+        const bool read = history->Read(version, bytes);
+        QMetaObject::invokeMethod(
+            context.data(),
+            [done = std::move(done), read, bytes = std::move(bytes)] { done(read, bytes); },
+            Qt::QueuedConnection);
+    });
+}
+
+TSaveResult TTextDocument::WriteVersionAs(const QString &fileName, const QByteArray &bytes,
+                                          int permissions)
+{
+    TSaveResult result = TSaveResult::Saved;
+    WaitForWrites();
+    FKept.clear();
+    TJob job = MakeJob(false, false, TOverwrite::Never);
+    job.Work = [&result, &fileName, &bytes, permissions, now = job.Now](THistory &history) {
+        // What the chosen file holds goes into the history first, where the
+        // writer finds it beside the version.
+        if (IsExistingFile(fileName)) {
+            QByteArray before;
+            if (!ReadWholeFile(fileName, before)) {
+                result = TSaveResult::Unreadable;
+                return;
+            }
+            if (before != bytes &&
+                history.Keep(before, VersionDigest(before), TVersionReason::BeforeSaveAs, now) ==
+                    TKeepResult::Failed) {
+                result = TSaveResult::NotKept;
+                return;
+            }
+            if (!WriteWholeFile(fileName, bytes))
+                result = TSaveResult::Failed;
+            return;
+        }
+        // A file that appeared meanwhile is not written over unkept.
+        if (WriteNewFile(fileName, bytes, permissions) != TNewFileResult::Written)
+            result = TSaveResult::Failed;
+    };
+    RunSync(std::move(job));
+    return result;
 }
 
 // ---------------------------------------------------------------------------

@@ -11,12 +11,17 @@
 // holds changes that are in no file, a recovery copy keeps it. Reports by
 // return value; the window decides what the writer is told.
 //
+// "Saved" means in the file: a saved text counts as safe to replace only
+// while the primary file still holds the version last written there,
+// checked, not assumed.
+//
 // The writing itself (encoding the text, checking each file's version,
 // keeping what the history must keep, writing, syncing) runs on one worker
 // thread, shared with the history and the recovery copy; the GUI thread only
-// takes the text (a snapshot) and applies the outcome. A tick does not wait
-// for it; a save, and everything else that touches the files, waits for the
-// writes in flight first, with the window still drawing.
+// takes the text (a snapshot) and applies the outcome. The history is read
+// and written there alone. A tick does not wait for it; a save, and
+// everything else that touches the files or the history, waits for the
+// worker first, with the window still drawing.
 #pragma once
 
 #include "storage/History_Unit.h"
@@ -99,6 +104,20 @@ struct TKeptVersion
     bool New = false; // false: the history held that content already
 };
 
+// What the window should tell of the history itself; all false and empty
+// while it works.
+struct THistoryNews
+{
+    bool Failing = false; // a version that had to be kept could not be
+    bool Full = false;    // past its bound with only texts it must keep
+    QString SetAside;     // a damaged database set aside, and where
+    bool operator==(const THistoryNews &other) const
+    {
+        return Failing == other.Failing && Full == other.Full && SetAside == other.SetAside;
+    }
+    bool operator!=(const THistoryNews &other) const { return !(*this == other); }
+};
+
 // What the session's last tick wrote.
 struct TSessionEndSaves
 {
@@ -120,7 +139,8 @@ class TTextDocument
 {
 public:
     // privateFolder: where the recovery copies ("recovery") and the history
-    // ("history") live; empty for the writer's private data folder.
+    // ("nudger.db", and the older "history" it takes in) live; empty for the
+    // writer's private data folder.
     explicit TTextDocument(TDocumentText &text, const QString &privateFolder = QString());
     ~TTextDocument();
 
@@ -192,6 +212,10 @@ public:
         TSaveResult Backup = TSaveResult::Saved;
     };
     std::function<void(const TTickOutcome &)> TickDone;
+    // A tick asked for while one was in flight may be made now; whoever
+    // asked decides afresh whether it still wants one (Auto-Save may be off
+    // by now). Without it, the tick is made as it was asked for.
+    std::function<void()> TickDue;
     // Waits until no write is in flight and its outcome is applied; with
     // DrawMeanwhile the window keeps drawing (its keys and clicks wait).
     enum class TWait
@@ -212,6 +236,11 @@ public:
     // "Keep My Text": the text over the version in conflict, once that is
     // kept.
     TSaveResult KeepMyText();
+    // Save As: what the chosen file holds is kept in its history first; then
+    // it becomes the primary file, the unsaved text going along, and the
+    // text is written there. NotKept or Unreadable: it could not be kept,
+    // and nothing changed.
+    TSaveResult SaveAs(const QString &fileName);
     // "Take the File's Text": the writer's text goes into the history, then
     // the editor takes the primary file's.
     enum class TTaken
@@ -243,11 +272,24 @@ public:
     // The writer declines them: they go into the history.
     void DeclineRecoveredText(const TRecoveryOffer &offer);
 
-    THistory &History() { return *FHistory; }
+    // The history of the primary file, from the worker: these wait for it
+    // (the window drawing meanwhile); ListVersions and ReadVersion with a
+    // context answer later on this thread, unless the context went.
+    QVector<TVersion> Versions();
+    bool ReadVersion(const TVersion &version, QByteArray &bytes);
+    void ListVersions(QObject *context, std::function<void(QVector<TVersion>)> done);
+    void ReadVersion(const TVersion &version, QObject *context,
+                     std::function<void(bool, QByteArray)> done);
+    // Writes an earlier version's bytes to a file the writer chose, keeping
+    // what the file held first (a new file gets permissions).
+    TSaveResult WriteVersionAs(const QString &fileName, const QByteArray &bytes, int permissions);
+    // What the window should tell of the history, and when it changed.
+    const THistoryNews &HistoryNews() const { return FHistoryNews; }
+    std::function<void()> HistoryNewsChanged;
+
     TRecoveryCopy &Recovery() { return *FRecovery; }
 
 private:
-    friend struct TTextDocumentTesting;
     struct TJob;
     // What Nudger knows of the version in one file.
     struct TSeenFile
@@ -282,6 +324,13 @@ private:
         Load,  // a file opened
         Follow // one step the writer can undo
     };
+    // Whether the editor's text is kept before it goes, or only when the
+    // primary file no longer holds it (a saved text).
+    enum class TKeepWhen
+    {
+        Always,
+        UnlessInPrimary
+    };
 
     // The text's file form, encoded once and kept until the text changes.
     const QByteArray &FileBytes();
@@ -292,34 +341,50 @@ private:
     // The same with a snapshot taken already.
     TJob MakeJob(bool primary, bool backup, TOverwrite overwrite, const QString &snapshot) const;
     bool Busy() const { return FInFlight || FSnapshotting; }
-    // Runs on the worker: the rule above, for the job's files.
+    // Runs on the worker: the keeps asked for, then the rule above for the
+    // job's files, then whatever else the job does with the history.
     static void Run(TJob &job, THistory &history);
     static TSaveResult Save(TJob &job, TSeenFile &file, TRole role, TOverwrite overwrite,
                             THistory &history);
+    static TSaveResult WriteFile(TJob &job, TSeenFile &file, TRole role);
+    static TSaveResult ReplaceOther(TJob &job, TSeenFile &file, TRole role, TOverwrite overwrite,
+                                    THistory &history, QByteArray bytes,
+                                    const TFileSignature &read);
     static TSaveResult FollowPrimary(TJob &job, QByteArray bytes, const TFileSignature &signature,
                                      THistory &history);
+    // Keeps bytes in the history for the job; false when that failed.
+    static bool Keep(TJob &job, THistory &history, const QByteArray &bytes,
+                     const QByteArray &digest, TVersionReason reason);
+    // The saved text joins the writer's timeline every ten minutes.
+    static void KeepTimeline(TJob &job, THistory &history);
+    static bool InPrimary(TJob &job);
     // Runs the job on the worker and waits for it, and for any job ahead.
     struct TResults
     {
         TSaveResult Primary = TSaveResult::Saved;
         TSaveResult Backup = TSaveResult::Saved;
+        bool KeepsDone = true;
     };
     TResults RunSync(TJob job);
+    // The same for a job that only uses the history.
+    void RunOnWorker(std::function<void(THistory &)> work);
     void Post(TJob job);
     void StartWantedTick();
     // Applies a finished job's outcome on this thread.
     void Finish();
     void Apply(TJob &job);
+    void ApplyHistoryNews(const TJob &job);
     // The primary file's version read becomes the editor's saved text.
     void TakeVersion(QByteArray bytes, const TFileSignature &signature, TReplace how);
     void TakeDecoded(TTextFileContent content, const TFileSignature &signature,
                      const QByteArray &digest, TReplace how);
     void Replace(const QString &text, TReplace how);
     bool LeftRecoveredText(TRecoveryOffer &offer);
-    // Keeps bytes in the history; false when that failed.
-    bool Keep(const QByteArray &bytes, TVersionReason reason);
-    // Keeps the editor's text before something replaces it.
-    bool KeepEditorText(TVersionReason reason);
+    // Keeps the editor's text before something replaces it; false when it
+    // could not be kept.
+    bool KeepEditorText(TVersionReason reason, TKeepWhen when = TKeepWhen::Always);
+    // Keeps other bytes (declined words).
+    bool KeepBytes(const QByteArray &bytes, TVersionReason reason);
     void SetModified(bool modified);
     void Saved();
     static void Remember(TSeenFile &file, const TFileSignature &signature,
@@ -351,9 +416,6 @@ private:
     TResults FLastResults;
     // Receives the finished jobs on this thread.
     QObject FReceiver;
-    // Ticks written on this thread, their text taken at once, as they once
-    // were (a benchmark's before figure).
-    bool FTicksOnCaller = false;
     TSeenFile FPrimary;
     TSeenFile FBackup;
     TTextEncoding FEncoding = TTextEncoding::Utf8;
@@ -366,6 +428,7 @@ private:
     QVector<TKeptVersion> FKept;
     // The digest of the editor's text last kept, in whichever history.
     QByteArray FTextKept;
+    THistoryNews FHistoryNews;
 
     QByteArray FFileBytes;
     QByteArray FFileBytesDigest;

@@ -10,6 +10,9 @@ list(APPEND NUDGER_STORAGE_SOURCES
     storage/MainWindowSettings_Unit.h storage/MainWindowSettings_Unit.cpp
     storage/Worker_Unit.h storage/Worker_Unit.cpp
     storage/PrivateFolder_Unit.h storage/PrivateFolder_Unit.cpp
+    storage/Sqlite_Unit.h storage/Sqlite_Unit.cpp
+    storage/VersionCodec_Unit.h storage/VersionCodec_Unit.cpp
+    storage/OldHistory_Unit.h storage/OldHistory_Unit.cpp
     storage/History_Unit.h storage/History_Unit.cpp
     storage/RecoveryCopy_Unit.h storage/RecoveryCopy_Unit.cpp
     storage/TextDiff_Unit.h storage/TextDiff_Unit.cpp

@@ -31,6 +31,9 @@ set(CPACK_STRIP_FILES ON)
 # program loads when it first plays the nudge sound (without it the nudge is
 # silent), and xdg-open, which the About window runs to open the web address.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# SQLite holds the history; the program loads it when the history is first
+# used, so dpkg-shlibdeps cannot see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsqlite3-0 (>= 3.40)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, libpulse0, xdg-utils")
 
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "writing aid that suggests what to write when you stop")

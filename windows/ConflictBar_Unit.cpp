@@ -34,6 +34,10 @@ TConflictBar::TConflictBar(QWidget *parent) : QFrame(parent)
     Notice_Label->setObjectName(QStringLiteral("ConflictNotice_Label"));
     Notice_Label->setWordWrap(true);
     Notice_Label->setForegroundRole(QPalette::ToolTipText);
+    Problem_Label = new QLabel(this);
+    Problem_Label->setObjectName(QStringLiteral("ConflictProblem_Label"));
+    Problem_Label->setWordWrap(true);
+    Problem_Label->setForegroundRole(QPalette::ToolTipText);
     KeepMine_Button =
         NewButton(QStringLiteral("Keep My Text"), QStringLiteral("KeepMine_Button"), this);
     TakeFile_Button =
@@ -44,6 +48,8 @@ TConflictBar::TConflictBar(QWidget *parent) : QFrame(parent)
         NewButton(QStringLiteral("Compare"), QStringLiteral("ConflictCompare_Button"), this);
     Versions_Button = NewButton(QStringLiteral("Earlier Versions"),
                                 QStringLiteral("NoticeVersions_Button"), this);
+    Dismiss_Button =
+        NewButton(QStringLiteral("Dismiss"), QStringLiteral("ProblemDismiss_Button"), this);
     auto *question = new QHBoxLayout;
     question->addWidget(Message_Label, 1);
     question->addWidget(Compare_Button);
@@ -53,18 +59,28 @@ TConflictBar::TConflictBar(QWidget *parent) : QFrame(parent)
     auto *notice = new QHBoxLayout;
     notice->addWidget(Notice_Label, 1);
     notice->addWidget(Versions_Button);
+    auto *problem = new QHBoxLayout;
+    problem->addWidget(Problem_Label, 1);
+    problem->addWidget(Dismiss_Button);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 3, 3, 3);
     layout->addLayout(question);
     layout->addLayout(notice);
+    layout->addLayout(problem);
     connect(KeepMine_Button, &QPushButton::clicked, this, &TConflictBar::KeepMineClicked);
     connect(TakeFile_Button, &QPushButton::clicked, this, &TConflictBar::TakeFileClicked);
     connect(SaveAs_Button, &QPushButton::clicked, this, &TConflictBar::SaveAsClicked);
     connect(Compare_Button, &QPushButton::clicked, this, &TConflictBar::CompareClicked);
     connect(Versions_Button, &QPushButton::clicked, this, &TConflictBar::VersionsClicked);
+    connect(Dismiss_Button, &QPushButton::clicked, this, [this] {
+        FProblemsDismissed = true;
+        Update();
+    });
     Message_Label->hide();
     Notice_Label->hide();
     Versions_Button->hide();
+    Problem_Label->hide();
+    Dismiss_Button->hide();
     HideConflict();
 }
 
@@ -133,6 +149,24 @@ void TConflictBar::HideNotice()
     Update();
 }
 
+void TConflictBar::SetProblem(TProblem problem, const QString &text)
+{
+    if (FProblems.value(problem) == text)
+        return;
+    if (text.isEmpty()) {
+        FProblems.remove(problem);
+    } else {
+        FProblems.insert(problem, text);
+        FProblemsDismissed = false;
+    }
+    Update();
+}
+
+bool TConflictBar::ShowsProblem() const
+{
+    return !FProblems.isEmpty() && !FProblemsDismissed;
+}
+
 void TConflictBar::ShowQuestion(const QString &text, const QString &name)
 {
     Message_Label->setText(text);
@@ -145,12 +179,19 @@ void TConflictBar::Update()
 {
     const bool question = !FQuestionName.isEmpty();
     const bool notice = !Notice_Label->text().isEmpty() && !Notice_Label->isHidden();
+    const bool problem = ShowsProblem();
+    const QStringList problems = FProblems.values();
+    Problem_Label->setText(problems.join(QLatin1Char(' ')));
+    Problem_Label->setVisible(problem);
+    Dismiss_Button->setVisible(problem);
     QStringList texts;
     if (question)
         texts << Message_Label->text();
     if (notice)
         texts << Notice_Label->text();
+    if (problem)
+        texts << Problem_Label->text();
     setAccessibleName(question ? FQuestionName : QStringLiteral("Notice"));
     setAccessibleDescription(texts.join(QLatin1Char(' ')));
-    setVisible(question || notice);
+    setVisible(question || notice || problem);
 }

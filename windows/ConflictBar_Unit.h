@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QMap>
 
 class QLabel;
 class QPushButton;
@@ -41,9 +42,23 @@ public:
     // the version the notice names.
     void ShowNotice(const QString &text, bool offerVersions = false);
     void HideNotice();
+    // What goes wrong for a while (the history or the recovery copy cannot
+    // be written): shown from when it begins until it ends, below the
+    // notice, once; Dismiss hides what shows until another one begins.
+    enum class TProblem
+    {
+        History,
+        HistoryFull,
+        Recovery
+    };
+    // Empty text: the problem is over.
+    void SetProblem(TProblem problem, const QString &text);
+    bool ShowsProblem() const;
 
     QLabel *Message_Label = nullptr;
     QLabel *Notice_Label = nullptr;
+    QLabel *Problem_Label = nullptr;
+    QPushButton *Dismiss_Button = nullptr;
     QPushButton *KeepMine_Button = nullptr;
     QPushButton *TakeFile_Button = nullptr;
     QPushButton *SaveAs_Button = nullptr;
@@ -57,6 +72,8 @@ private:
     void Update();
 
     QString FQuestionName;
+    QMap<TProblem, QString> FProblems;
+    bool FProblemsDismissed = false;
 
 Q_SIGNALS:
     void KeepMineClicked();

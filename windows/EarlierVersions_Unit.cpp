@@ -228,10 +228,15 @@ void TEarlierVersions_Form::AddText(const QString &when, const QString &why, con
     Versions_List->insertTopLevelItem(at, item);
 }
 
-void TEarlierVersions_Form::ListHistory(THistory &history)
+void TEarlierVersions_Form::ListHistory(TTextDocument &document)
 {
-    FHistory = &history;
-    const QVector<TVersion> versions = history.Versions();
+    FDocument = &document;
+    document.ListVersions(this,
+                          [this](const QVector<TVersion> &versions) { ShowVersions(versions); });
+}
+
+void TEarlierVersions_Form::ShowVersions(const QVector<TVersion> &versions)
+{
     QList<QTreeWidgetItem *> items;
     items.reserve(versions.size());
     for (const TVersion &version : versions) {
@@ -249,51 +254,80 @@ void TEarlierVersions_Form::ListHistory(THistory &history)
         items.append(item);
     }
     Versions_List->addTopLevelItems(items);
+    FListed = true;
     if (versions.isEmpty() && FRows.isEmpty())
         Summary_Label->setText(QStringLiteral("No earlier version of your text is kept yet."));
-    // Once the rows added after the history's are in place too, and after
-    // the first comparison.
+    if (!Versions_List->currentItem())
+        SelectVersion(FWanted);
+    Q_EMIT VersionsListed();
+    // After the first comparison, which is asked for already.
     QMetaObject::invokeMethod(
         this, [this] { FindFirstChangedLines(); }, Qt::QueuedConnection);
 }
 
 void TEarlierVersions_Form::FindFirstChangedLines(int index)
 {
-    // Each row is read on the worker, newest first, one at a time: the next
-    // is posted once the last is done, so that a comparison asked for
-    // meanwhile waits for one version at most.
+    // One row at a time, newest first: read (a version on the document's
+    // worker), then compared on this window's worker; the next once the
+    // last is done, so that a comparison asked for meanwhile waits for one
+    // version at most.
     if (index >= FRows.size())
         return;
-    QPointer<TEarlierVersions_Form> form(this);
-    const std::shared_ptr<std::atomic<bool>> closing = FClosing;
-    FWorker->Post([this, form, closing, row = FRows[index], index] {
-        if (*closing)
-            return;
-        QString text;
-        QString line;
-        qint64 words = -1;
-        if (ReadVersion(row, text)) {
-            // A version is the earlier text, a text added the later one.
-            line = row.InHistory ? FirstChangedLine(text, FEditorText)
-                                 : FirstChangedLine(FEditorText, text);
-            if (!row.InHistory)
-                words = CountWords(text.toUtf8());
-        }
-        QMetaObject::invokeMethod(qApp, [form, index, line, words] {
-            if (!form)
+    const TRow row = FRows[index];
+    ReadRow(row, [this, row, index](bool read, const QString &text) {
+        QPointer<TEarlierVersions_Form> form(this);
+        const std::shared_ptr<std::atomic<bool>> closing = FClosing;
+        FWorker->Post([this, form, closing, row, index, read, text] {
+            if (*closing)
                 return;
-            if (QTreeWidgetItem *item = form->Versions_List->topLevelItem(index)) {
-                item->setText(FirstLineColumn, line);
-                if (words >= 0)
-                    item->setText(WordsColumn, QLocale().toString(words));
+            QString line;
+            qint64 words = -1;
+            if (read) {
+                // A version is the earlier text, a text added the later one.
+                line = row.InHistory ? FirstChangedLine(text, FEditorText)
+                                     : FirstChangedLine(FEditorText, text);
+                if (!row.InHistory)
+                    words = CountWords(text.toUtf8());
             }
-            form->FindFirstChangedLines(index + 1);
+            QMetaObject::invokeMethod(qApp, [form, index, line, words] {
+                if (!form)
+                    return;
+                if (QTreeWidgetItem *item = form->Versions_List->topLevelItem(index)) {
+                    item->setText(FirstLineColumn, line);
+                    if (words >= 0)
+                        item->setText(WordsColumn, QLocale().toString(words));
+                }
+                form->FindFirstChangedLines(index + 1);
+            });
         });
+    });
+}
+
+void TEarlierVersions_Form::ReadRow(const TRow &row,
+                                    std::function<void(bool, const QString &)> done)
+{
+    if (!row.InHistory) {
+        done(true, row.Text);
+        return;
+    }
+    if (!FDocument) {
+        done(false, QString());
+        return;
+    }
+    FDocument->ReadVersion(row.Version, this, [done](bool read, const QByteArray &bytes) {
+        TTextFileContent content;
+        if (read)
+            DecodeTextFile(bytes, content);
+        done(read, content.Text);
     });
 }
 
 void TEarlierVersions_Form::SelectVersion(const QByteArray &digest)
 {
+    // A version of the history is chosen once the versions are listed.
+    FWanted = digest;
+    if (!FListed && (!digest.isEmpty() || FRows.isEmpty()))
+        return;
     int chosen = 0;
     for (int index = 0; index < FRows.size(); ++index) {
         if (!digest.isEmpty() && FRows[index].InHistory && FRows[index].Version.Digest == digest) {
@@ -327,7 +361,7 @@ bool TEarlierVersions_Form::ReadVersion(const TRow &row, QString &text, QByteArr
         return true;
     }
     QByteArray read;
-    if (!FHistory || !FHistory->Read(row.Version, read))
+    if (!FDocument || !FDocument->ReadVersion(row.Version, read))
         return false;
     TTextFileContent content;
     DecodeTextFile(read, content);
@@ -354,19 +388,25 @@ void TEarlierVersions_Form::Compare(const TRow &row)
                                                 : QStringLiteral("Your text"));
     Newer_Memo->setAccessibleName(row.InHistory ? QStringLiteral("Your text") : why);
 
-    QPointer<TEarlierVersions_Form> form(this);
     const std::shared_ptr<std::atomic<bool>> cancel = FCancel;
-    FWorker->Post([this, form, cancel, row] {
+    ReadRow(row, [this, cancel, row](bool read, const QString &text) {
         if (*cancel)
             return;
-        QString text;
-        if (!ReadVersion(row, text)) {
-            QMetaObject::invokeMethod(qApp, [form, cancel] {
-                if (form && !*cancel)
-                    form->Summary_Label->setText(QStringLiteral("I cannot read this version."));
-            });
+        if (!read) {
+            Summary_Label->setText(QStringLiteral("I cannot read this version."));
             return;
         }
+        CompareText(row, text);
+    });
+}
+
+void TEarlierVersions_Form::CompareText(const TRow &row, const QString &text)
+{
+    QPointer<TEarlierVersions_Form> form(this);
+    const std::shared_ptr<std::atomic<bool>> cancel = FCancel;
+    FWorker->Post([this, form, cancel, row, text] {
+        if (*cancel)
+            return;
         // A version is earlier than the editor's text; a text added is
         // compared as the later one.
         QString older = row.InHistory ? text : FEditorText;
@@ -470,12 +510,13 @@ void TEarlierVersions_Form::FillSlice()
             cursor.movePosition(QTextCursor::End);
             cursor.beginEditBlock();
         }
-        // A long piece (a whole text side by side) goes in slices too.
-        const qsizetype take = qMin(piece.Text.size(), budget);
-        cursor.insertText(piece.Text.left(take), piece.Format);
-        piece.Text.remove(0, take);
+        // A long piece (a whole text side by side) goes in slices too, each
+        // taken from where the last ended.
+        const qsizetype take = qMin(piece.Text.size() - piece.Done, budget);
+        cursor.insertText(piece.Text.mid(piece.Done, take), piece.Format);
+        piece.Done += take;
         budget -= take;
-        if (piece.Text.isEmpty())
+        if (piece.Done == piece.Text.size())
             ++FNextPiece;
     }
     if (view)
@@ -528,28 +569,19 @@ void TEarlierVersions_Form::SaveAs_ButtonClick()
     } while (!IsUsableFile(options.FileName, refuse));
     const QString target = options.FileName;
     // What the chosen file held is kept first, as for the writer's own Save
-    // As, so that no text goes for a version saved over it.
-    QByteArray before;
-    if (IsExistingFile(target)) {
-        if (!ReadWholeFile(target, before) ||
-            (FHistory && !before.isEmpty() &&
-             FHistory->Keep(before, TVersionReason::BeforeSaveAs,
-                            QDateTime::currentDateTimeUtc()) == TKeepResult::Failed)) {
-            ShowMessage(Message::CannotKeep);
-            return;
-        }
-    }
-    // A new file is as private as the primary file the version came from.
-    bool written = false;
-    if (!IsExistingFile(target)) {
-        const int permissions = FHistory && FilePermissions(FHistory->PrimaryFile()) >= 0
-                                    ? FilePermissions(FHistory->PrimaryFile())
-                                    : 0600;
-        // A file that appeared meanwhile is not written over unkept.
-        written = WriteNewFile(target, bytes, permissions) == TNewFileResult::Written;
-    } else {
-        written = WriteWholeFile(target, bytes);
-    }
-    if (!written)
+    // As, so that no text goes for a version saved over it; a new file is as
+    // private as the primary file the version came from. On the document's
+    // worker, in order with its other writes.
+    const int permissions = FilePermissions(FDocument->PrimaryFile());
+    switch (FDocument->WriteVersionAs(target, bytes, permissions >= 0 ? permissions : 0600)) {
+    case TSaveResult::Saved:
+        return;
+    case TSaveResult::NotKept:
+    case TSaveResult::Unreadable:
+        ShowMessage(Message::CannotKeep);
+        return;
+    default:
         ShowMessage(Message::CannotSaveText);
+        return;
+    }
 }

@@ -13,6 +13,7 @@
 
 #include "storage/History_Unit.h"
 #include "storage/TextDiff_Unit.h"
+#include "storage/TextDocument_Unit.h"
 
 #include <QDialog>
 #include <QTextCharFormat>
@@ -20,6 +21,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -39,9 +41,13 @@ public:
     explicit TEarlierVersions_Form(const QString &editorText, QWidget *parent = nullptr);
     ~TEarlierVersions_Form() override;
 
-    // Lists the versions history keeps, newest first, after any text added.
-    // The history must outlive the window.
-    void ListHistory(THistory &history);
+    // Lists the versions the document's history keeps, newest first, after
+    // any text added; they come from the document's worker, and are shown
+    // once they are there. The document must outlive the window.
+    void ListHistory(TTextDocument &document);
+    // Whether the versions are listed (a chosen version is shown once they
+    // are).
+    bool Listed() const { return FListed; }
     // A row, above the versions, for a text the history does not hold; the
     // editor's text is the earlier one in its comparison.
     void AddText(const QString &when, const QString &why, const QString &text);
@@ -71,6 +77,8 @@ public:
 Q_SIGNALS:
     // Restore: the chosen version's text should replace the editor's.
     void RestoreRequested(const QString &text);
+    // The history's versions are in the list.
+    void VersionsListed();
     // The comparison of the chosen row is all on show.
     void ComparisonShown();
 
@@ -81,18 +89,25 @@ private:
         TVersion Version;
         QString Text; // a row not in the history
     };
-    // A run of text for the views, with its look.
+    // A run of text for the views, with its look, and how much of it is in
+    // its view already.
     struct TPiece
     {
         QPlainTextEdit *View = nullptr;
         QString Text;
         QTextCharFormat Format;
+        qsizetype Done = 0;
     };
 
     void SetupControls();
+    void ShowVersions(const QVector<TVersion> &versions);
     const TRow *ChosenRow() const;
     void VersionsListCurrentChange();
     void Compare(const TRow &row);
+    void CompareText(const TRow &row, const QString &text);
+    // The row's text, from the document's worker for a version; done gets
+    // it on this thread (false: it cannot be read).
+    void ReadRow(const TRow &row, std::function<void(bool, const QString &)> done);
     void ShowComparison(const TTextDiff &diff, const QString &older, const QString &newer);
     // Fills the views a slice at a time between events.
     void FillSlice();
@@ -101,11 +116,14 @@ private:
     void FindFirstChangedLines(int index = 0);
     void Restore_ButtonClick();
     void SaveAs_ButtonClick();
-    // A version's text, read and decoded; false when it cannot be read.
+    // A version's text, read and decoded, waiting for the document's
+    // worker; false when it cannot be read.
     bool ReadVersion(const TRow &row, QString &text, QByteArray *bytes = nullptr) const;
 
     const QString FEditorText;
-    THistory *FHistory = nullptr;
+    TTextDocument *FDocument = nullptr;
+    bool FListed = false;
+    QByteArray FWanted; // the digest of the version to choose once listed
     QVector<TRow> FRows;
     std::unique_ptr<TWorker> FWorker;
     // Set to stop the comparison on the worker when another row is chosen.

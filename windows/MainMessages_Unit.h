@@ -51,6 +51,15 @@ inline const QString CannotKeepYours =
 inline const QString CannotKeepRestore =
     QStringLiteral("I cannot keep your text in Earlier Versions, so I have not restored the "
                    "earlier one.");
+inline const QString HistoryFull =
+    QStringLiteral("Earlier Versions has reached its size limit, and all it still holds are texts "
+                   "of the last 30 days that I keep for you. I go on keeping new ones.");
+inline const QString HistorySetAside =
+    QStringLiteral("The database of Earlier Versions was damaged. I have set it aside, whole, as "
+                   "%1 and begun a new one.");
+inline const QString SaveAsNotKept =
+    QStringLiteral("I cannot keep what %1 holds in Earlier Versions, so I have not saved over it. "
+                   "Your primary file is still %2.");
 inline const QString RecoveryFailing =
     QStringLiteral("I cannot keep a recovery copy of your unsaved words. If I stop now, they "
                    "may be lost. I will keep trying.");

@@ -96,13 +96,17 @@ void TMain_Form::ConnectControls()
     FDocument.TickDone = [this](const TTextDocument::TTickOutcome &outcome) {
         AutoSaveTickDone(outcome);
     };
-    // A safety net that is off is something the writer must know, once.
+    // A safety net that is off is something the writer must know, in the
+    // bar above the text while it lasts: a box would take their next keys.
     connect(&FDocument.Recovery(), &TRecoveryCopy::WorkingChanged, this, [this](bool working) {
-        if (working)
-            FRecoveryFailing = false;
-        else
-            TellOnce(FRecoveryFailing, Message::RecoveryFailing);
+        if (!working || Conflict_Bar)
+            ConflictBar()->SetProblem(TConflictBar::TProblem::Recovery,
+                                      working ? QString() : Message::RecoveryFailing);
     });
+    FDocument.HistoryNewsChanged = [this] { ShowHistoryNews(); };
+    // A tick held over while another wrote asks afresh, under the settings
+    // of its own time.
+    FDocument.TickDue = [this] { AutoSave_TimerTimer(); };
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TMain_Form::CommitSessionData,
             Qt::DirectConnection);
     const std::pair<TCaptionButton *, void (TMain_Form::*)()> panels[] = {

@@ -280,10 +280,10 @@ private:
     // not typed since: the close that follows asks no more.
     bool FSessionAnswered = false;
     static constexpr int SessionAnswerMs = 60000;
-    // The writer was told that the history, or the recovery copy, cannot
-    // be written; told again only once it worked in between.
-    bool FHistoryFailing = false;
-    bool FRecoveryFailing = false;
+    // Where a damaged history was set aside, once told.
+    QString FToldSetAside;
+    // The bar tells what goes wrong with the history while it lasts.
+    void ShowHistoryNews();
     // The version the notice on show names, which its button opens.
     QByteArray FNoticeVersion;
     // A recovery copy is offered once the window shows, over it: after its
@@ -297,8 +297,6 @@ private:
     // A window made for the Earlier Versions (not yet shown), with the
     // editor's text and the history's rows.
     TEarlierVersions_Form *NewVersionsForm();
-    // Shows text once until told is cleared.
-    void TellOnce(bool &told, const QString &text);
     void RememberSessionAnswer();
     bool FNudgeSuppressed = false;
     bool FAutoSaveSuppressed = false;

@@ -94,7 +94,7 @@ bool TMain_Form::ShowPrimaryResult(TSaveResult result)
     case TSaveResult::Unreadable:
         return false;
     case TSaveResult::NotKept:
-        TellOnce(FHistoryFailing, Message::CannotKeep);
+        // The bar tells of the history while it fails (ShowHistoryNews).
         return false;
     case TSaveResult::Failed:
         break;
@@ -123,7 +123,6 @@ void TMain_Form::ShowBackupResult(TSaveResult result)
         ShowKept();
         break;
     case TSaveResult::NotKept:
-        TellOnce(FHistoryFailing, Message::CannotKeep);
         break;
     case TSaveResult::Failed:
         ShowFailureOnce(Message::CannotSaveBackup);
@@ -175,7 +174,6 @@ void TMain_Form::ShowReadAgain()
 
 void TMain_Form::ShowKept()
 {
-    FHistoryFailing = false;
     QStringList notes;
     for (const TKeptVersion &version : FDocument.Kept()) {
         const qsizetype before = notes.size();
@@ -210,12 +208,20 @@ void TMain_Form::ShowKept()
         ConflictBar()->ShowNotice(notes.join(QLatin1Char(' ')), true);
 }
 
-void TMain_Form::TellOnce(bool &told, const QString &text)
+void TMain_Form::ShowHistoryNews()
 {
-    if (told || FQuiet)
+    const THistoryNews &news = FDocument.HistoryNews();
+    if (!Conflict_Bar && !news.Failing && !news.Full && news.SetAside.isEmpty())
         return;
-    told = true;
-    ShowMessage(text);
+    TConflictBar *bar = ConflictBar();
+    bar->SetProblem(TConflictBar::TProblem::History,
+                    news.Failing ? Message::CannotKeep : QString());
+    bar->SetProblem(TConflictBar::TProblem::HistoryFull,
+                    news.Full ? Message::HistoryFull : QString());
+    if (!news.SetAside.isEmpty() && news.SetAside != FToldSetAside) {
+        FToldSetAside = news.SetAside;
+        bar->ShowNotice(Message::HistorySetAside.arg(QDir::toNativeSeparators(news.SetAside)));
+    }
 }
 
 void TMain_Form::KeepMyText()
@@ -231,7 +237,6 @@ void TMain_Form::KeepMyText()
         ShowKept();
         break;
     case TSaveResult::NotKept:
-        TellOnce(FHistoryFailing, Message::CannotKeep);
         break;
     case TSaveResult::Failed:
         ShowFailureOnce(Message::CannotSaveText);
@@ -251,7 +256,7 @@ void TMain_Form::TakeFileText()
     ShowConflict();
     switch (taken) {
     case TTextDocument::TTaken::NotKept:
-        ShowFailureOnce(Message::CannotKeepYours);
+        ConflictBar()->ShowNotice(Message::CannotKeepYours);
         return;
     case TTextDocument::TTaken::NotRead:
         ShowKept();
@@ -312,11 +317,16 @@ bool TMain_Form::SavePrimaryFileAs()
     options.ConfirmOverwrite = true;
     if (!Prompts().ChooseSaveFile(options))
         return false;
-    // The unsaved text is the new file's now.
-    FDocument.SetPrimaryFile(options.FileName, TTextDocument::TUnsavedText::GoesAlong);
     // The writer chose this file, and said whether it may be replaced; what
-    // it held is kept first.
-    const bool saved = WritePrimaryFile(TOverwrite::Allowed);
+    // it held is kept first, and where it cannot be, nothing changes.
+    const QString previous = PrimaryFile();
+    const TSaveResult result = FDocument.SaveAs(options.FileName);
+    if (result == TSaveResult::NotKept || result == TSaveResult::Unreadable) {
+        ConflictBar()->ShowNotice(Message::SaveAsNotKept.arg(
+            QDir::toNativeSeparators(options.FileName), QDir::toNativeSeparators(previous)));
+        return false;
+    }
+    const bool saved = ShowPrimaryResult(result);
     ShowMessage(Message::PrimaryFileSet + PrimaryFile());
     return saved;
 }
@@ -364,14 +374,15 @@ void TMain_Form::OfferRecoveredText()
     // The editor holds the file's text: the words are told against it.
     const QString fileText = Text();
     const qint64 words = TEarlierVersions_Form::ChangedWords(DiffTexts(fileText, offer.Text, 0));
-    QString details =
-        QDir::toNativeSeparators(PrimaryFile()) + QLatin1Char('\n') +
-        QStringLiteral("Written %1.")
-            .arg(TEarlierVersions_Form::WhenText(
-                offer.Written.isValid() ? offer.Written : QDateTime::currentDateTime())) +
-        QLatin1Char('\n') +
-        (words == 1 ? QStringLiteral("1 word differs from the file.")
-                    : QStringLiteral("%1 words differ from the file.").arg(words));
+    // When the copy cannot say when it was written, the offer says so.
+    const QString written =
+        offer.Written.isValid()
+            ? QStringLiteral("Written %1.").arg(TEarlierVersions_Form::WhenText(offer.Written))
+            : QStringLiteral("When they were written is not known.");
+    QString details = QDir::toNativeSeparators(PrimaryFile()) + QLatin1Char('\n') + written +
+                      QLatin1Char('\n') +
+                      (words == 1 ? QStringLiteral("1 word differs from the file.")
+                                  : QStringLiteral("%1 words differ from the file.").arg(words));
     if (offer.FileChanged)
         details += QLatin1Char('\n') + Message::NewerAtRecovery;
     const auto compare = [&] {
@@ -392,7 +403,7 @@ TEarlierVersions_Form *TMain_Form::NewVersionsForm()
     auto *form = new TEarlierVersions_Form(Text(), this);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->setWindowModality(Qt::WindowModal);
-    form->ListHistory(FDocument.History());
+    form->ListHistory(FDocument);
     connect(form, &TEarlierVersions_Form::RestoreRequested, this, &TMain_Form::RestoreVersion);
     // No nudge while the writer reads.
     FNudgeBeforeVersions = NudgeSuppressed();
@@ -412,7 +423,7 @@ TEarlierVersions_Form *TMain_Form::OpenEarlierVersions(const QByteArray &digest)
 void TMain_Form::RestoreVersion(const QString &text)
 {
     if (!FDocument.Restore(text)) {
-        ShowFailureOnce(Message::CannotKeepRestore);
+        ConflictBar()->ShowNotice(Message::CannotKeepRestore);
         return;
     }
     Text_Memo->setFocus();
@@ -434,6 +445,8 @@ void TMain_Form::CompareWithFile()
 
 bool TMain_Form::ConfirmSaveChanges()
 {
+    // A tick in flight may have saved the text already.
+    FDocument.WaitForWrites();
     if (!TextChanged())
         return true;
     const auto answer = Prompts().Confirm(Message::SaveChanges,

@@ -217,3 +217,28 @@ nudger_start_through_launcher()
     [[ -f "$expected_start/Nudger.cfg" ]] || nudger_fail "no configuration in $expected_start"
     echo "started in $expected_start with links to the installed files"
 }
+
+# Takes every version out of the private store with standard tools only, as
+# README.md shows a writer: sqlite3 for the frames, zstd for their bytes, a
+# version made against its base with that base's bytes. Each version becomes
+# OUT/<id>.txt; prints OUT.
+#
+#   nudger_history_out [DATABASE] [OUT]
+nudger_history_out()
+{
+    local database=${1:-$XDG_DATA_HOME/Nudger/nudger.db} out=${2:-$NUDGER_WORK/history-out}
+    rm -rf "$out" && mkdir -p "$out"
+    [[ -f "$database" ]] || { echo "$out"; return 0; }
+    local id base
+    while IFS='|' read -r id base; do
+        sqlite3 "$database" "SELECT writefile('$out/$id.zst', data) FROM versions WHERE id = $id" \
+            >/dev/null || nudger_fail "sqlite3 could not take version $id out"
+        if [[ -z "$base" ]]; then
+            zstd -q -d "$out/$id.zst" -o "$out/$id.txt"
+        else
+            zstd -q -d --long=31 --patch-from="$out/$base.txt" "$out/$id.zst" -o "$out/$id.txt"
+        fi || nudger_fail "zstd could not make out version $id"
+        rm -f "$out/$id.zst"
+    done < <(sqlite3 "$database" "SELECT id, ifnull(base, '') FROM versions ORDER BY id")
+    echo "$out"
+}

@@ -48,10 +48,11 @@ nudger_atspi description "$NUDGER_PID" "Could not be read before" | grep -qF \
 [[ "$(cat "$primary")" == "Ten years of my journal." ]] ||
     nudger_fail "Save wrote \"$(cat "$primary")\" over the journal"
 [[ "$(cat "$backup")" == "One line." ]] || nudger_fail "the backup holds \"$(cat "$backup")\""
-kept=$(grep -lrxF 'Ten years of my journal.' "$XDG_DATA_HOME/Nudger/history" || true)
-[[ -n "$kept" ]] || nudger_fail "the journal is in no file of the history"
-[[ "$(stat -c %a "$kept")" == 600 ]] || nudger_fail "the kept journal has mode $(stat -c %a "$kept")"
-echo "Save left the journal alone; the backup's copy of it is in $(basename "$kept")"
+kept=$(grep -lrxF 'Ten years of my journal.' "$(nudger_history_out)" || true)
+[[ -n "$kept" ]] || nudger_fail "the journal is in no version of the history"
+store="$XDG_DATA_HOME/Nudger/nudger.db"
+[[ "$(stat -c %a "$store")" == 600 ]] || nudger_fail "the history has mode $(stat -c %a "$store")"
+echo "Save left the journal alone; the backup's copy of it is version $(basename "$kept" .txt) of the history"
 
 nudger_atspi press "$NUDGER_PID" "push button:Keep My Text"
 nudger_wait_for_file "$primary" "One line."

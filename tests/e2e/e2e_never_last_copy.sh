@@ -87,22 +87,23 @@ nudger_atspi press "$take" "push button:Take the File's Text"
 nudger_atspi wait-text "$take" "text:Your Text" "Theirs." 5
 nudger_atspi description "$take" "Notice" | grep -qF "Your text is kept in Earlier Versions." ||
     nudger_fail "take: the writer is not told where the text is"
-history="$XDG_DATA_HOME/Nudger/history"
+store="$XDG_DATA_HOME/Nudger/nudger.db"
 echo "take: the editor took the file's text; the writer's is in the history"
 
 # Two ticks: at 30 s and 60 s after the start.
 sleep $((started + 63 - $(date +%s)))
+history=$(nudger_history_out "$store")
 copy=$(grep -lrxF 'Old words. Mine.' "$history" || true)
-[[ -n "$copy" ]] || nudger_fail "take: the writer's text is in no file of the history"
-[[ "$(stat -c %a "$copy")" == 600 ]] || nudger_fail "take: the kept text has mode $(stat -c %a "$copy")"
+[[ -n "$copy" ]] || nudger_fail "take: the writer's text is in no version of the history"
+[[ "$(stat -c %a "$store")" == 600 ]] || nudger_fail "take: the history has mode $(stat -c %a "$store")"
 [[ -z "$(ls "$NUDGER_WORK" | grep -F '(your text')" ]] ||
     nudger_fail "take: a copy appeared beside the writer's files"
-echo "take: two ticks later the history holds the writer's text in $(basename "$copy")"
+echo "take: two ticks later the history holds the writer's text (version $(basename "$copy" .txt))"
 # One window left, which the keys below then reach.
 kill -9 "$take"
 
 grep -qrxF 'The whole chapter.' "$history" ||
-    nudger_fail "emptied: the chapter is in no file of the history after two ticks"
+    nudger_fail "emptied: the chapter is in no version of the history after two ticks"
 nudger_atspi wait-text "$empty" "text:Your Text" "" 5
 nudger_atspi description "$empty" "Notice" | grep -qF "kept in Earlier Versions" ||
     nudger_fail "emptied: the notice does not say where the chapter is"

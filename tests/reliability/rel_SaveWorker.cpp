@@ -27,7 +27,10 @@
 #include "windows/Main_Unit.h"
 #include "windows/SuggestionSettings_Unit.h"
 
+#include "windows/ConflictBar_Unit.h"
+
 #include <QApplication>
+#include <QLabel>
 #include <QPlainTextEdit>
 
 #include <csignal>
@@ -152,6 +155,10 @@ int FailOnce(const QString &kind, const QString &dir, bool shortText)
     }
     for (qsizetype i = before; i < prompts.Records.size(); ++i)
         Say("box " + prompts.Records.at(i).Text.toUtf8().toPercentEncoding());
+    // What the bar above the text tells while it lasts, where nothing takes
+    // the writer's keys.
+    if (const auto *bar = form.findChild<TConflictBar *>(); bar && bar->ShowsProblem())
+        Say("bar " + bar->Problem_Label->text().toUtf8().toPercentEncoding());
     Say(kept ? "kept" : "lost");
     return 0;
 }

@@ -108,14 +108,19 @@ QStringList StrayNames(const QString &dir)
     return stray;
 }
 
+QStringList DecodedLines(const QByteArray &output, const QByteArray &kind)
+{
+    QStringList lines;
+    for (const QByteArray &line : output.split('\n')) {
+        if (line.startsWith(kind + ' '))
+            lines << QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(kind.size() + 1)));
+    }
+    return lines;
+}
+
 QStringList DecodedBoxes(const QByteArray &output)
 {
-    QStringList boxes;
-    for (const QByteArray &line : output.split('\n')) {
-        if (line.startsWith("box "))
-            boxes << QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(4)));
-    }
-    return boxes;
+    return DecodedLines(output, "box");
 }
 
 QString WorkerPath()
@@ -218,20 +223,26 @@ private:
 
     // What the writer is told; privateFails: the private data folder fails
     // too (it lies on the same disk, or the user may not write there).
-    static QStringList FailBoxes(const QString &kind, bool privateFails = false)
+    static QStringList FailBoxes(const QString &kind)
     {
-        // The primary file's box once although the nested tick fails again;
-        // the backup's box, a different one, both times. Where the private
-        // folder fails as well, the writer hears once that no recovery copy
-        // can be made, and once that the backup, whose text Nudger had not
-        // seen, cannot be kept, so it is not written over.
-        if (kind == QLatin1String("text") && privateFails)
-            return {RecoveryFailing, CannotSaveText, CannotKeep};
+        // The primary file's box once although the nested tick fails again.
+        // The backup holds a text Nudger had not seen, which the history
+        // cannot keep where the disk (or the size limit) fails it too, so it
+        // is not written over: the bar says so.
         if (kind == QLatin1String("text"))
-            return {CannotSaveText, CannotSaveBackup, CannotSaveBackup};
+            return {CannotSaveText};
         if (kind == QLatin1String("configuration"))
             return {CannotSaveConfiguration};
         return {CannotSaveSuggestions};
+    }
+    // What the bar above the text tells meanwhile, where no keystroke can
+    // answer it: the history that cannot keep the backup's text, and the
+    // recovery copy that cannot be made where the private folder fails.
+    static QString FailBar(const QString &kind, bool privateFails)
+    {
+        if (kind != QLatin1String("text"))
+            return QString();
+        return privateFails ? CannotKeep + QLatin1Char(' ') + RecoveryFailing : CannotKeep;
     }
 
     void FailKinds()
@@ -537,8 +548,8 @@ void tst_Reliability::fullDisk()
                              QStringList{QStringLiteral("-c"),
                                          QStringLiteral("ulimit -f 64 && exec \"$0\" \"$@\"")} +
                                  worker);
-    QCOMPARE(DecodedBoxes(output).join(QLatin1Char('|')),
-             FailBoxes(kind, bool(tmpfs)).join(QLatin1Char('|')));
+    QCOMPARE(DecodedBoxes(output).join(QLatin1Char('|')), FailBoxes(kind).join(QLatin1Char('|')));
+    QCOMPARE(DecodedLines(output, "bar").join(QLatin1Char('|')), FailBar(kind, bool(tmpfs)));
     QVERIFY2(output.contains("\nkept\n"), output.constData());
     CompareWithSnapshot(before);
 }
@@ -591,8 +602,8 @@ void tst_Reliability::unprivilegedUser()
                       QStringLiteral("--clear-groups"), WorkerPath(), QStringLiteral("fail"), kind,
                       FDir->path()},
                      environment);
-    QCOMPARE(DecodedBoxes(output).join(QLatin1Char('|')),
-             FailBoxes(kind, true).join(QLatin1Char('|')));
+    QCOMPARE(DecodedBoxes(output).join(QLatin1Char('|')), FailBoxes(kind).join(QLatin1Char('|')));
+    QCOMPARE(DecodedLines(output, "bar").join(QLatin1Char('|')), FailBar(kind, true));
     QVERIFY2(output.contains("\nkept\n"), output.constData());
     CompareWithSnapshot(before);
 }

@@ -1,18 +1,21 @@
-// The history of a primary file: each content kept once, in a private plain
-// text file, listed by its index, pruned by age and by size, and never
-// half-made.
+// The history: each content kept once in the private store, read back whole
+// and checked, pruned by the rules the manual gives, a damaged database set
+// aside, and the plain-file histories of earlier Nudgers taken in.
 
 #include "storage/History_Unit.h"
 
 #include "storage/PrivateFolder_Unit.h"
+#include "storage/Sqlite_Unit.h"
 #include "support/FileBytes.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <time.h>
 
 namespace {
 
@@ -26,6 +29,25 @@ int Mode(const QString &path)
 
 const QDateTime Now = QDateTime(QDate(2026, 12, 9), QTime(14, 5, 9), Qt::UTC);
 
+TKeepResult KeepBytes(THistory &history, const QByteArray &bytes, TVersionReason reason,
+                      const QDateTime &when, TVersion *version = nullptr)
+{
+    return history.Keep(bytes, VersionDigest(bytes), reason, when, version);
+}
+
+// A manuscript that grows and changes a little at each version.
+QByteArray Manuscript(int version)
+{
+    QByteArray text;
+    for (int line = 0; line < 300; ++line)
+        text += "Line " + QByteArray::number(line) + " of the story, " +
+                QByteArray::number((line * 7 + (line % 13 == version % 13 ? version : 0)) % 97) +
+                " words and more.\r\n";
+    for (int added = 0; added < version; ++added)
+        text += "An added sentence number " + QByteArray::number(added) + ".\r\n";
+    return text;
+}
+
 } // namespace
 
 class tst_History_Unit : public QObject
@@ -35,181 +57,250 @@ class tst_History_Unit : public QObject
 private:
     std::unique_ptr<QTemporaryDir> FDir;
 
-    QString Root() const { return FDir->filePath(QStringLiteral("history")); }
+    QString Database() const { return FDir->filePath(QStringLiteral("private/nudger.db")); }
+    QString OldRoot() const { return FDir->filePath(QStringLiteral("private/history")); }
     QString Primary(const char *name = "text.txt") const
     {
         return FDir->filePath(QString::fromLatin1(name));
     }
+    std::unique_ptr<THistory> Open(const char *primary = "text.txt",
+                                   qint64 bound = THistory::DefaultBound)
+    {
+        auto history = std::make_unique<THistory>(Database(), OldRoot(), bound);
+        history->SetPrimaryFile(Primary(primary));
+        return history;
+    }
+    // Runs SQL on the store as another program would.
+    bool Tamper(const char *sql)
+    {
+        TSqliteDatabase database;
+        return database.Open(Database(), 1000) && database.Exec(sql);
+    }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // The days of pruning are local days: these tests count in UTC's.
+        qputenv("TZ", "UTC");
+        tzset();
+    }
     void init()
     {
         FDir = std::make_unique<QTemporaryDir>();
         QVERIFY2(FDir->isValid(), qPrintable(FDir->errorString()));
     }
-    void cleanup() { THistory::SetMaxTotalBytesForTesting(0); }
 
-    // Two Nudgers on one file keep one content once: one private file, named
-    // by its date and reason, holding exactly the bytes, listed by both.
+    // Two Nudgers on one file keep one content once, in a store that is the
+    // writer's alone; keeping it again renews its time.
     void eachContentIsKeptOnce()
     {
-        THistory first(Root());
-        THistory second(Root());
-        first.SetPrimaryFile(Primary());
-        second.SetPrimaryFile(Primary());
+        const auto first = Open();
+        const auto second = Open();
         const QByteArray bytes("one\r\ntwo words");
         TVersion kept;
-        QCOMPARE(first.Keep(bytes, TVersionReason::ChangedOutside, Now, &kept), TKeepResult::Kept);
+        QCOMPARE(KeepBytes(*first, bytes, TVersionReason::SavedEarlier, Now, &kept),
+                 TKeepResult::Kept);
         TVersion again;
-        QCOMPARE(second.Keep(bytes, TVersionReason::ReadAgain, Now.addSecs(5), &again),
+        QCOMPARE(KeepBytes(*second, bytes, TVersionReason::ReadAgain, Now.addDays(3), &again),
                  TKeepResult::AlreadyKept);
-        QCOMPARE(again.FileName, kept.FileName);
-        QCOMPARE(first.Keep(QByteArray(), TVersionReason::ReadAgain, Now),
+        QCOMPARE(again.Id, kept.Id);
+        QCOMPARE(KeepBytes(*first, QByteArray(), TVersionReason::ReadAgain, Now),
                  TKeepResult::AlreadyKept);
 
-        QCOMPARE(second.Versions().size(), 1);
-        const TVersion listed = second.Versions().constFirst();
-        QCOMPARE(listed.Reason, TVersionReason::ChangedOutside);
-        QCOMPARE(listed.Words, 3);
-        QCOMPARE(listed.Size, bytes.size());
-        QCOMPARE(listed.Time, Now);
-        QCOMPARE(listed.FileName,
-                 Now.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh.mm.ss")) +
-                     QStringLiteral(" changed by another program.txt"));
-        const QString file = first.Folder() + QLatin1Char('/') + listed.FileName;
-        QCOMPARE(ReadAll(file), bytes);
-        QCOMPARE(Mode(file), 0600);
-        QCOMPARE(Mode(first.Folder()), 0700);
-        QCOMPARE(QDir(first.Folder()).entryList(QDir::Files).size(), 2); // and the index
+        const QVector<TVersion> listed = second->Versions();
+        QCOMPARE(listed.size(), 1);
+        // The displaced text it was kept as the second time wins over the
+        // writer's own version, and its time is the later one.
+        QCOMPARE(listed.constFirst().Reason, TVersionReason::ReadAgain);
+        QCOMPARE(listed.constFirst().Time, Now.addDays(3));
+        QCOMPARE(listed.constFirst().Words, 3);
+        QCOMPARE(listed.constFirst().Size, bytes.size());
         QByteArray read;
-        QVERIFY(second.Read(listed, read));
+        QVERIFY(first->Read(listed.constFirst(), read));
         QCOMPARE(read, bytes);
-        QVERIFY(second.Holds(VersionDigest(bytes)));
-        QCOMPARE(second.LastKept(), Now);
+        QCOMPARE(Mode(Database()), 0600);
+        QCOMPARE(Mode(QFileInfo(Database()).path()), 0700);
+        QCOMPARE(Mode(Database() + QStringLiteral("-wal")), 0600);
+        QCOMPARE(first->LastTimelineKept(), QDateTime());
     }
 
-    // Versions of the last 30 days all stay, and the newest of a history
-    // always; past a bound on all histories together the oldest go first.
+    // Versions are kept as a chain of frames against the one before; every
+    // one comes back whole, also past the chain's bound and after versions
+    // in the middle went.
+    void chainsReadBack()
+    {
+        const auto history = Open();
+        const int count = THistory::MaxDepth + 50;
+        for (int version = 0; version < count; ++version)
+            QCOMPARE(KeepBytes(*history, Manuscript(version), TVersionReason::SavedEarlier,
+                               Now.addDays(-40).addSecs(version * 60)),
+                     TKeepResult::Kept);
+        // A chain of frames takes little room: a few hundred bytes each.
+        TSqliteDatabase database;
+        QVERIFY(database.Open(Database(), 1000));
+        QVERIFY(database.IntOf("SELECT sum(length(data)) FROM versions") <
+                Manuscript(count).size() * 4);
+        QVERIFY(database.IntOf("SELECT max(depth) FROM versions") <= THistory::MaxDepth);
+        // Past 30 days, each day keeps its newest: the chain is made anew.
+        history->Prune(Now);
+        const QVector<TVersion> left = history->Versions();
+        QVERIFY(left.size() < count);
+        for (const TVersion &version : left) {
+            QByteArray bytes;
+            QVERIFY(history->Read(version, bytes));
+            QCOMPARE(VersionDigest(bytes), version.Digest);
+        }
+        QByteArray newest;
+        QVERIFY(Open()->Read(left.constFirst(), newest));
+        QCOMPARE(newest, Manuscript(count - 1));
+    }
+
+    // What stays, by the manual's rule. Each version: its age in hours and
+    // whether it is the writer's own (timeline) or a text something else
+    // displaced; 100 bytes a frame, about.
     void pruning_data()
     {
-        QTest::addColumn<QList<int>>("ages");   // days before now, of text.txt's versions
-        QTest::addColumn<QList<int>>("others"); // of other.txt's versions
+        QTest::addColumn<QList<int>>("hours");
+        QTest::addColumn<QList<bool>>("timeline");
         QTest::addColumn<qint64>("bound");
-        QTest::addColumn<QList<int>>("left");       // of text.txt's
-        QTest::addColumn<QList<int>>("othersLeft"); // of other.txt's
-        QTest::newRow("past 30 days") << QList<int>{40, 35, 29, 1} << QList<int>{} << qint64(0)
-                                      << QList<int>{29, 1} << QList<int>{};
-        QTest::newRow("the newest, however old")
-            << QList<int>{60, 50} << QList<int>{} << qint64(0) << QList<int>{50} << QList<int>{};
-        // Each version is 10 bytes.
-        QTest::newRow("past the bound, oldest first, across histories")
-            << QList<int>{9, 7, 3} << QList<int>{8, 6} << qint64(30) << QList<int>{7, 3}
-            << QList<int>{6};
-        QTest::newRow("past the bound, never a newest")
-            << QList<int>{9, 7} << QList<int>{8} << qint64(10) << QList<int>{7} << QList<int>{8};
+        QTest::addColumn<QList<int>>("left");
+        QTest::addColumn<bool>("full");
+        const qint64 none = THistory::DefaultBound;
+        // 990 and 980 hours back are one day (UTC), 1000 and 960 others.
+        QTest::newRow("the last 30 days all stay; older, the newest of each day")
+            << QList<int>{1000, 990, 980, 960, 100, 2}
+            << QList<bool>{true, true, false, true, true, true} << none
+            << QList<int>{1000, 980, 960, 100, 2} << false;
+        QTest::newRow("the newest of a day, however old")
+            << QList<int>{1502, 1500} << QList<bool>{false, false} << none << QList<int>{1500}
+            << false;
+        QTest::newRow("past the bound, the writer's own versions older than a day go")
+            << QList<int>{200, 1} << QList<bool>{true, false} << qint64(100) << QList<int>{1}
+            << false;
+        QTest::newRow("past the bound, and then the days past those kept")
+            << QList<int>{800, 200, 150, 100, 50, 10, 1}
+            << QList<bool>{false, true, false, true, false, true, true} << qint64(1)
+            << QList<int>{150, 50, 10, 1} << true;
+        QTest::newRow("past the bound, never a displaced text of the last 30 days")
+            << QList<int>{300, 200, 100, 1} << QList<bool>{false, false, false, false} << qint64(1)
+            << QList<int>{300, 200, 100, 1} << true;
     }
     void pruning()
     {
-        QFETCH(QList<int>, ages);
-        QFETCH(QList<int>, others);
+        QFETCH(QList<int>, hours);
+        QFETCH(QList<bool>, timeline);
         QFETCH(qint64, bound);
         QFETCH(QList<int>, left);
-        QFETCH(QList<int>, othersLeft);
-        THistory text(Root());
-        text.SetPrimaryFile(Primary());
-        THistory other(Root());
-        other.SetPrimaryFile(Primary("other.txt"));
-        for (const auto &[history, days] : {std::pair(&text, ages), std::pair(&other, others)}) {
-            for (const int age : days) {
-                const QByteArray bytes = QByteArray::number(age).rightJustified(10, '-');
-                QCOMPARE(history->Keep(bytes, TVersionReason::SavedEarlier, Now.addDays(-age)),
-                         TKeepResult::Kept);
-            }
+        QFETCH(bool, full);
+        const auto history = Open("text.txt", bound);
+        for (int i = 0; i < hours.size(); ++i) {
+            // Texts unlike each other, so that each frame is whole.
+            QByteArray bytes;
+            for (int word = 0; word < 12; ++word)
+                bytes += QByteArray::number((hours[i] * 7919 + word * 104729) % 1000003) + ' ';
+            QCOMPARE(KeepBytes(*history, bytes,
+                               timeline[i] ? TVersionReason::SavedEarlier
+                                           : TVersionReason::ChangedOutside,
+                               Now.addSecs(-3600LL * hours[i])),
+                     TKeepResult::Kept);
         }
-        THistory::SetMaxTotalBytesForTesting(bound);
-        text.Prune(Now);
-        for (const auto &[history, expected] :
-             {std::pair(&text, left), std::pair(&other, othersLeft)}) {
-            QList<int> found;
-            for (const TVersion &version : history->Versions())
-                found.append(int(version.Time.daysTo(Now)));
-            std::sort(found.begin(), found.end(), std::greater<int>());
-            QCOMPARE(found, expected);
-            // The files go with their rows.
-            QCOMPARE(
-                QDir(history->Folder()).entryList({QStringLiteral("*.txt")}, QDir::Files).size(),
-                expected.size());
-        }
+        history->Prune(Now);
+        QList<int> found;
+        for (const TVersion &version : history->Versions())
+            found.prepend(int(version.Time.secsTo(Now) / 3600));
+        QCOMPARE(found, left);
+        QCOMPARE(history->State() == THistory::TState::Full, full);
     }
 
-    // A history that cannot be used keeps nothing, and leaves nothing.
-    void unusableHistory_data()
+    // A version whose bytes are not what its digest says is reported, never
+    // given out; the same content kept again is stored anew.
+    void damagedVersionIsReported()
+    {
+        {
+            const auto history = Open();
+            QCOMPARE(KeepBytes(*history, "the only copy", TVersionReason::ChangedOutside, Now),
+                     TKeepResult::Kept);
+        }
+        QVERIFY(Tamper("UPDATE versions SET data = X'28b52ffd2000050000616263'"));
+        const auto history = Open();
+        const QVector<TVersion> versions = history->Versions();
+        QCOMPARE(versions.size(), 1);
+        QByteArray bytes = "untouched";
+        QVERIFY(!history->Read(versions.constFirst(), bytes));
+        QCOMPARE(bytes, QByteArray("untouched"));
+        QCOMPARE(KeepBytes(*history, "the only copy", TVersionReason::ChangedOutside, Now),
+                 TKeepResult::Kept);
+        QCOMPARE(history->Versions().size(), 2);
+    }
+
+    // A database that fails its check is set aside whole, under another
+    // name, and a new one begins; one that cannot be made keeps nothing.
+    void damagedOrUnusableDatabase_data()
     {
         QTest::addColumn<QString>("way");
+        QTest::newRow("damaged") << "damaged";
         QTest::newRow("a file where the folder should be") << "file in the way";
-        QTest::newRow("an index naming another file") << "another file";
     }
-    void unusableHistory()
+    void damagedOrUnusableDatabase()
     {
         QFETCH(QString, way);
-        THistory history(Root());
-        history.SetPrimaryFile(Primary());
-        if (way == QLatin1String("file in the way")) {
-            QVERIFY(WriteAll(Root(), "not a folder"));
+        const QByteArray garbage(8192, '\x5a');
+        if (way == QLatin1String("damaged")) {
+            QVERIFY(MakePrivateFolder(QFileInfo(Database()).path()));
+            QVERIFY(WriteAll(Database(), garbage));
         } else {
-            QVERIFY(MakePrivateFolder(Root()) && MakePrivateFolder(history.Folder()));
-            QVERIFY(WriteAll(history.Folder() + QStringLiteral("/index"),
-                             "Nudger history 1\n/elsewhere/text.txt\n"));
+            QVERIFY(WriteAll(FDir->filePath(QStringLiteral("private")), "not a folder"));
         }
-        QCOMPARE(history.Keep("words", TVersionReason::ChangedOutside, Now), TKeepResult::Failed);
-        QVERIFY(history.Versions().isEmpty());
-        if (way == QLatin1String("another file"))
-            QCOMPARE(QDir(history.Folder()).entryList(QDir::Files),
-                     QStringList{QStringLiteral("index")});
+        const auto history = Open();
+        const TKeepResult kept = KeepBytes(*history, "words", TVersionReason::ChangedOutside, Now);
+        if (way == QLatin1String("damaged")) {
+            QCOMPARE(kept, TKeepResult::Kept);
+            QVERIFY(!history->SetAside().isEmpty());
+            QCOMPARE(ReadAll(history->SetAside()), garbage);
+            QCOMPARE(history->State(), THistory::TState::Working);
+        } else {
+            QCOMPARE(kept, TKeepResult::Failed);
+            QCOMPARE(history->State(), THistory::TState::Unusable);
+            QVERIFY(history->Versions().isEmpty());
+        }
     }
 
-    // An index line that does not parse is left out; the rest is listed and
-    // kept on.
-    void malformedIndexLineIsSkipped()
+    // The histories an earlier Nudger kept as plain files are taken in with
+    // their times and reasons, each file gone once it reads back from the
+    // store; a folder whose index cannot be read waits for its own file.
+    void olderHistoriesAreTakenIn()
     {
-        THistory history(Root());
-        history.SetPrimaryFile(Primary());
-        QCOMPARE(history.Keep("first", TVersionReason::ChangedOutside, Now), TKeepResult::Kept);
-        const QString index = history.Folder() + QStringLiteral("/index");
-        QVERIFY(WriteAll(index, ReadAll(index) + "garbage\tline\nzz\t\t\t\t\t\n"));
-        QCOMPARE(history.Versions().size(), 1);
-        QCOMPARE(history.Keep("second", TVersionReason::ChangedOutside, Now.addSecs(1)),
-                 TKeepResult::Kept);
+        const QString data = QFINDTESTDATA("data/history-1");
+        QVERIFY(!data.isEmpty());
+        QVERIFY(QDir().mkpath(OldRoot()));
+        for (QDirIterator entry(data, QDir::Files, QDirIterator::Subdirectories);
+             entry.hasNext();) {
+            const QString file = entry.next();
+            const QString copy = OldRoot() + file.mid(data.size());
+            QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(file, copy));
+        }
+        THistory history(Database(), OldRoot());
+        history.SetPrimaryFile(QStringLiteral("/home/writer/novel.txt"));
+        const QVector<TVersion> novel = history.Versions();
+        QStringList reasons;
+        for (const TVersion &version : novel)
+            reasons << VersionReasonText(version.Reason);
+        QCOMPARE(reasons, (QStringList{QStringLiteral("your saved text"),
+                                       QStringLiteral("your text when you took the file's"),
+                                       QStringLiteral("your text before another program's "
+                                                      "version was read"),
+                                       QStringLiteral("changed by another program"),
+                                       QStringLiteral("before the session's first save")}));
+        QCOMPARE(novel.at(3).Time, QDateTime(QDate(2026, 11, 20), QTime(9, 30), Qt::UTC));
+        QByteArray bytes;
+        QVERIFY(history.Read(novel.at(1), bytes));
+        QCOMPARE(bytes, QByteArray("Only the sea.\r\n"));
+        QVERIFY(!QFileInfo::exists(OldRoot() + QStringLiteral("/744ce456ffacdbbf")));
+        // The other folder's index names no file: it waits.
+        QVERIFY(QFileInfo::exists(OldRoot() + QStringLiteral("/d47b25e6fad6957f")));
+        history.SetPrimaryFile(QStringLiteral("/home/writer/letters.txt"));
         QCOMPARE(history.Versions().size(), 2);
-    }
-
-    // Whether the newer text still holds the older one but for an edit going
-    // on: only then is the older one no loss.
-    void stillHolds_data()
-    {
-        QTest::addColumn<QByteArray>("older");
-        QTest::addColumn<QByteArray>("newer");
-        QTest::addColumn<bool>("holds");
-        const QByteArray sentence = "It was the best of times, it was the worst of times, it was "
-                                    "the age of wisdom, it was the age of foolishness, it was the "
-                                    "epoch of belief.";
-        const QByteArray text = "Chapter one.\r\n" + sentence + "\r\nThe end.";
-        QTest::newRow("the same text") << text << text << true;
-        QTest::newRow("words added") << text << text + " And more words after." << true;
-        QTest::newRow("a word being typed")
-            << text << QByteArray(text).replace("end.", "en") << true;
-        QTest::newRow("a paragraph moved")
-            << text << "The end.\r\n" + sentence + "\r\nChapter one." << true;
-        QTest::newRow("emptied") << text << QByteArray() << false;
-        QTest::newRow("a sentence of 30 words cut")
-            << text << QByteArray(text).replace(sentence, QByteArray()) << false;
-    }
-    void stillHolds()
-    {
-        QFETCH(QByteArray, older);
-        QFETCH(QByteArray, newer);
-        QFETCH(bool, holds);
-        QCOMPARE(StillHolds(older, newer), holds);
+        QVERIFY(!QFileInfo::exists(OldRoot()));
     }
 };
 

@@ -4,6 +4,7 @@
 
 #include "app/PlatformDependence_Unit.h"
 #include "storage/ConfigurationFile_Unit.h"
+#include "storage/PrivateFolder_Unit.h"
 #include "storage/RecoveryCopy_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
 #include "support/CountingWaveService.h"
@@ -37,6 +38,7 @@
 #include <QTreeWidget>
 
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -604,18 +606,21 @@ private Q_SLOTS:
             // The text that gave way is in the history, and the bar says so.
             QVERIFY(form->ConflictBar()->Notice_Label->text().contains(
                 QStringLiteral("kept in Earlier Versions")));
-            const QVector<TVersion> versions = form->Document().History().Versions();
-            QVERIFY(!versions.isEmpty());
-            QByteArray kept;
-            QVERIFY(form->Document().History().Read(versions.first(), kept));
-            QCOMPARE(kept,
-                     choice == QLatin1String("keep") ? QByteArray("theirs") : QByteArray("mine"));
+            const QByteArray gaveWay =
+                choice == QLatin1String("keep") ? QByteArray("theirs") : QByteArray("mine");
+            TVersion named;
+            for (const TVersion &version : form->Document().Versions()) {
+                QByteArray kept;
+                if (form->Document().ReadVersion(version, kept) && kept == gaveWay)
+                    named = version;
+            }
+            QVERIFY(named.Id != 0);
             // The notice opens Earlier Versions at the version it names.
             QTest::mouseClick(form->ConflictBar()->Versions_Button, Qt::LeftButton);
             auto *shown = form->findChild<TEarlierVersions_Form *>();
             QVERIFY(shown);
-            QCOMPARE(shown->Versions_List->currentItem()->text(1),
-                     VersionReasonText(versions.first().Reason));
+            QTRY_VERIFY(shown->Versions_List->currentItem());
+            QCOMPARE(shown->Versions_List->currentItem()->text(1), VersionReasonText(named.Reason));
             shown->reject();
         }
         if (choice == QLatin1String("take")) {
@@ -654,19 +659,21 @@ private Q_SLOTS:
         QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "saved"));
         auto form = MakeForm();
         form->show();
-        THistory &history = form->Document().History();
+        // The history as another Nudger on the same store keeps it.
+        THistory history(PrivateFolder(QStringLiteral("nudger.db")));
+        history.SetPrimaryFile(Path(QStringLiteral("text.txt")));
         const QDateTime kept = QDateTime::currentDateTimeUtc();
-        QCOMPARE(history.Keep("one\r\ntwo", TVersionReason::ReadAgain, kept.addSecs(-60)),
-                 TKeepResult::Kept);
-        QCOMPARE(history.Keep("one\r\nthree", TVersionReason::ChangedOutside, kept),
-                 TKeepResult::Kept);
+        for (const auto &[bytes, reason, when] :
+             {std::tuple(QByteArray("one\r\ntwo"), TVersionReason::ReadAgain, kept.addSecs(-60)),
+              std::tuple(QByteArray("one\r\nthree"), TVersionReason::ChangedOutside, kept)})
+            QCOMPARE(history.Keep(bytes, VersionDigest(bytes), reason, when), TKeepResult::Kept);
         if (unsaved)
             form->Text_Memo->setPlainText(QStringLiteral("one\nfour"));
         form->EarlierVersions_MenuItem->trigger();
         auto *versions = form->findChild<TEarlierVersions_Form *>();
         QVERIFY(versions);
         QVERIFY(versions->isModal() || versions->windowModality() == Qt::WindowModal);
-        QCOMPARE(versions->Versions_List->topLevelItemCount(), 2);
+        QTRY_COMPARE(versions->Versions_List->topLevelItemCount(), 2);
         QTreeWidgetItem *newest = versions->Versions_List->topLevelItem(0);
         QCOMPARE(newest->text(0), TEarlierVersions_Form::WhenText(kept));
         QCOMPARE(newest->text(1), QStringLiteral("changed by another program"));
