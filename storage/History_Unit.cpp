@@ -626,13 +626,8 @@ void THistory::PruneFile(std::int64_t file, const QVector<TRow> &rows, const QVe
         return;
     TSqliteStatement frame = FDatabase->Prepare("SELECT size, data FROM versions WHERE id = ?");
     TSqliteStatement remove = FDatabase->Prepare("DELETE FROM versions WHERE id = ?");
-    TSqliteStatement rebase =
-        FDatabase->Prepare("UPDATE versions SET base = ?, depth = ?, data = ? WHERE id = ?");
-    TSqliteStatement redepth = FDatabase->Prepare("UPDATE versions SET depth = ? WHERE id = ?");
+    TChainEnd kept;      // the last version that stays, and its text
     QByteArray previous; // the text of the version before, as stored
-    QByteArray kept;     // the text of the last version that stays
-    std::int64_t keptId = 0;
-    int keptDepth = -1;
     for (int i = start; i < rows.size(); ++i) {
         const TRow &row = rows.at(i);
         frame.Reset();
@@ -649,31 +644,42 @@ void THistory::PruneFile(std::int64_t file, const QVector<TRow> &rows, const QVe
                 return;
             continue;
         }
-        int depth = row.Base == 0 ? 0 : keptDepth + 1;
-        if (row.Base != 0 && row.Base != keptId) {
-            const bool chained = keptId != 0 && depth <= MaxDepth;
-            const QByteArray data = chained ? CompressVersion(text, &kept) : CompressVersion(text);
-            depth = chained ? depth : 0;
-            rebase.Reset();
-            rebase.Bind(3, data).Bind(4, row.Id).Bind(2, std::int64_t(depth));
-            chained ? rebase.Bind(1, keptId) : rebase.BindNull(1);
-            if (data.isEmpty() || !rebase.Run())
-                return;
-        } else if (depth != row.Depth) {
-            redepth.Reset();
-            if (!redepth.Bind(1, std::int64_t(depth)).Bind(2, row.Id).Run())
-                return;
-        } else if (i > last) {
+        bool changed = false;
+        if (!Rechain(row, text, kept, changed))
+            return;
+        if (!changed && i > last)
             break; // from here on the chain is as it was
-        }
-        kept = text;
-        keptId = row.Id;
-        keptDepth = depth;
     }
     if (transaction.Commit() && file == FFile) {
         FCachedId = 0;
         FCachedBytes = QByteArray();
     }
+}
+
+bool THistory::Rechain(const TRow &row, const QByteArray &text, TChainEnd &kept, bool &changed)
+{
+    int depth = row.Base == 0 ? 0 : kept.Depth + 1;
+    changed = false;
+    if (row.Base != 0 && row.Base != kept.Id) {
+        // Its base went: made against the last that stayed, or whole.
+        const bool chained = kept.Id != 0 && depth <= MaxDepth;
+        const QByteArray data = chained ? CompressVersion(text, &kept.Text) : CompressVersion(text);
+        depth = chained ? depth : 0;
+        TSqliteStatement rebase =
+            FDatabase->Prepare("UPDATE versions SET base = ?, depth = ?, data = ? WHERE id = ?");
+        rebase.Bind(2, std::int64_t(depth)).Bind(3, data).Bind(4, row.Id);
+        chained ? rebase.Bind(1, kept.Id) : rebase.BindNull(1);
+        if (data.isEmpty() || !rebase.Run())
+            return false;
+        changed = true;
+    } else if (depth != row.Depth) {
+        TSqliteStatement redepth = FDatabase->Prepare("UPDATE versions SET depth = ? WHERE id = ?");
+        if (!redepth.Bind(1, std::int64_t(depth)).Bind(2, row.Id).Run())
+            return false;
+        changed = true;
+    }
+    kept = {row.Id, depth, text};
+    return true;
 }
 
 // ---------------------------------------------------------------------------

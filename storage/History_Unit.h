@@ -161,6 +161,15 @@ private:
     // Past the days kept, the newest version of each local day stays.
     static void ThinOldDays(const QVector<TRow> &rows, std::int64_t cutoff, QVector<bool> &drop);
     void PruneFile(std::int64_t file, const QVector<TRow> &rows, const QVector<bool> &drop);
+    // The last version of a chain being remade.
+    struct TChainEnd
+    {
+        std::int64_t Id = 0;
+        int Depth = -1;
+        QByteArray Text;
+    };
+    // The row as the chain remade needs it; changed: it had to be.
+    bool Rechain(const TRow &row, const QByteArray &text, TChainEnd &kept, bool &changed);
     void ImportOldHistories();
     bool ImportOldFolder(const QString &folder, const QString &primary);
 

@@ -258,6 +258,18 @@ void TRecoveryCopy::WaitForWrites()
     } while (FWritesInFlight > 0);
 }
 
+int TRecoveryCopy::SlotOfName(const QString &name) const
+{
+    if (!name.startsWith(FKey) || !name.endsWith(CopySuffix))
+        return 0;
+    const QString stem = name.chopped(CopySuffix.size());
+    if (stem == FKey)
+        return 1;
+    bool ok = false;
+    const int slot = stem.mid(FKey.size() + 1).toInt(&ok);
+    return ok && slot >= 2 && slot <= MaxSlots ? slot : 0;
+}
+
 bool TRecoveryCopy::LeftText(TLeftCopy &left) const
 {
     if (FOfferedSlot != 0)
@@ -274,17 +286,8 @@ bool TRecoveryCopy::LeftText(TLeftCopy &left) const
     // engine, half a megabyte of memory at every start, for a few names.
     const QStringList names = QDir(FFolder).entryList(QDir::Files | QDir::Hidden);
     for (const QString &name : names) {
-        if (!name.startsWith(FKey) || !name.endsWith(CopySuffix))
-            continue;
-        const QString stem = name.chopped(CopySuffix.size());
-        int slot = 1;
-        if (stem != FKey) {
-            bool ok = false;
-            slot = stem.mid(FKey.size() + 1).toInt(&ok);
-            if (!ok || slot < 2 || slot > MaxSlots)
-                continue;
-        }
-        if (slot == FOwnSlot)
+        const int slot = SlotOfName(name);
+        if (slot == 0 || slot == FOwnSlot)
             continue;
         // A running Nudger's lock cannot be taken; a dead one's can.
         auto lock = std::make_shared<QLockFile>(SlotPath(slot, LockSuffix));

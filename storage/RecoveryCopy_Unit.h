@@ -150,6 +150,8 @@ private:
     };
 
     QString SlotPath(int slot, const QString &suffix) const;
+    // The slot a copy's name in the folder is of; 0: none of this file's.
+    int SlotOfName(const QString &name) const;
     // Makes the folder, finds the file's key and removes old asides, once
     // for each primary file.
     void Prepare() const;

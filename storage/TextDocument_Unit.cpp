@@ -250,7 +250,6 @@ void TTextDocument::SetPrimaryFile(const QString &fileName, TUnsavedText unsaved
     Forget(FPrimary);
     FPrimaryConflict = false;
     FTextKept.clear();
-    FWorker.Post([history = FHistory.get(), fileName] { history->SetPrimaryFile(fileName); });
     if (goesAlong)
         FRecovery->MoveTo(fileName);
     else
@@ -391,6 +390,10 @@ TTextDocument::TJob TTextDocument::MakeJob(bool primary, bool backup, TOverwrite
 
 void TTextDocument::Run(TJob &job, THistory &history)
 {
+    // The history of the file the job was made for (set here, on the
+    // worker, and not before: nothing of the history runs as the window
+    // starts).
+    history.SetPrimaryFile(job.Primary.Name);
     for (const TJob::TKeepRequest &request : std::as_const(job.Keeps)) {
         const bool editor = request.Bytes.isEmpty();
         if (editor && request.When == TKeepWhen::UnlessInPrimary && InPrimary(job))
@@ -994,8 +997,9 @@ bool TTextDocument::ReadVersion(const TVersion &version, QByteArray &bytes)
 
 void TTextDocument::ListVersions(QObject *context, std::function<void(QVector<TVersion>)> done)
 {
-    FWorker.Post([history = FHistory.get(), context = QPointer<QObject>(context),
-                  done = std::move(done)]() mutable {
+    FWorker.Post([history = FHistory.get(), primary = FPrimary.Name,
+                  context = QPointer<QObject>(context), done = std::move(done)]() mutable {
+        history->SetPrimaryFile(primary);
         QVector<TVersion> versions = history->Versions();
         QMetaObject::invokeMethod(
             context.data(),
@@ -1007,8 +1011,9 @@ void TTextDocument::ListVersions(QObject *context, std::function<void(QVector<TV
 void TTextDocument::ReadVersion(const TVersion &version, QObject *context,
                                 std::function<void(bool, QByteArray)> done)
 {
-    FWorker.Post([history = FHistory.get(), version, context = QPointer<QObject>(context),
-                  done = std::move(done)]() mutable {
+    FWorker.Post([history = FHistory.get(), primary = FPrimary.Name, version,
+                  context = QPointer<QObject>(context), done = std::move(done)]() mutable {
+        history->SetPrimaryFile(primary);
         QByteArray bytes;
         const bool read = history->Read(version, bytes);
         QMetaObject::invokeMethod(

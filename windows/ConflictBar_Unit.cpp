@@ -50,6 +50,27 @@ TConflictBar::TConflictBar(QWidget *parent) : QFrame(parent)
                                 QStringLiteral("NoticeVersions_Button"), this);
     Dismiss_Button =
         NewButton(QStringLiteral("Dismiss"), QStringLiteral("ProblemDismiss_Button"), this);
+    LayOut();
+    connect(KeepMine_Button, &QPushButton::clicked, this, &TConflictBar::KeepMineClicked);
+    connect(TakeFile_Button, &QPushButton::clicked, this, &TConflictBar::TakeFileClicked);
+    connect(SaveAs_Button, &QPushButton::clicked, this, &TConflictBar::SaveAsClicked);
+    connect(Compare_Button, &QPushButton::clicked, this, &TConflictBar::CompareClicked);
+    connect(Versions_Button, &QPushButton::clicked, this, &TConflictBar::VersionsClicked);
+    connect(Dismiss_Button, &QPushButton::clicked, this, [this] {
+        FProblemsDismissed = true;
+        Update();
+    });
+    Message_Label->hide();
+    Notice_Label->hide();
+    Versions_Button->hide();
+    Problem_Label->hide();
+    Dismiss_Button->hide();
+    HideConflict();
+}
+
+void TConflictBar::LayOut()
+{
+    // The question and its buttons, the notice, the problems: one row each.
     auto *question = new QHBoxLayout;
     question->addWidget(Message_Label, 1);
     question->addWidget(Compare_Button);
@@ -67,21 +88,6 @@ TConflictBar::TConflictBar(QWidget *parent) : QFrame(parent)
     layout->addLayout(question);
     layout->addLayout(notice);
     layout->addLayout(problem);
-    connect(KeepMine_Button, &QPushButton::clicked, this, &TConflictBar::KeepMineClicked);
-    connect(TakeFile_Button, &QPushButton::clicked, this, &TConflictBar::TakeFileClicked);
-    connect(SaveAs_Button, &QPushButton::clicked, this, &TConflictBar::SaveAsClicked);
-    connect(Compare_Button, &QPushButton::clicked, this, &TConflictBar::CompareClicked);
-    connect(Versions_Button, &QPushButton::clicked, this, &TConflictBar::VersionsClicked);
-    connect(Dismiss_Button, &QPushButton::clicked, this, [this] {
-        FProblemsDismissed = true;
-        Update();
-    });
-    Message_Label->hide();
-    Notice_Label->hide();
-    Versions_Button->hide();
-    Problem_Label->hide();
-    Dismiss_Button->hide();
-    HideConflict();
 }
 
 void TConflictBar::ShowChanged(TChange change)

@@ -66,6 +66,7 @@ public:
     QPushButton *Versions_Button = nullptr;
 
 private:
+    void LayOut();
     void ShowQuestion(const QString &text, const QString &name);
     // Shows or hides the bar as its parts ask, and tells screen readers
     // what it says.
