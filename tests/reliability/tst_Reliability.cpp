@@ -4,11 +4,14 @@
 // Ends with the totals line "reliability: N passed, M failed".
 
 #include "NestingPrompts.h"
+#include "StoreTexts.h"
 #include "Versions.h"
 
 #include "app/PlatformDependence_Unit.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/Conversions_Unit.h"
+#include "storage/History_Unit.h"
+#include "storage/Sqlite_Unit.h"
 #include "storage/SuggestionStore_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
 #include "support/CountingWaveService.h"
@@ -305,6 +308,9 @@ private Q_SLOTS:
     // --- Kills in the middle of saves ---------------------------------------
 
     void killWhileSaving();
+    // The private store, killed at random points of its keeps and prunes:
+    // whole afterwards, and every version reported kept comes back.
+    void storeWhileKilled();
 
     // --- A full disk, unwritable targets -------------------------------------
 
@@ -500,6 +506,74 @@ void tst_Reliability::killWhileSaving()
     }
     std::printf("kills: %d (%d while saving), versions written: %llu\n", kills, killedInSaves,
                 static_cast<unsigned long long>(next - 1));
+}
+
+// ---------------------------------------------------------------------------
+// The private store killed while it keeps and prunes
+// ---------------------------------------------------------------------------
+
+void tst_Reliability::storeWhileKilled()
+{
+    const quint32 seed = qEnvironmentVariableIsSet("NUDGER_RELIABILITY_SEED")
+                             ? quint32(qEnvironmentVariableIntValue("NUDGER_RELIABILITY_SEED"))
+                             : QRandomGenerator::global()->generate();
+    std::printf("store kill seed: %u (NUDGER_RELIABILITY_SEED repeats a run)\n", seed);
+    QRandomGenerator random(seed);
+    const QString database = Path(QStringLiteral("store/nudger.db"));
+    std::map<quint64, QByteArray> reported; // index: digest
+    quint64 next = 1;
+    int rounds = 0;
+    // Many short lives, so that kills land in every part of keeping and pruning.
+    while ((reported.size() < 200 || rounds < 60) && rounds < 400) {
+        ++rounds;
+        QProcess worker;
+        worker.setProgram(QStringLiteral(NUDGER_STORE_WORKER));
+        worker.setArguments({database, QString::number(next)});
+        QSignalSpy finished(&worker, &QProcess::finished);
+        worker.start();
+        QVERIFY2(worker.waitForStarted(ChildBoundMs), qPrintable(worker.errorString()));
+        QByteArray output;
+        while (!output.contains("ready\n")) {
+            QVERIFY2(worker.waitForReadyRead(ChildBoundMs), output.constData());
+            output += worker.readAllStandardOutput();
+        }
+        QTimer::singleShot(int(random.bounded(5, 250)), &worker, [&worker] { worker.kill(); });
+        QVERIFY(finished.wait(ChildBoundMs));
+        output += worker.readAllStandardOutput();
+        QCOMPARE(worker.exitStatus(), QProcess::CrashExit);
+        for (const QByteArray &line : output.split('\n')) {
+            const QList<QByteArray> words = line.split(' ');
+            if (words.size() == 3 && words.at(0) == "kept") {
+                reported[words.at(1).toULongLong()] = QByteArray::fromHex(words.at(2));
+                next = std::max(next, words.at(1).toULongLong() + 1);
+            }
+        }
+        // The next round goes on after the last round it may have begun.
+        ++next;
+    }
+    QVERIFY2(reported.size() >= 200,
+             qPrintable(QStringLiteral("%1 kept in %2 rounds").arg(reported.size()).arg(rounds)));
+    {
+        TSqliteDatabase check;
+        QVERIFY(check.Open(database, 1000));
+        QCOMPARE(check.TextOf("PRAGMA integrity_check"), QStringLiteral("ok"));
+    }
+    THistory history(database, database + QStringLiteral(".old"), 256 * 1024);
+    history.SetPrimaryFile(QStringLiteral("/writer/book.txt"));
+    std::map<QByteArray, TVersion> versions;
+    for (const TVersion &version : history.Versions())
+        versions[version.Digest] = version;
+    for (const auto &[index, digest] : reported) {
+        const auto found = versions.find(digest);
+        QVERIFY2(found != versions.end(),
+                 qPrintable(QStringLiteral("version %1 is gone").arg(index)));
+        QByteArray bytes;
+        QVERIFY2(history.Read(found->second, bytes),
+                 qPrintable(QStringLiteral("version %1 does not read back").arg(index)));
+        QCOMPARE(bytes, StoreText(index, true));
+    }
+    std::printf("store: %d kills, %d versions reported kept, all whole\n", rounds,
+                int(reported.size()));
 }
 
 // ---------------------------------------------------------------------------
