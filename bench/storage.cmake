@@ -19,3 +19,7 @@ set_source_files_properties(
     bench_diff.cpp
     ${PROJECT_SOURCE_DIR}/storage/TextDiff_Unit.cpp
     PROPERTIES COMPILE_OPTIONS "-O2")
+
+# The history's store over a month of writing: its size, the slowest
+# version to read back, and a keep against a plain write.
+nudger_add_benchmark(bench_store bench_store.cpp)

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <algorithm>
 #include <map>
@@ -95,6 +96,7 @@ CREATE TABLE versions (
     digest BLOB NOT NULL,
     base INTEGER REFERENCES versions(id),
     depth INTEGER NOT NULL,
+    anchor INTEGER NOT NULL,
     data BLOB NOT NULL
 );
 CREATE INDEX versions_of_file ON versions(file, id);
@@ -140,14 +142,49 @@ QByteArray VersionDigest(const QByteArray &bytes)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
 }
 
+// 0x80 in each byte of x that is white space, 0 in the others: a space, or
+// one of the controls 9 to 13. No sum carries from one byte into the next.
+static quint64 WhiteBytes(quint64 x)
+{
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 low7 = 0x7F * ones;
+    constexpr quint64 high = 0x80 * ones;
+    const quint64 spaces = x ^ (0x20 * ones);
+    const quint64 isSpace = ~(((spaces & low7) + low7) | spaces) & high;
+    const quint64 seven = x & low7;
+    const quint64 atLeast9 = (seven + (0x80 - 9) * ones) & high;
+    const quint64 atLeast14 = (seven + (0x80 - 14) * ones) & high;
+    return isSpace | (atLeast9 & ~atLeast14 & ~x & high);
+}
+
 qint64 CountWords(const QByteArray &bytes)
 {
+    // A word begins at each byte that is not white space after one that is.
+    // Eight bytes at a time, each byte's starts summed in its own lane of a
+    // word, which is emptied before any lane can pass 255.
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    constexpr quint64 high = 0x8080808080808080ULL;
+    constexpr quint64 evenLanes = 0x00FF00FF00FF00FFULL;
     qint64 words = 0;
-    bool inWord = false;
-    for (const char c : bytes) {
-        const bool white = IsWhiteSpace(c);
-        words += !white && !inWord;
-        inWord = !white;
+    quint64 before = high; // the text begins after white space
+    qsizetype i = 0;
+    while (i + 8 <= n) {
+        quint64 lanes = 0;
+        for (int k = 0; k < 255 && i + 8 <= n; ++k, i += 8) {
+            const quint64 white = WhiteBytes(qFromLittleEndian<quint64>(p + i));
+            const quint64 previous = (white << 8) | (before >> 56);
+            lanes += (previous & ~white & high) >> 7;
+            before = white;
+        }
+        const quint64 pairs = (lanes & evenLanes) + ((lanes >> 8) & evenLanes);
+        words += qint64((pairs * 0x0001000100010001ULL) >> 48);
+    }
+    bool lastWhite = before >> 63;
+    for (; i < n; ++i) {
+        const bool white = IsWhiteSpace(char(p[i]));
+        words += lastWhite && !white;
+        lastWhite = white;
     }
     return words;
 }
@@ -159,6 +196,7 @@ struct THistory::TRow
     std::int64_t Base = 0; // 0: whole
     std::int64_t Kept = 0;
     int Depth = 0;
+    bool Anchor = false;
     qint64 Bytes = 0; // of its frame
     TVersionReason Reason = TVersionReason::ChangedOutside;
 };
@@ -182,11 +220,16 @@ void THistory::SetPrimaryFile(const QString &fileName)
         return;
     FPrimary = primary;
     FFile = 0;
-    FCachedId = 0;
-    FCachedBytes = QByteArray();
+    ForgetTexts();
     // A history an earlier Nudger kept for this file alone, under its key.
     if (FDatabase && !FPrimary.isEmpty())
         ImportOldHistories();
+}
+
+void THistory::ForgetTexts()
+{
+    FCachedId = FReadId = 0;
+    FCachedBytes = FReadBytes = QByteArray();
 }
 
 // ---------------------------------------------------------------------------
@@ -318,8 +361,7 @@ TKeepResult THistory::Keep(const QByteArray &bytes, const QByteArray &digest, TV
     }
     TVersion kept;
     if (!Insert(file, bytes, digest, reason, when, &kept) || !transaction.Commit()) {
-        FCachedId = 0;
-        FCachedBytes = QByteArray();
+        ForgetTexts();
         return TKeepResult::Failed;
     }
     if (version)
@@ -340,24 +382,44 @@ bool THistory::Refresh(std::int64_t id, TVersionReason reason, const QDateTime &
     return update.Run();
 }
 
+struct THistory::TAnchor
+{
+    std::int64_t Id = 0; // 0: none
+    int Depth = 0;
+    int Followers = 0;
+};
+
+THistory::TAnchor THistory::NewestAnchor(std::int64_t file)
+{
+    TAnchor anchor;
+    TSqliteStatement newest =
+        FDatabase->Prepare("SELECT id, depth FROM versions "
+                           "WHERE file = ? AND anchor ORDER BY id DESC LIMIT 1");
+    newest.Bind(1, file);
+    if (newest.Step() != TSqliteStatement::TStep::Row)
+        return anchor;
+    anchor.Id = newest.Int(0);
+    anchor.Depth = int(newest.Int(1));
+    TSqliteStatement after =
+        FDatabase->Prepare("SELECT count(*) FROM versions WHERE file = ? AND id > ?");
+    after.Bind(1, file).Bind(2, anchor.Id);
+    if (after.Step() == TSqliteStatement::TStep::Row)
+        anchor.Followers = int(after.Int(0));
+    return anchor;
+}
+
 bool THistory::Insert(std::int64_t file, const QByteArray &bytes, const QByteArray &digest,
                       TVersionReason reason, const QDateTime &when, TVersion *version)
 {
-    // The newest version of the file is the base, while the chain is short
-    // enough to read back quickly.
-    TSqliteStatement newest = FDatabase->Prepare(
-        "SELECT id, depth FROM versions WHERE file = ? ORDER BY id DESC LIMIT 1");
-    newest.Bind(1, file);
+    const TAnchor anchor = NewestAnchor(file);
+    bool isAnchor = anchor.Id == 0 || anchor.Followers + 1 >= AnchorEvery;
     std::int64_t base = 0;
     int depth = 0;
     QByteArray baseBytes;
-    if (newest.Step() == TSqliteStatement::TStep::Row && newest.Int(1) < MaxDepth) {
-        base = newest.Int(0);
-        depth = int(newest.Int(1)) + 1;
-        if (base == FCachedId)
-            baseBytes = FCachedBytes;
-        else if (!ReadRow(base, baseBytes))
-            base = 0;
+    if (anchor.Id != 0 && !(isAnchor && anchor.Depth >= AnchorChain) &&
+        ReadRow(anchor.Id, baseBytes)) {
+        base = anchor.Id;
+        depth = anchor.Depth + 1;
     }
     QByteArray data = base != 0 ? CompressVersion(bytes, &baseBytes) : QByteArray();
     if (data.isEmpty() || data.size() > bytes.size() / DeltaShareLimit) {
@@ -366,30 +428,27 @@ bool THistory::Insert(std::int64_t file, const QByteArray &bytes, const QByteArr
             data = whole;
             base = 0;
             depth = 0;
+            isAnchor = true;
         }
     }
     if (data.isEmpty())
         return false;
-    TSqliteStatement insert = FDatabase->Prepare(
-        "INSERT INTO versions (file, kept, reason, size, words, digest, base, depth, data) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    TSqliteStatement insert =
+        FDatabase->Prepare("INSERT INTO versions "
+                           "(file, kept, reason, size, words, digest, base, depth, anchor, data) "
+                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     const qint64 words = CountWords(bytes);
     insert.Bind(1, file).Bind(2, MsOf(when)).Bind(3, CodeOf(reason)).Bind(4, bytes.size());
-    insert.Bind(5, words).Bind(6, digest).Bind(8, std::int64_t(depth)).Bind(9, data);
-    if (base != 0)
-        insert.Bind(7, base);
-    else
-        insert.BindNull(7);
+    insert.Bind(5, words).Bind(6, digest).Bind(8, std::int64_t(depth));
+    insert.Bind(9, std::int64_t(isAnchor)).Bind(10, data);
+    base != 0 ? insert.Bind(7, base) : insert.BindNull(7);
     if (!insert.Run())
         return false;
-    version->Id = FDatabase->LastInsertId();
-    version->Time = TimeOf(MsOf(when));
-    version->Reason = reason;
-    version->Size = bytes.size();
-    version->Words = words;
-    version->Digest = digest;
-    FCachedId = version->Id;
-    FCachedBytes = bytes;
+    *version = {FDatabase->LastInsertId(), TimeOf(MsOf(when)), reason, bytes.size(), words, digest};
+    if (isAnchor) {
+        FCachedId = version->Id;
+        FCachedBytes = bytes;
+    }
     return true;
 }
 
@@ -449,27 +508,31 @@ bool THistory::ReadRow(std::int64_t id, QByteArray &bytes)
         bytes = FCachedBytes;
         return true;
     }
-    // The frames back to the whole text, then each made out in turn.
+    // The frames back to a text at hand (the anchor kept last or read
+    // last) or to the whole text, then each made out in turn.
     struct TFrame
     {
+        std::int64_t Id = 0;
         qint64 Size = 0;
+        bool Anchor = false;
         QByteArray Data;
     };
     QVector<TFrame> frames;
-    TSqliteStatement row = FDatabase->Prepare("SELECT base, size, data FROM versions WHERE id = ?");
+    TSqliteStatement row =
+        FDatabase->Prepare("SELECT base, size, anchor, data FROM versions WHERE id = ?");
     QByteArray text;
     for (std::int64_t at = id; at != 0;) {
         if (frames.size() > MaxDepth + 1)
             return false; // a chain that does not end
-        if (at == FCachedId) {
-            text = FCachedBytes;
+        if (at == FCachedId || at == FReadId) {
+            text = at == FCachedId ? FCachedBytes : FReadBytes;
             break;
         }
         row.Reset();
         row.Bind(1, at);
         if (row.Step() != TSqliteStatement::TStep::Row)
             return false;
-        frames.append({row.Int(1), row.Blob(2)});
+        frames.append({at, row.Int(1), row.Int(2) != 0, row.Blob(3)});
         at = row.IsNull(0) ? 0 : row.Int(0);
     }
     for (auto frame = frames.crbegin(); frame != frames.crend(); ++frame) {
@@ -477,11 +540,18 @@ bool THistory::ReadRow(std::int64_t id, QByteArray &bytes)
         if (!DecompressVersion(frame->Data, text.isEmpty() ? nullptr : &text, frame->Size, next))
             return false;
         text = std::move(next);
+        // The next version read is likely made against the same anchor.
+        if (frame->Anchor && frame->Id != id) {
+            FReadId = frame->Id;
+            FReadBytes = text;
+        }
     }
     TSqliteStatement digest = FDatabase->Prepare("SELECT digest FROM versions WHERE id = ?");
     digest.Bind(1, id);
-    if (digest.Step() != TSqliteStatement::TStep::Row || digest.Blob(0) != VersionDigest(text))
+    if (digest.Step() != TSqliteStatement::TStep::Row || digest.Blob(0) != VersionDigest(text)) {
+        ForgetTexts();
         return false;
+    }
     bytes = std::move(text);
     return true;
 }
@@ -507,8 +577,8 @@ QVector<THistory::TRow> THistory::Rows(std::int64_t file)
 {
     QVector<TRow> rows;
     TSqliteStatement select = FDatabase->Prepare(
-        "SELECT id, base, kept, depth, length(data), reason FROM versions WHERE file = ? "
-        "ORDER BY id");
+        "SELECT id, base, kept, depth, length(data), reason, anchor FROM versions "
+        "WHERE file = ? ORDER BY id");
     select.Bind(1, file);
     while (select.Step() == TSqliteStatement::TStep::Row) {
         TRow row;
@@ -518,6 +588,7 @@ QVector<THistory::TRow> THistory::Rows(std::int64_t file)
         row.Depth = int(select.Int(3));
         row.Bytes = select.Int(4);
         row.Reason = VersionReasonOfCode(select.Text(5));
+        row.Anchor = select.Int(6) != 0;
         rows.append(row);
     }
     return rows;
@@ -611,13 +682,50 @@ void THistory::ThinOldDays(const QVector<TRow> &rows, std::int64_t cutoff, QVect
     }
 }
 
+namespace {
+
+bool ReadFrame(TSqliteStatement &frame, std::int64_t id, const QByteArray *base, QByteArray &text)
+{
+    frame.Reset();
+    frame.Bind(1, id);
+    return frame.Step() == TSqliteStatement::TStep::Row &&
+           DecompressVersion(frame.Blob(1), base, frame.Int(0), text);
+}
+
+} // namespace
+
+struct THistory::TRechaining
+{
+    // By id: the newest anchor as stored (the base of the rows after it)
+    // and the newest anchor that stays (what a row whose base went is made
+    // against), and no other.
+    std::map<std::int64_t, QByteArray> Texts;
+    std::int64_t NewestAnchor = 0;
+    std::int64_t StayingAnchor = 0;
+    // The rows that stay, by id: their depth as remade.
+    std::map<std::int64_t, int> Depths;
+
+    // stored: an anchor as stored; stays: an anchor that stays, as remade.
+    void AnchorSeen(std::int64_t id, const QByteArray &text, bool stored, bool stays)
+    {
+        Texts[id] = text;
+        if (stored)
+            NewestAnchor = id;
+        if (stays)
+            StayingAnchor = id;
+        for (auto i = Texts.begin(); i != Texts.end();)
+            i = i->first == NewestAnchor || i->first == StayingAnchor ? std::next(i)
+                                                                      : Texts.erase(i);
+    }
+};
+
 void THistory::PruneFile(std::int64_t file, const QVector<TRow> &rows, const QVector<bool> &drop)
 {
-    // The chain is remade from the whole text before the first version that
-    // goes: each that stays and lost its base is made against the one that
-    // stayed before it (or whole, at the chain's bound). One transaction.
-    const int first = int(std::find(drop.cbegin(), drop.cend(), true) - drop.cbegin());
-    int start = first;
+    // From the whole text before the first version that goes: each version
+    // that stays and lost its base is made against the newest anchor that
+    // stayed before it (or whole); the others keep their frames, their
+    // depths renewed, up to the next whole text. One transaction.
+    int start = int(drop.indexOf(true));
     while (start > 0 && rows.at(start).Base != 0)
         --start;
     const int last = int(drop.lastIndexOf(true));
@@ -626,59 +734,59 @@ void THistory::PruneFile(std::int64_t file, const QVector<TRow> &rows, const QVe
         return;
     TSqliteStatement frame = FDatabase->Prepare("SELECT size, data FROM versions WHERE id = ?");
     TSqliteStatement remove = FDatabase->Prepare("DELETE FROM versions WHERE id = ?");
-    TChainEnd kept;      // the last version that stays, and its text
-    QByteArray previous; // the text of the version before, as stored
+    TSqliteStatement redepth = FDatabase->Prepare("UPDATE versions SET depth = ? WHERE id = ?");
+    TRechaining state;
     for (int i = start; i < rows.size(); ++i) {
         const TRow &row = rows.at(i);
-        frame.Reset();
-        frame.Bind(1, row.Id);
+        if (i > last && row.Base == 0)
+            break; // from here on the chains are as they were
+        const auto base = state.Texts.find(row.Base);
+        if (row.Base != 0 && base == state.Texts.end())
+            return; // a chain not as Nudger makes them is left as it is
+        const bool lostBase = row.Base != 0 && state.Depths.count(row.Base) == 0;
         QByteArray text;
-        if (frame.Step() != TSqliteStatement::TStep::Row ||
-            !DecompressVersion(frame.Blob(1), row.Base != 0 ? &previous : nullptr, frame.Int(0),
-                               text))
+        if ((row.Anchor || (lostBase && !drop.at(i))) &&
+            !ReadFrame(frame, row.Id, row.Base != 0 ? &base->second : nullptr, text))
             return; // a damaged chain is left as it is
-        previous = text;
         if (drop.at(i)) {
             remove.Reset();
             if (!remove.Bind(1, row.Id).Run())
                 return;
-            continue;
+        } else if (lostBase) {
+            if (!Rechain(row, text, state))
+                return;
+        } else {
+            const int depth = row.Base == 0 ? 0 : state.Depths[row.Base] + 1;
+            state.Depths[row.Id] = depth;
+            redepth.Reset();
+            if (depth != row.Depth && !redepth.Bind(1, std::int64_t(depth)).Bind(2, row.Id).Run())
+                return;
         }
-        bool changed = false;
-        if (!Rechain(row, text, kept, changed))
-            return;
-        if (!changed && i > last)
-            break; // from here on the chain is as it was
+        // A version made whole is an anchor now.
+        const bool anchorNow = !drop.at(i) && (row.Anchor || state.Depths.at(row.Id) == 0);
+        if (row.Anchor || anchorNow)
+            state.AnchorSeen(row.Id, text, row.Anchor, anchorNow);
     }
-    if (transaction.Commit() && file == FFile) {
-        FCachedId = 0;
-        FCachedBytes = QByteArray();
-    }
+    if (transaction.Commit() && file == FFile)
+        ForgetTexts();
 }
 
-bool THistory::Rechain(const TRow &row, const QByteArray &text, TChainEnd &kept, bool &changed)
+bool THistory::Rechain(const TRow &row, const QByteArray &text, TRechaining &state)
 {
-    int depth = row.Base == 0 ? 0 : kept.Depth + 1;
-    changed = false;
-    if (row.Base != 0 && row.Base != kept.Id) {
-        // Its base went: made against the last that stayed, or whole.
-        const bool chained = kept.Id != 0 && depth <= MaxDepth;
-        const QByteArray data = chained ? CompressVersion(text, &kept.Text) : CompressVersion(text);
-        depth = chained ? depth : 0;
-        TSqliteStatement rebase =
-            FDatabase->Prepare("UPDATE versions SET base = ?, depth = ?, data = ? WHERE id = ?");
-        rebase.Bind(2, std::int64_t(depth)).Bind(3, data).Bind(4, row.Id);
-        chained ? rebase.Bind(1, kept.Id) : rebase.BindNull(1);
-        if (data.isEmpty() || !rebase.Run())
-            return false;
-        changed = true;
-    } else if (depth != row.Depth) {
-        TSqliteStatement redepth = FDatabase->Prepare("UPDATE versions SET depth = ? WHERE id = ?");
-        if (!redepth.Bind(1, std::int64_t(depth)).Bind(2, row.Id).Run())
-            return false;
-        changed = true;
-    }
-    kept = {row.Id, depth, text};
+    // Made whole, it is an anchor: what follows is made against it.
+    const std::int64_t anchor = state.StayingAnchor;
+    const bool chained = anchor != 0 && (!row.Anchor || state.Depths.at(anchor) < AnchorChain);
+    const int depth = chained ? state.Depths.at(anchor) + 1 : 0;
+    const QByteArray data =
+        chained ? CompressVersion(text, &state.Texts.at(anchor)) : CompressVersion(text);
+    TSqliteStatement rebase = FDatabase->Prepare(
+        "UPDATE versions SET base = ?, depth = ?, anchor = ?, data = ? WHERE id = ?");
+    rebase.Bind(2, std::int64_t(depth)).Bind(3, std::int64_t(row.Anchor || !chained));
+    rebase.Bind(4, data).Bind(5, row.Id);
+    chained ? rebase.Bind(1, anchor) : rebase.BindNull(1);
+    if (data.isEmpty() || !rebase.Run())
+        return false;
+    state.Depths[row.Id] = depth;
     return true;
 }
 
@@ -711,8 +819,7 @@ bool THistory::ImportOldFolder(const QString &folder, const QString &primary)
     const std::int64_t ownFile = FFile;
     FPrimary = primary;
     FFile = 0;
-    FCachedId = 0;
-    FCachedBytes = QByteArray();
+    ForgetTexts();
     QStringList taken;
     for (const TOldVersion &old : versions) {
         QByteArray bytes;
@@ -729,8 +836,7 @@ bool THistory::ImportOldFolder(const QString &folder, const QString &primary)
     }
     FPrimary = ownPrimary;
     FFile = ownPrimary == primary ? FFile : ownFile;
-    FCachedId = 0;
-    FCachedBytes = QByteArray();
+    ForgetTexts();
     for (const QString &name : std::as_const(taken))
         QFile::remove(QDir(folder).filePath(name));
     RemoveOldHistoryIfEmpty(folder);

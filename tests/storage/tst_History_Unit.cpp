@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <set>
+
 #include <sys/stat.h>
 #include <time.h>
 
@@ -124,35 +126,107 @@ private Q_SLOTS:
         QCOMPARE(first->LastTimelineKept(), QDateTime());
     }
 
-    // Versions are kept as a chain of frames against the one before; every
-    // one comes back whole, also past the chain's bound and after versions
-    // in the middle went.
+    // A word begins after white space; every length around the eight bytes
+    // read at a time, and more words than one pass of lanes holds.
+    void countsWords_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("words");
+        QTest::newRow("empty") << QByteArray() << qint64(0);
+        QTest::newRow("white only") << QByteArray(" \t\r\n\f\v  \n\n") << qint64(0);
+        QTest::newRow("each kind of white") << QByteArray("a b\tc\rd\ne\ff\vg") << qint64(7);
+        QTest::newRow("a word over the eighth byte") << QByteArray("  sevenths word") << qint64(2);
+        QTest::newRow("short tail") << QByteArray("12345678 a") << qint64(2);
+        QTest::newRow("no-break space and controls join")
+            << QByteArray("one\xc2\xa0two\x01three\x1f \x7f") << qint64(2);
+        QTest::newRow("high bytes are not white")
+            << QByteArray("\xa0\x89 \x8a\x8d \xe2\x80\x83") << qint64(3);
+        QTest::newRow("many passes") << QByteArray("a b ").repeated(3000) << qint64(6000);
+        QTest::newRow("one long word") << QByteArray(5000, 'x') << qint64(1);
+    }
+    void countsWords()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, words);
+        QCOMPARE(CountWords(bytes), words);
+        // Every alignment of the same bytes against a byte-at-a-time count.
+        const auto plain = [](const QByteArray &text) {
+            qint64 count = 0;
+            bool white = true;
+            for (const char c : text) {
+                const bool now = c == ' ' || (c >= '\t' && c <= '\r');
+                count += white && !now;
+                white = now;
+            }
+            return count;
+        };
+        for (int cut = 1; cut < 9 && cut < bytes.size(); ++cut)
+            QCOMPARE(CountWords(bytes.mid(cut)), plain(bytes.mid(cut)));
+    }
+
+    // Versions are kept as frames against anchors, chained back to a whole
+    // text; every one comes back whole, past the chain's bound, after
+    // versions (anchors, whole texts) in the middle went, and as the
+    // chains go on after that.
+    void chainsReadBack_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("minutesApart");
+        QTest::addColumn<int>("daysOld"); // of the first version
+        const int pastBound = THistory::AnchorEvery * (THistory::AnchorChain + 2) + 5;
+        QTest::newRow("past the chain's bound, none going") << pastBound << 1 << 2;
+        QTest::newRow("the old ones thinned to a day each") << pastBound << 60 << 60;
+        QTest::newRow("all but the newest of a day each") << 300 << 10 << 80;
+        QTest::newRow("a few a day, some days going") << 200 << 400 << 75;
+    }
     void chainsReadBack()
     {
+        QFETCH(int, count);
+        QFETCH(int, minutesApart);
+        QFETCH(int, daysOld);
         const auto history = Open();
-        const int count = THistory::MaxDepth + 50;
-        for (int version = 0; version < count; ++version)
-            QCOMPARE(KeepBytes(*history, Manuscript(version), TVersionReason::SavedEarlier,
-                               Now.addDays(-40).addSecs(version * 60)),
+        const QDateTime first = Now.addDays(-daysOld);
+        int recentKept = THistory::AnchorEvery + 3; // those kept after the pruning
+        for (int version = 0; version < count; ++version) {
+            const QDateTime when = first.addSecs(qint64(version) * minutesApart * 60);
+            recentKept += when >= Now.addDays(-THistory::KeepDays);
+            QCOMPARE(KeepBytes(*history, Manuscript(version), TVersionReason::SavedEarlier, when),
                      TKeepResult::Kept);
-        // A chain of frames takes little room: a few hundred bytes each.
+        }
         TSqliteDatabase database;
         QVERIFY(database.Open(Database(), 1000));
-        QVERIFY(database.IntOf("SELECT sum(length(data)) FROM versions") <
-                Manuscript(count).size() * 4);
+        // Frames take little room: all of them less than a fiftieth of the
+        // texts kept whole.
+        QVERIFY(database.IntOf("SELECT sum(length(data)) FROM versions") * 50 <
+                count * Manuscript(count).size());
         QVERIFY(database.IntOf("SELECT max(depth) FROM versions") <= THistory::MaxDepth);
-        // Past 30 days, each day keeps its newest: the chain is made anew.
         history->Prune(Now);
-        const QVector<TVersion> left = history->Versions();
-        QVERIFY(left.size() < count);
+        QVERIFY(database.IntOf("SELECT max(depth) FROM versions") <= THistory::MaxDepth);
+        // The chains go on from what stayed.
+        for (int version = count; version < count + THistory::AnchorEvery + 3; ++version)
+            QCOMPARE(KeepBytes(*history, Manuscript(version), TVersionReason::SavedEarlier,
+                               Now.addSecs(version - count)),
+                     TKeepResult::Kept);
+        const QVector<TVersion> left = Open()->Versions();
+        const auto reopened = Open();
         for (const TVersion &version : left) {
             QByteArray bytes;
-            QVERIFY(history->Read(version, bytes));
+            QVERIFY(reopened->Read(version, bytes));
             QCOMPARE(VersionDigest(bytes), version.Digest);
         }
+        // Every version of the last 30 days stayed, and one a day before.
+        std::set<QDate> days;
+        int recent = 0;
+        for (const TVersion &version : left) {
+            if (version.Time >= Now.addDays(-THistory::KeepDays))
+                ++recent;
+            else
+                QVERIFY(days.insert(version.Time.date()).second);
+        }
+        QCOMPARE(recent, recentKept);
         QByteArray newest;
-        QVERIFY(Open()->Read(left.constFirst(), newest));
-        QCOMPARE(newest, Manuscript(count - 1));
+        QVERIFY(reopened->Read(left.constFirst(), newest));
+        QCOMPARE(newest, Manuscript(count + THistory::AnchorEvery + 2));
     }
 
     // What stays, by the manual's rule. Each version: its age in hours and
