@@ -12,6 +12,7 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/StartupStyle_Unit.h windows/StartupStyle_Unit.cpp
     windows/ConflictBar_Unit.h windows/ConflictBar_Unit.cpp
     windows/TextSearch_Unit.h windows/TextSearch_Unit.cpp
+    windows/FindBar_Unit.h windows/FindBar_Unit.cpp
     windows/Main_Unit.h windows/Main_Unit.cpp windows/Main_Unit_Document.cpp
     windows/MainMessages_Unit.h windows/Suppression_Unit.h
     windows/Settings_Unit.h windows/Settings_Unit.cpp
