@@ -1,5 +1,6 @@
 #include "windows/TextSearch_Unit.h"
 
+#include <QStringMatcher>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -64,8 +65,9 @@ int FindMatches(const QTextDocument *document, const TSearchTerms &terms, int fr
         return to;
     const QStringView term(terms.Text);
     const qsizetype length = term.size();
-    const Qt::CaseSensitivity sensitivity =
-        terms.MatchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    // Prepared once for every block (its table of skips, in either case).
+    const QStringMatcher matcher(terms.Text,
+                                 terms.MatchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
     // Only an edge of the term that is part of a word may not touch another.
     const bool wordStart = terms.WholeWords && IsWordCharacter(CharacterAt(term, 0));
     const bool wordEnd = terms.WholeWords && IsWordCharacter(CharacterBefore(term, length));
@@ -80,7 +82,7 @@ int FindMatches(const QTextDocument *document, const TSearchTerms &terms, int fr
             const qsizetype last = qMin<qsizetype>(text.size() - length, to - 1 - position);
             qsizetype at = qMax(0, from - position);
             while (at <= last) {
-                at = QStringView(text).indexOf(term, at, sensitivity);
+                at = matcher.indexIn(QStringView(text), at);
                 if (at < 0 || at > last)
                     break;
                 if ((wordStart && IsWordCharacter(CharacterBefore(text, at))) ||
@@ -137,6 +139,8 @@ void TTextMatches::Restart()
 {
     FStep.stop();
     FStarts.clear();
+    FMoved = 0;
+    FMovedBy = 0;
     FCounted = 0;
     FLength = TextLength(FDocument);
     FComplete = !FTerms.Searchable();
@@ -148,6 +152,7 @@ void TTextMatches::Restart()
 
 void TTextMatches::Step()
 {
+    Settle();
     const int length = TextLength(FDocument);
     // An edit may have left the count's end inside a match found before it.
     const int from =
@@ -166,6 +171,7 @@ void TTextMatches::CompleteNow()
     if (FComplete)
         return;
     FStep.stop();
+    Settle();
     const int length = TextLength(FDocument);
     const int from =
         FStarts.empty() ? FCounted : qMax(FCounted, FStarts.back() + int(FTerms.Text.size()));
@@ -187,41 +193,77 @@ void TTextMatches::TextChanged(int position, int removed, int added)
     const int termLength = int(FTerms.Text.size());
     const int end = position + removed;
     // The matches the edit touched, or came next to (a word that now goes
-    // on past a match's edge), go; those after it move with the text.
-    const auto first = std::lower_bound(FStarts.begin(), FStarts.end(), position - termLength);
-    const auto last = std::lower_bound(first, FStarts.end(), end + 1);
-    const bool erased = first != last;
-    const auto after = FStarts.erase(first, last);
-    for (auto it = after; it != FStarts.end(); ++it)
-        *it += added - removed;
-    if (!FComplete) {
-        if (FCounted <= end) {
-            // The count had not got past the edit: it goes on from before it.
-            FCounted = qMin(FCounted, qMax(0, position - termLength));
-            if (erased)
-                Notify();
-            return;
-        }
-        FCounted += added - removed;
+    // on past a match's edge), are counted again; those after it move with
+    // the text.
+    const std::size_t first = LowerBound(position - termLength);
+    const std::size_t last = LowerBound(end + 1);
+    MoveLine(last);
+    FMovedBy += added - removed;
+    std::vector<int> found;
+    if (!FComplete && FCounted <= end) {
+        // The count had not got past the edit: it goes on from before it.
+        FCounted = qMin(FCounted, qMax(0, position - termLength));
+    } else {
+        if (!FComplete)
+            FCounted += added - removed;
+        int from = qMax(0, position - termLength);
+        if (first > 0)
+            from = qMax(from, Start(first - 1) + termLength);
+        FindMatches(FDocument, FTerms, from, qMin(position + added + 1, CountedTo()), found);
+        // None may run into the next match still standing.
+        const int next = last < FStarts.size() ? Start(last) : INT_MAX;
+        while (!found.empty() && found.back() > next - termLength)
+            found.pop_back();
     }
-    const int before = Count();
-    CountBetween(qMax(0, position - termLength), qMin(position + added + 1, CountedTo()));
-    if (erased || Count() != before)
+    const bool counted = found.size() != last - first;
+    Replace(first, last, found);
+    if (counted)
         Notify();
 }
 
-void TTextMatches::CountBetween(int from, int to)
+std::size_t TTextMatches::LowerBound(int position) const
 {
-    const int termLength = int(FTerms.Text.size());
-    const auto at = std::lower_bound(FStarts.begin(), FStarts.end(), from);
-    if (at != FStarts.begin())
-        from = qMax(from, *(at - 1) + termLength);
-    const int next = at == FStarts.end() ? INT_MAX : *at;
-    std::vector<int> found;
-    FindMatches(FDocument, FTerms, from, to, found);
-    while (!found.empty() && found.back() > next - termLength)
-        found.pop_back();
-    FStarts.insert(at, found.begin(), found.end());
+    std::size_t low = 0;
+    std::size_t high = FStarts.size();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (Start(middle) < position)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+void TTextMatches::MoveLine(std::size_t to)
+{
+    if (FMovedBy != 0) {
+        for (std::size_t index = FMoved; index < to; ++index)
+            FStarts[index] += FMovedBy;
+        for (std::size_t index = to; index < FMoved; ++index)
+            FStarts[index] -= FMovedBy;
+    }
+    FMoved = to;
+}
+
+void TTextMatches::Settle()
+{
+    MoveLine(FStarts.size());
+    FMovedBy = 0;
+}
+
+void TTextMatches::Replace(std::size_t first, std::size_t last, const std::vector<int> &found)
+{
+    // Below the line: kept as they are.
+    const auto at = FStarts.begin() + std::ptrdiff_t(first);
+    const std::size_t common = qMin(found.size(), last - first);
+    std::copy(found.begin(), found.begin() + std::ptrdiff_t(common), at);
+    if (found.size() < last - first)
+        FStarts.erase(at + std::ptrdiff_t(common), FStarts.begin() + std::ptrdiff_t(last));
+    else
+        FStarts.insert(at + std::ptrdiff_t(common), found.begin() + std::ptrdiff_t(common),
+                       found.end());
+    FMoved = first + found.size();
 }
 
 void TTextMatches::Notify()
@@ -241,9 +283,9 @@ void TTextMatches::Notify()
 
 TTextMatches::TAnswer TTextMatches::Next(int position, int &start) const
 {
-    const auto at = std::lower_bound(FStarts.begin(), FStarts.end(), position);
-    if (at != FStarts.end()) {
-        start = *at;
+    const std::size_t at = LowerBound(position);
+    if (at < FStarts.size()) {
+        start = Start(at);
         return TAnswer::Found;
     }
     return FComplete ? TAnswer::None : TAnswer::NotYet;
@@ -253,15 +295,24 @@ TTextMatches::TAnswer TTextMatches::Previous(int position, int &start) const
 {
     if (!FComplete && position > FCounted)
         return TAnswer::NotYet;
-    const auto at = std::lower_bound(FStarts.begin(), FStarts.end(), position);
-    if (at == FStarts.begin())
+    const std::size_t at = LowerBound(position);
+    if (at == 0)
         return TAnswer::None;
-    start = *(at - 1);
+    start = Start(at - 1);
     return TAnswer::Found;
 }
 
 int TTextMatches::IndexOf(int start) const
 {
-    const auto at = std::lower_bound(FStarts.begin(), FStarts.end(), start);
-    return at != FStarts.end() && *at == start ? int(at - FStarts.begin()) : -1;
+    const std::size_t at = LowerBound(start);
+    return at < FStarts.size() && Start(at) == start ? int(at) : -1;
+}
+
+std::vector<int> TTextMatches::Starts() const
+{
+    std::vector<int> starts;
+    starts.reserve(FStarts.size());
+    for (std::size_t index = 0; index < FStarts.size(); ++index)
+        starts.push_back(Start(index));
+    return starts;
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <cstddef>
 #include <vector>
 
 class QTextDocument;
@@ -50,7 +51,9 @@ bool MatchesAt(const QTextDocument *document, const TSearchTerms &terms, int pos
 // Every match of the terms in a document, counted from the top in slices of
 // SliceMs between the window's events, and kept up to date as the text
 // changes: an edit counts again only the text around it, a large one (a
-// Replace All, its undo) all of it.
+// Replace All, its undo) all of it. The matches after the place of the last
+// edit move with the text without being touched one by one, so that typing
+// costs the same with ten matches as with a million.
 class TTextMatches : public QObject
 {
     Q_OBJECT
@@ -70,7 +73,7 @@ public:
     // The matches found so far, and the place before which all are found.
     int Count() const { return int(FStarts.size()); }
     int CountedTo() const { return FComplete ? TextLength(FDocument) : FCounted; }
-    const std::vector<int> &Starts() const { return FStarts; }
+    std::vector<int> Starts() const;
 
     enum class TAnswer
     {
@@ -98,9 +101,16 @@ private:
     void Step();
     void Restart();
     void TextChanged(int position, int removed, int added);
-    // Counts again the matches that begin in [from, to) of the new text,
-    // between the matches still standing on either side.
-    void CountBetween(int from, int to);
+    // Where the match at index begins; the first index of a match that
+    // begins at position or after it.
+    int Start(std::size_t index) const { return FStarts[index] + (index >= FMoved ? FMovedBy : 0); }
+    std::size_t LowerBound(int position) const;
+    // Moves the line between the places kept as they are and those still to
+    // be moved by FMovedBy; Settle moves them all.
+    void MoveLine(std::size_t to);
+    void Settle();
+    // Puts found in the place of the matches [first, last).
+    void Replace(std::size_t first, std::size_t last, const std::vector<int> &found);
     // Emits Changed once control is back in the event loop.
     void Notify();
 
@@ -108,7 +118,11 @@ private:
     QTimer FStep;
     QMetaObject::Connection FFollowing;
     TSearchTerms FTerms;
+    // From FMoved on, each place is FMovedBy short of where its match
+    // begins.
     std::vector<int> FStarts;
+    std::size_t FMoved = 0;
+    int FMovedBy = 0;
     int FCounted = 0;
     // The text's length when last seen, to tell an edit whose account does
     // not add up (then everything is counted again).
