@@ -50,7 +50,6 @@ QLineEdit *NewEdit(const char *name, const QString &accessibleName, QWidget *par
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setAccessibleName(accessibleName);
-    edit->setClearButtonEnabled(true);
     return edit;
 }
 
