@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <climits>
@@ -33,6 +36,19 @@ QPushButton *NewButton(const QString &caption, const char *name, const QString &
     button->setObjectName(QString::fromLatin1(name));
     button->setAccessibleName(accessibleName);
     button->setAutoDefault(false);
+    return button;
+}
+
+// A button as small as its caption, for the row that must fit beside the
+// field in the narrowest window.
+QToolButton *NewSmallButton(const QString &caption, const char *name, const QString &accessibleName,
+                            QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setText(caption);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAccessibleName(accessibleName);
+    button->setFocusPolicy(Qt::StrongFocus);
     return button;
 }
 
@@ -105,20 +121,22 @@ void TFindBar::CreateControls()
     Find_Edit = NewEdit("Find_Edit", QStringLiteral("Find"), this);
     Find_Edit->setAccessibleDescription(QStringLiteral("What to find in your text"));
     Find_Label->setBuddy(Find_Edit);
-    FindPrevious_Button = NewButton(QStringLiteral("Previo&us"), "FindPrevious_Button",
-                                    QStringLiteral("Find previous"), this);
-    FindNext_Button =
-        NewButton(QStringLiteral("Ne&xt"), "FindNext_Button", QStringLiteral("Find next"), this);
+    FindPrevious_Button = NewSmallButton(QStringLiteral("Previo&us"), "FindPrevious_Button",
+                                         QStringLiteral("Find previous"), this);
+    FindNext_Button = NewSmallButton(QStringLiteral("Ne&xt"), "FindNext_Button",
+                                     QStringLiteral("Find next"), this);
     MatchCase_CheckBox = NewCheckBox(QStringLiteral("&Match case"), "MatchCase_CheckBox",
                                      QStringLiteral("Match case"), this);
     WholeWords_CheckBox = NewCheckBox(QStringLiteral("&Whole words"), "WholeWords_CheckBox",
                                       QStringLiteral("Whole words"), this);
     Count_Label = new QLabel(this);
     Count_Label->setObjectName(QStringLiteral("Count_Label"));
-    Count_Label->setMinimumWidth(
-        Count_Label->fontMetrics().horizontalAdvance(QStringLiteral("999999 of 999999 so far")));
-    Close_Button = NewButton(QStringLiteral("C&lose"), "FindClose_Button",
-                             QStringLiteral("Close the find bar"), this);
+    // The count takes the room there is, and asks for no more: a long count
+    // never widens the window.
+    Count_Label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    Count_Label->setMinimumWidth(Count_Label->fontMetrics().averageCharWidth() * 10);
+    Close_Button = NewSmallButton(QStringLiteral("C&lose"), "FindClose_Button",
+                                  QStringLiteral("Close the find bar"), this);
     Close_Button->setAccessibleDescription(QStringLiteral("Esc"));
     Replace_Label = new QLabel(QStringLiteral("Re&place with:"), this);
     Replace_Label->setObjectName(QStringLiteral("Replace_Label"));
@@ -138,8 +156,12 @@ void TFindBar::CreateControls()
 
 void TFindBar::LayOutControls()
 {
-    auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(6, 3, 3, 3);
+    // The two fields one above the other, each as wide as twelve letters at
+    // least; the note below them, as wide as the bar.
+    const int fieldWidth = Find_Edit->fontMetrics().averageCharWidth() * 12;
+    Find_Edit->setMinimumWidth(fieldWidth);
+    Replace_Edit->setMinimumWidth(fieldWidth);
+    auto *grid = new QGridLayout;
     grid->setVerticalSpacing(3);
     grid->addWidget(Find_Label, 0, 0);
     grid->addWidget(Find_Edit, 0, 1);
@@ -153,10 +175,16 @@ void TFindBar::LayOutControls()
     grid->addWidget(Replace_Edit, 1, 1);
     grid->addWidget(Replace_Button, 1, 2);
     grid->addWidget(ReplaceAll_Button, 1, 3);
-    grid->addWidget(Note_Label, 2, 0, 1, 7);
-    grid->addWidget(Versions_Button, 2, 7);
-    grid->setColumnStretch(1, 2);
+    grid->setColumnStretch(1, 3);
     grid->setColumnStretch(6, 1);
+    auto *note = new QHBoxLayout;
+    note->addWidget(Note_Label, 1);
+    note->addWidget(Versions_Button);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 3, 3, 3);
+    layout->setSpacing(3);
+    layout->addLayout(grid);
+    layout->addLayout(note);
     const QList<QWidget *> order = {Find_Edit,          FindPrevious_Button, FindNext_Button,
                                     MatchCase_CheckBox, WholeWords_CheckBox, Replace_Edit,
                                     Replace_Button,     ReplaceAll_Button,   Versions_Button,
@@ -172,11 +200,11 @@ void TFindBar::ConnectControls()
     for (QCheckBox *box : {MatchCase_CheckBox, WholeWords_CheckBox})
         connect(box, &QCheckBox::toggled, this,
                 [this] { StartSearch(FEditor->textCursor().selectionStart()); });
-    connect(FindNext_Button, &QPushButton::clicked, this, &TFindBar::FindNext);
-    connect(FindPrevious_Button, &QPushButton::clicked, this, &TFindBar::FindPrevious);
+    connect(FindNext_Button, &QToolButton::clicked, this, &TFindBar::FindNext);
+    connect(FindPrevious_Button, &QToolButton::clicked, this, &TFindBar::FindPrevious);
     connect(Replace_Button, &QPushButton::clicked, this, &TFindBar::ReplaceOne);
     connect(ReplaceAll_Button, &QPushButton::clicked, this, &TFindBar::ReplaceAll);
-    connect(Close_Button, &QPushButton::clicked, this, &TFindBar::Close);
+    connect(Close_Button, &QToolButton::clicked, this, &TFindBar::Close);
     connect(Versions_Button, &QPushButton::clicked, this, &TFindBar::VersionsClicked);
     connect(&FMatches, &TTextMatches::Changed, this, [this] {
         ResolveSeek();

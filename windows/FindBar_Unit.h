@@ -24,6 +24,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QToolButton;
 
 class TFindBar : public QFrame
 {
@@ -64,12 +65,12 @@ public:
 
     QLabel *Find_Label = nullptr;
     QLineEdit *Find_Edit = nullptr;
-    QPushButton *FindPrevious_Button = nullptr;
-    QPushButton *FindNext_Button = nullptr;
+    QToolButton *FindPrevious_Button = nullptr;
+    QToolButton *FindNext_Button = nullptr;
     QCheckBox *MatchCase_CheckBox = nullptr;
     QCheckBox *WholeWords_CheckBox = nullptr;
     QLabel *Count_Label = nullptr;
-    QPushButton *Close_Button = nullptr;
+    QToolButton *Close_Button = nullptr;
     QLabel *Replace_Label = nullptr;
     QLineEdit *Replace_Edit = nullptr;
     QPushButton *Replace_Button = nullptr;

@@ -1111,6 +1111,7 @@ private Q_SLOTS:
         form->ConflictBar()->ShowNotice(QStringLiteral("A notice."));
         form->show();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        const QSize size = form->size();
         QTextCursor cursor = form->Text_Memo->textCursor();
         cursor.setPosition(1);
         cursor.setPosition(4, QTextCursor::KeepAnchor);
@@ -1124,6 +1125,10 @@ private Q_SLOTS:
         QVERIFY(bar->Find_Edit->hasFocus());
         QCOMPARE(bar->Find_Edit->text(), QStringLiteral("ara"));
         QCOMPARE(bar->Count_Label->text(), QStringLiteral("1 of 2"));
+        // The bar fits the window as designed, replacing too.
+        form->Replace_MenuItem->trigger();
+        QApplication::processEvents();
+        QCOMPARE(form->size(), size);
 
         form->Text_Memo->moveCursor(QTextCursor::Start);
         form->Text_Memo->moveCursor(QTextCursor::Right);
