@@ -256,8 +256,8 @@ void TFindBar::Reveal()
     if (!isHidden())
         return;
     show();
-    // While it shows, the highlights follow the view and, once the writer
-    // pauses, the text.
+    // While it shows, the highlights follow the view, and the text as the
+    // writer changes it.
     FFollowing.push_back(connect(FEditor->verticalScrollBar(), &QScrollBar::valueChanged, this,
                                  [this] { HighlightSoon(0); }));
     FFollowing.push_back(connect(FEditor->document(), &QTextDocument::contentsChanged, this,
@@ -321,7 +321,6 @@ void TFindBar::StartSearch(int from)
         return;
     const TSearchTerms terms = Terms();
     FSeeking = false;
-    FWrapped = false;
     ShowNote(QString());
     Replace_Button->setEnabled(terms.Searchable());
     ReplaceAll_Button->setEnabled(terms.Searchable());
@@ -332,30 +331,33 @@ void TFindBar::StartSearch(int from)
     ShowCount(true);
 }
 
-void TFindBar::FindNext()
+bool TFindBar::ShowSearch()
 {
     Reveal();
-    if (FMatches.Terms() != Terms())
-        FMatches.Search(Terms());
-    if (!Terms().Searchable()) {
+    const TSearchTerms terms = Terms();
+    if (!terms.Searchable()) {
+        // Nothing to find yet: the field asks for it.
         Open(Replace_Edit->isVisible());
-        return;
+        return false;
+    }
+    if (FMatches.Terms() != terms) {
+        FMatches.Search(terms);
+        ShowHighlights();
     }
     ShowNote(QString());
-    Seek(TDirection::Forward, FEditor->textCursor().selectionEnd());
+    return true;
+}
+
+void TFindBar::FindNext()
+{
+    if (ShowSearch())
+        Seek(TDirection::Forward, FEditor->textCursor().selectionEnd());
 }
 
 void TFindBar::FindPrevious()
 {
-    Reveal();
-    if (FMatches.Terms() != Terms())
-        FMatches.Search(Terms());
-    if (!Terms().Searchable()) {
-        Open(Replace_Edit->isVisible());
-        return;
-    }
-    ShowNote(QString());
-    Seek(TDirection::Backward, FEditor->textCursor().selectionStart());
+    if (ShowSearch())
+        Seek(TDirection::Backward, FEditor->textCursor().selectionStart());
 }
 
 void TFindBar::Seek(TDirection direction, int from)
@@ -417,7 +419,6 @@ void TFindBar::Select(int start, bool wrapped)
     if (start < shownFrom || start >= shownTo)
         FEditor->centerCursor();
     FFound = cursor;
-    FWrapped = wrapped;
     if (wrapped)
         ShowNote(FSeekDirection == TDirection::Forward
                      ? QStringLiteral("Reached the end of your text, continued from the top.")

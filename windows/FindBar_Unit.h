@@ -60,8 +60,6 @@ public:
     std::function<bool()> KeepBeforeReplaceAll;
 
     TTextMatches &Matches() { return FMatches; }
-    // A find waits for the count to reach its match.
-    bool Seeking() const { return FSeeking; }
 
     QLabel *Find_Label = nullptr;
     QLineEdit *Find_Edit = nullptr;
@@ -107,6 +105,9 @@ private:
     // The terms changed: counts afresh and finds the first match at or
     // after from.
     void StartSearch(int from);
+    // Shows the bar, counting and highlighting the field's terms unless it
+    // does already; false when there is nothing to find.
+    bool ShowSearch();
     // Finds the first match at or after from, or the last before it, near
     // it at once, else as soon as the count gets that far.
     void Seek(TDirection direction, int from);
@@ -129,7 +130,6 @@ private:
     std::vector<QMetaObject::Connection> FFollowing;
     // The match last selected; it moves with the text.
     QTextCursor FFound;
-    bool FWrapped = false;
     // A find waiting for the count: which way, and from where.
     bool FSeeking = false;
     TDirection FSeekDirection = TDirection::Forward;

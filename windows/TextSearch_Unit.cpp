@@ -166,21 +166,6 @@ void TTextMatches::Step()
     Q_EMIT Changed();
 }
 
-void TTextMatches::CompleteNow()
-{
-    if (FComplete)
-        return;
-    FStep.stop();
-    Settle();
-    const int length = TextLength(FDocument);
-    const int from =
-        FStarts.empty() ? FCounted : qMax(FCounted, FStarts.back() + int(FTerms.Text.size()));
-    FindMatches(FDocument, FTerms, from, length, FStarts);
-    FCounted = length;
-    FComplete = true;
-    Q_EMIT Changed();
-}
-
 void TTextMatches::TextChanged(int position, int removed, int added)
 {
     const int length = TextLength(FDocument);

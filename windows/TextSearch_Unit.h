@@ -65,8 +65,6 @@ public:
     // that are not searchable have no matches, and nothing is followed.
     void Search(const TSearchTerms &terms);
     void Clear() { Search(TSearchTerms()); }
-    // Counts the rest now.
-    void CompleteNow();
 
     const TSearchTerms &Terms() const { return FTerms; }
     bool Complete() const { return FComplete; }

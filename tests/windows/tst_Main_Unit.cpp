@@ -34,6 +34,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -1158,6 +1159,36 @@ private Q_SLOTS:
         QTest::keyClick(bar->Find_Edit, Qt::Key_Escape);
         QVERIFY(!bar->isVisible());
         QVERIFY(form->Text_Memo->hasFocus());
+    }
+
+    // Only the matches on screen are highlighted, as the view moves; others'
+    // highlights of the text stay, and the bar's go with it.
+    void highlightsOnlyOnScreen()
+    {
+        QByteArray text;
+        for (int line = 0; line < 2000; ++line)
+            text += "Mara met Ann.\n";
+        auto form = MakeFindForm(text, QStringLiteral("Mara"));
+        QTextEdit::ExtraSelection other;
+        other.cursor = QTextCursor(form->Text_Memo->document());
+        other.cursor.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
+        form->Text_Memo->setExtraSelections(form->Text_Memo->extraSelections() << other);
+        const auto highlighted = [&form] {
+            QList<int> starts;
+            for (const QTextEdit::ExtraSelection &selection : form->Text_Memo->extraSelections())
+                if (selection.format.hasProperty(TFindBar::HighlightProperty))
+                    starts << selection.cursor.selectionStart();
+            return starts;
+        };
+        QTRY_VERIFY(!highlighted().isEmpty());
+        QVERIFY(highlighted().size() < 100);
+        QCOMPARE(highlighted().first(), 0);
+        QScrollBar *scroll = form->Text_Memo->verticalScrollBar();
+        scroll->setValue(scroll->maximum());
+        QTRY_VERIFY(!highlighted().isEmpty() && highlighted().first() > text.size() / 2);
+        QTest::keyClick(form->FindBar()->Find_Edit, Qt::Key_Escape);
+        QVERIFY(highlighted().isEmpty());
+        QCOMPARE(form->Text_Memo->extraSelections().size(), 1);
     }
 
     // Replace All is one step that one Ctrl+Z undoes, and the text before
