@@ -11,8 +11,6 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/MainControls_Unit.h windows/MainControls_Unit.cpp
     windows/StartupStyle_Unit.h windows/StartupStyle_Unit.cpp
     windows/ConflictBar_Unit.h windows/ConflictBar_Unit.cpp
-    windows/TextSearch_Unit.h windows/TextSearch_Unit.cpp
-    windows/FindBar_Unit.h windows/FindBar_Unit.cpp
     windows/Main_Unit.h windows/Main_Unit.cpp windows/Main_Unit_Document.cpp
     windows/MainMessages_Unit.h windows/Suppression_Unit.h
     windows/Settings_Unit.h windows/Settings_Unit.cpp
@@ -20,4 +18,9 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/Splash_Unit.h windows/Splash_Unit.cpp
     windows/About_Unit.h windows/About_Unit.cpp
     windows/ManualReader_Unit.h windows/ManualReader_Unit.cpp
+    # Last, beside the other code that runs only when the writer asks for it:
+    # the pages around the code that runs at start, which are read in with
+    # it, hold none of theirs.
+    windows/FindBar_Unit.h windows/FindBar_Unit.cpp
+    windows/TextSearch_Unit.h windows/TextSearch_Unit.cpp
 )
