@@ -1152,6 +1152,10 @@ private Q_SLOTS:
         bar->WholeWords_CheckBox->setChecked(true);
         bar->Find_Edit->setText(QStringLiteral("Ann"));
         QCOMPARE(bar->Count_Label->text(), QStringLiteral("1 of 1"));
+        // The text stays the writer's, and the count follows it.
+        form->Text_Memo->moveCursor(QTextCursor::End);
+        QTest::keyClicks(form->Text_Memo, QStringLiteral(" Ann"));
+        QTRY_COMPARE(bar->Count_Label->text(), QStringLiteral("2 matches"));
         bar->Find_Edit->setText(QStringLiteral("Anne"));
         QCOMPARE(bar->Count_Label->text(), QStringLiteral("Not found"));
         QCOMPARE(bar->Find_Edit->accessibleDescription(), QStringLiteral("Not found"));
