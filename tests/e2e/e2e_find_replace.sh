@@ -5,8 +5,9 @@
 #            first match after the cursor is selected and the count reads
 #            "1 of 6"; Whole words counts 3, F3 moves on to "2 of 3" and
 #            "3 of 3", and the next F3 goes round to "1 of 3" and says so.
-#   replace  Ctrl+H, "Mara" and Replace All in whole-word mode: every "Ann"
-#            becomes "Mara", "annual", "Annual" and "Joanna" stay; the bar's
+#   replace  Ctrl+H (every control of the bar has a name), "Mara" and
+#            Replace All in whole-word mode: every "Ann" becomes "Mara",
+#            "annual", "Annual" and "Joanna" stay; the bar's
 #            button opens Earlier Versions, which lists the text before
 #            Replace All; Esc gives the keyboard back to the text, and one
 #            Ctrl+Z brings every "Ann" back.
@@ -62,7 +63,9 @@ nudger_atspi wait-description "$NUDGER_PID" "label:1 of 3" \
 echo "find: the first match after the cursor, 1 of 6, whole words 1 of 3, F3 on and round with a note"
 
 # --- replace ----------------------------------------------------------------
-nudger_keys "$main" ctrl+h alt+p
+nudger_keys "$main" ctrl+h
+nudger_atspi unnamed "$NUDGER_PID" || nudger_fail "replace: the find bar has unnamed controls"
+nudger_keys "$main" alt+p
 [[ "$(nudger_atspi focused "$NUDGER_PID")" == "text:Replace with" ]] ||
     nudger_fail "replace: Alt+P did not reach the replacement field"
 nudger_type "$main" "Mara"
