@@ -10,3 +10,7 @@ nudger_add_benchmark(bench_session bench_session.cpp)
 # How soon the Earlier Versions window opens over a long history, and how
 # long it holds up its event loop while a 10 MB comparison runs and fills.
 nudger_add_benchmark(bench_versions bench_versions.cpp)
+# Find and Replace in a 10 MB manuscript: Find Next to the end and the
+# window's longest hold meanwhile, Replace All of 10,000 matches and its
+# undo, and a keystroke with the find bar open.
+nudger_add_benchmark(bench_find bench_find.cpp)

@@ -234,6 +234,16 @@ void TMainControls::CreateEditMenu(QMainWindow *window)
     InsertCurrentDate_MenuItem =
         AddMenuItem(edit, "InsertCurrentDate_MenuItem", QStringLiteral("Insert Current &Date"));
     InsertCurrentDate_MenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    edit->addSeparator();
+    Find_MenuItem = AddMenuItem(edit, "Find_MenuItem", QStringLiteral("&Find..."));
+    Find_MenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    FindNext_MenuItem = AddMenuItem(edit, "FindNext_MenuItem", QStringLiteral("Find &Next"));
+    FindNext_MenuItem->setShortcut(QKeySequence(Qt::Key_F3));
+    FindPrevious_MenuItem =
+        AddMenuItem(edit, "FindPrevious_MenuItem", QStringLiteral("Find &Previous"));
+    FindPrevious_MenuItem->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    Replace_MenuItem = AddMenuItem(edit, "Replace_MenuItem", QStringLiteral("&Replace..."));
+    Replace_MenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
 }
 
 void TMainControls::CreateSuggestionsMenu(QMainWindow *window)

@@ -46,6 +46,10 @@ struct TMainControls
     QAction *EarlierVersions_MenuItem = nullptr;
     QAction *Exit_MenuItem = nullptr;
     QAction *InsertCurrentDate_MenuItem = nullptr;
+    QAction *Find_MenuItem = nullptr;
+    QAction *FindNext_MenuItem = nullptr;
+    QAction *FindPrevious_MenuItem = nullptr;
+    QAction *Replace_MenuItem = nullptr;
     QAction *MakeSuggestion_MenuItem = nullptr;
     QAction *PriorSuggestion_MenuItem = nullptr;
     QAction *FirstSuggestion_MenuItem = nullptr;

@@ -13,6 +13,7 @@
 #include "windows/CaptionButton_Unit.h"
 #include "windows/ConflictBar_Unit.h"
 #include "windows/EarlierVersions_Unit.h"
+#include "windows/FindBar_Unit.h"
 #include "windows/FontBridge_Unit.h"
 #include "windows/ManualReader_Unit.h"
 #include "windows/Prompts_Unit.h"
@@ -145,6 +146,41 @@ TConflictBar *TMain_Form::ConflictBar()
     return Conflict_Bar;
 }
 
+TFindBar *TMain_Form::FindBar()
+{
+    if (Find_Bar)
+        return Find_Bar;
+    // Right above the text, under the conflict bar, which goes first.
+    QWidget *panel = Text_Memo->parentWidget();
+    auto *layout = static_cast<QBoxLayout *>(panel->layout());
+    Find_Bar = new TFindBar(Text_Memo, panel);
+    layout->insertWidget(layout->indexOf(Text_Memo), Find_Bar);
+    Find_Bar->KeepBeforeReplaceAll = [this] { return KeepBeforeReplaceAll(); };
+    connect(Find_Bar, &TFindBar::VersionsClicked, this,
+            [this] { OpenEarlierVersions(FReplacedVersion); });
+    return Find_Bar;
+}
+
+void TMain_Form::Find_MenuItemClick()
+{
+    FindBar()->Open(false);
+}
+
+void TMain_Form::FindNext_MenuItemClick()
+{
+    FindBar()->FindNext();
+}
+
+void TMain_Form::FindPrevious_MenuItemClick()
+{
+    FindBar()->FindPrevious();
+}
+
+void TMain_Form::Replace_MenuItemClick()
+{
+    FindBar()->Open(true);
+}
+
 void TMain_Form::ConnectMenus()
 {
     const std::pair<QAction *, void (TMain_Form::*)()> items[] = {
@@ -154,6 +190,10 @@ void TMain_Form::ConnectMenus()
         {EarlierVersions_MenuItem, &TMain_Form::EarlierVersions_MenuItemClick},
         {Exit_MenuItem, &TMain_Form::Exit_MenuItemClick},
         {InsertCurrentDate_MenuItem, &TMain_Form::InsertCurrentDate_MenuItemClick},
+        {Find_MenuItem, &TMain_Form::Find_MenuItemClick},
+        {FindNext_MenuItem, &TMain_Form::FindNext_MenuItemClick},
+        {FindPrevious_MenuItem, &TMain_Form::FindPrevious_MenuItemClick},
+        {Replace_MenuItem, &TMain_Form::Replace_MenuItemClick},
         {MakeSuggestion_MenuItem, &TMain_Form::MakeSuggestion_MenuItemClick},
         {PriorSuggestion_MenuItem, &TMain_Form::PriorSuggestion_MenuItemClick},
         {FirstSuggestion_MenuItem, &TMain_Form::FirstSuggestion_MenuItemClick},
@@ -275,6 +315,12 @@ bool TMain_Form::eventFilter(QObject *watched, QEvent *event)
         const auto *key = static_cast<QKeyEvent *>(event);
         if (HandleEditorKey(Text_Memo, key))
             return true;
+        // Esc closes the find bar from the text too.
+        if (key->key() == Qt::Key_Escape && Find_Bar && Find_Bar->isVisible() &&
+            key->modifiers() == Qt::NoModifier) {
+            Find_Bar->Close();
+            return true;
+        }
         // Ctrl+Tab and Ctrl+Shift+Tab leave the text for the other controls,
         // so the keyboard is never trapped there.
         if (key->modifiers().testFlag(Qt::ControlModifier) &&

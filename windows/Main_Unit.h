@@ -24,6 +24,7 @@ class QPlainTextEdit;
 class QSessionManager;
 class TConflictBar;
 class TEarlierVersions_Form;
+class TFindBar;
 class TTextSnapshot;
 class TWavePlayer;
 
@@ -151,6 +152,11 @@ public:
     // button's question, and Cancel holds the logout.
     void CommitSessionData(QSessionManager &manager);
 
+    // --- Find and Replace -------------------------------------------------
+    // The find bar, directly above the text and below the other bars; made
+    // when the writer first asks for it.
+    TFindBar *FindBar();
+
     // --- Earlier versions ------------------------------------------------
     // Opens the Earlier Versions window over this one, at the version with
     // that digest (the newest when empty), and returns it; it stays open
@@ -193,6 +199,10 @@ public:
     void EarlierVersions_MenuItemClick() { OpenEarlierVersions(); }
     void Exit_MenuItemClick();
     void InsertCurrentDate_MenuItemClick() { InsertDateStamp(); }
+    void Find_MenuItemClick();
+    void FindNext_MenuItemClick();
+    void FindPrevious_MenuItemClick();
+    void Replace_MenuItemClick();
     void MakeSuggestion_MenuItemClick() { ShowSuggestion(); }
     void NextSuggestion_MenuItemClick() { ShowSuggestion(); }
     void PriorSuggestion_MenuItemClick() { PriorSuggestion(); }
@@ -269,6 +279,10 @@ private:
 
     TMainFormDialogs FDialogs;
     TConflictBar *Conflict_Bar = nullptr;
+    TFindBar *Find_Bar = nullptr;
+    // Replace All keeps the text first, as this version.
+    bool KeepBeforeReplaceAll();
+    QByteArray FReplacedVersion;
 
     TTextDocument FDocument;
     // Copies of the editor's text taken in steps, for the writes on the

@@ -420,6 +420,19 @@ TEarlierVersions_Form *TMain_Form::OpenEarlierVersions(const QByteArray &digest)
     return form;
 }
 
+bool TMain_Form::KeepBeforeReplaceAll()
+{
+    // Replace All changes the text all over: it goes into the history first,
+    // where Earlier Versions finds it. The find bar tells what came of it;
+    // no box takes the keyboard from the writer.
+    if (!FDocument.KeepText(TVersionReason::BeforeReplaceAll))
+        return false;
+    // The version kept, or the one that held the same text already.
+    FReplacedVersion =
+        FDocument.Kept().isEmpty() ? QByteArray() : FDocument.Kept().constFirst().Version.Digest;
+    return true;
+}
+
 void TMain_Form::RestoreVersion(const QString &text)
 {
     if (!FDocument.Restore(text)) {

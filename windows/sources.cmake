@@ -18,4 +18,9 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/Splash_Unit.h windows/Splash_Unit.cpp
     windows/About_Unit.h windows/About_Unit.cpp
     windows/ManualReader_Unit.h windows/ManualReader_Unit.cpp
+    # Last, beside the other code that runs only when the writer asks for it:
+    # the pages around the code that runs at start, which are read in with
+    # it, hold none of theirs.
+    windows/FindBar_Unit.h windows/FindBar_Unit.cpp
+    windows/TextSearch_Unit.h windows/TextSearch_Unit.cpp
 )

@@ -18,6 +18,11 @@ tests/e2e/atspi_env.sh starts, and Debian's python3-pyatspi.
                                              wait until the whole text matches
                                              the Python regular expression
     atspi_tool.py description PID NAME       print the object's description
+    atspi_tool.py selection PID NAME         print a text box's first selection
+                                             as START<TAB>END<TAB>TEXT
+    atspi_tool.py wait-selection PID NAME SELECTION [SECONDS]
+                                             wait until that selection (as
+                                             printed by selection) is SELECTION
     atspi_tool.py name-starting PID PREFIX [SECONDS]
                                              wait for an object whose name
                                              begins with PREFIX (a label of
@@ -223,6 +228,23 @@ def cmd_wait_description(app, args):
     return wait_for(app, args, "description", False, lambda obj: obj.description)
 
 
+def selection_of(obj):
+    text = obj.queryText()
+    if text.getNSelections() == 0:
+        return ""
+    start, end = text.getSelection(0)
+    return "%d\t%d\t%s" % (start, end, text.getText(start, end))
+
+
+def cmd_selection(app, args):
+    print(selection_of(find(app, args[0], want_text=True)))
+    return 0
+
+
+def cmd_wait_selection(app, args):
+    return wait_for(app, args, "selection", True, selection_of)
+
+
 def cmd_description(app, args):
     print(find(app, args[0]).description)
     return 0
@@ -365,6 +387,8 @@ COMMANDS = {
     "wait-description": cmd_wait_description,
     "wait-match": cmd_wait_match,
     "description": cmd_description,
+    "selection": cmd_selection,
+    "wait-selection": cmd_wait_selection,
     "name-starting": cmd_name_starting,
     "rows": cmd_rows,
     "checked": cmd_checked,

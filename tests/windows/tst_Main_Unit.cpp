@@ -19,17 +19,23 @@
 #include "windows/CaptionButton_Unit.h"
 #include "windows/ConflictBar_Unit.h"
 #include "windows/EarlierVersions_Unit.h"
+#include "windows/FindBar_Unit.h"
 #include "windows/Main_Unit.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QBoxLayout>
+#include <QCheckBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -142,6 +148,24 @@ private:
     }
 
     QString Shown(TMain_Form &form) const { return form.Suggestion_Memo->toPlainText(); }
+
+    // A window over text, the find bar open on term.
+    std::unique_ptr<TMain_Form> MakeFindForm(const QByteArray &text, const QString &term,
+                                             bool replace = false)
+    {
+        if (!WriteAll(Path(QStringLiteral("text.txt")), text))
+            qWarning("could not write the text");
+        auto form = MakeForm();
+        form->show();
+        form->Text_Memo->moveCursor(QTextCursor::Start);
+        (replace ? form->Replace_MenuItem : form->Find_MenuItem)->trigger();
+        form->FindBar()->Find_Edit->setText(term);
+        return form;
+    }
+    static QString Selected(TMain_Form &form)
+    {
+        return form.Text_Memo->textCursor().selectedText();
+    }
 
     // An auto-save tick, to the end of its write on the worker and what the
     // window shows of it.
@@ -339,6 +363,12 @@ private Q_SLOTS:
         QCOMPARE(form->windowTitle(), QStringLiteral("Nudger"));
         QCOMPARE(form->MakeSuggestion_MenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
         QCOMPARE(form->InsertCurrentDate_MenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+        QCOMPARE(form->Find_MenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+        QCOMPARE(form->FindNext_MenuItem->shortcut(), QKeySequence(Qt::Key_F3));
+        QCOMPARE(form->FindPrevious_MenuItem->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
+        QCOMPARE(form->Replace_MenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_H));
+        // The find bar is made when first asked for, not at the start.
+        QVERIFY(!form->findChild<TFindBar *>());
         QVERIFY(form->Save_MenuItem->shortcut().isEmpty());
         QVERIFY(!form->Privacy_MenuItem->isVisible());
         QVERIFY(!form->Privacy_MenuItem->isEnabled());
@@ -1074,6 +1104,195 @@ private Q_SLOTS:
         QTest::keyClicks(form->Text_Memo, QStringLiteral("two"));
         form->Save_MenuItemClick();
         QCOMPARE(ReadAll(Path(QStringLiteral("text.txt"))), QByteArray("one\r\ntwo"));
+    }
+
+    // --- Find and Replace --------------------------------------------------
+
+    // The bar sits right above the text, under the conflict bar, and Ctrl+F
+    // fills it with the selection; typing selects the first match after the
+    // cursor, the count tells screen readers too, Find Next goes round the
+    // end with a note, and Esc gives the keyboard back to the text.
+    void findBarFindsAndCounts()
+    {
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "Mara met Ann.\nAnnual fair: Mara."));
+        auto form = MakeForm();
+        form->ConflictBar()->ShowNotice(QStringLiteral("A notice."));
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        const QSize size = form->size();
+        QTextCursor cursor = form->Text_Memo->textCursor();
+        cursor.setPosition(1);
+        cursor.setPosition(4, QTextCursor::KeepAnchor);
+        form->Text_Memo->setTextCursor(cursor);
+        QTest::keyClick(form->Text_Memo, Qt::Key_F, Qt::ControlModifier);
+        TFindBar *bar = form->findChild<TFindBar *>();
+        QVERIFY(bar && bar->isVisible());
+        const auto *layout = static_cast<QBoxLayout *>(form->Text_Memo->parentWidget()->layout());
+        QCOMPARE(layout->indexOf(bar), layout->indexOf(form->Text_Memo) - 1);
+        QVERIFY(layout->indexOf(form->ConflictBar()) < layout->indexOf(bar));
+        QVERIFY(bar->Find_Edit->hasFocus());
+        QCOMPARE(bar->Find_Edit->text(), QStringLiteral("ara"));
+        QCOMPARE(bar->Count_Label->text(), QStringLiteral("1 of 2"));
+        // The bar fits the window as designed, replacing too.
+        form->Replace_MenuItem->trigger();
+        QApplication::processEvents();
+        QCOMPARE(form->size(), size);
+
+        form->Text_Memo->moveCursor(QTextCursor::Start);
+        form->Text_Memo->moveCursor(QTextCursor::Right);
+        bar->Find_Edit->setText(QStringLiteral("mara"));
+        QCOMPARE(form->Text_Memo->textCursor().selectionStart(), 27);
+        QCOMPARE(bar->Count_Label->text(), QStringLiteral("2 of 2"));
+        QCOMPARE(bar->Count_Label->accessibleName(), QStringLiteral("2 of 2"));
+        QCOMPARE(bar->Count_Label->accessibleDescription(), QStringLiteral("Match 2 of 2."));
+        form->FindNext_MenuItem->trigger();
+        QCOMPARE(form->Text_Memo->textCursor().selectionStart(), 0);
+        QCOMPARE(Selected(*form), QStringLiteral("Mara"));
+        QVERIFY(bar->Note_Label->isVisible());
+        QCOMPARE(bar->Count_Label->accessibleDescription(),
+                 QStringLiteral("Match 1 of 2. Reached the end of your text, continued from the "
+                                "top."));
+        form->FindPrevious_MenuItem->trigger();
+        QCOMPARE(bar->Count_Label->text(), QStringLiteral("2 of 2"));
+
+        // No match: said in words, beside the field and to a screen reader.
+        bar->WholeWords_CheckBox->setChecked(true);
+        bar->Find_Edit->setText(QStringLiteral("Ann"));
+        QCOMPARE(bar->Count_Label->text(), QStringLiteral("1 of 1"));
+        // The text stays the writer's, and the count follows it.
+        form->Text_Memo->moveCursor(QTextCursor::End);
+        QTest::keyClicks(form->Text_Memo, QStringLiteral(" Ann"));
+        QTRY_COMPARE(bar->Count_Label->text(), QStringLiteral("2 matches"));
+        bar->Find_Edit->setText(QStringLiteral("Anne"));
+        QCOMPARE(bar->Count_Label->text(), QStringLiteral("Not found"));
+        QCOMPARE(bar->Find_Edit->accessibleDescription(), QStringLiteral("Not found"));
+
+        QTest::keyClick(bar->Find_Edit, Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(form->Text_Memo->hasFocus());
+    }
+
+    // Only the matches on screen are highlighted, as the view moves; others'
+    // highlights of the text stay, and the bar's go with it.
+    void highlightsOnlyOnScreen()
+    {
+        QByteArray text;
+        for (int line = 0; line < 2000; ++line)
+            text += "Mara met Ann.\n";
+        auto form = MakeFindForm(text, QStringLiteral("Mara"));
+        QTextEdit::ExtraSelection other;
+        other.cursor = QTextCursor(form->Text_Memo->document());
+        other.cursor.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
+        form->Text_Memo->setExtraSelections(form->Text_Memo->extraSelections() << other);
+        const auto highlighted = [&form] {
+            QList<int> starts;
+            for (const QTextEdit::ExtraSelection &selection : form->Text_Memo->extraSelections())
+                if (selection.format.hasProperty(TFindBar::HighlightProperty))
+                    starts << selection.cursor.selectionStart();
+            return starts;
+        };
+        QTRY_VERIFY(!highlighted().isEmpty());
+        QVERIFY(highlighted().size() < 100);
+        QCOMPARE(highlighted().first(), 0);
+        QScrollBar *scroll = form->Text_Memo->verticalScrollBar();
+        scroll->setValue(scroll->maximum());
+        QTRY_VERIFY(!highlighted().isEmpty() && highlighted().first() > text.size() / 2);
+        QTest::keyClick(form->FindBar()->Find_Edit, Qt::Key_Escape);
+        QVERIFY(highlighted().isEmpty());
+        QCOMPARE(form->Text_Memo->extraSelections().size(), 1);
+    }
+
+    // Replace All is one step that one Ctrl+Z undoes, and the text before
+    // it is in the history, which the bar's button opens; it replaces the
+    // matches of the text as it was, once each.
+    void replaceAll_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("term");
+        QTest::addColumn<QString>("replacement");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<bool>("wholeWords");
+        QTest::addColumn<QString>("replaced");
+        QTest::newRow("whole words leave Annual alone")
+            << QByteArray("Ann met Annual Ann.\r\nAnn") << "Ann"
+            << "Mara" << false << true << "Mara met Annual Mara.\nMara";
+        QTest::newRow("a replacement that contains the search (no loop)")
+            << QByteArray("a banana") << "a"
+            << "aa" << false << false << "aa baanaanaa";
+        QTest::newRow("any case, replaced as written")
+            << QByteArray("ann ANN Ann") << "ann"
+            << "Mara" << false << false << "Mara Mara Mara";
+        QTest::newRow("case matched") << QByteArray("ann ANN Ann") << "Ann"
+                                      << "Mara" << true << false << "ann ANN Mara";
+    }
+    void replaceAll()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, term);
+        QFETCH(QString, replacement);
+        QFETCH(bool, matchCase);
+        QFETCH(bool, wholeWords);
+        QFETCH(QString, replaced);
+        auto form = MakeFindForm(text, term, true);
+        TFindBar *bar = form->FindBar();
+        bar->MatchCase_CheckBox->setChecked(matchCase);
+        bar->WholeWords_CheckBox->setChecked(wholeWords);
+        bar->Replace_Edit->setText(replacement);
+        const QString before = form->Text_Memo->toPlainText();
+        QTest::mouseClick(bar->ReplaceAll_Button, Qt::LeftButton);
+        QCOMPARE(form->Text_Memo->toPlainText(), replaced);
+        QVERIFY(form->TextChanged());
+        QVERIFY(bar->Note_Label->text().startsWith(QStringLiteral("Replaced ")));
+        const THistory &history = form->Document().History();
+        QCOMPARE(history.Versions().first().Reason, TVersionReason::BeforeReplaceAll);
+        QByteArray kept;
+        QVERIFY(history.Read(history.Versions().first(), kept));
+        QCOMPARE(kept, text);
+
+        QTest::mouseClick(bar->Versions_Button, Qt::LeftButton);
+        auto *versions = form->findChild<TEarlierVersions_Form *>();
+        QVERIFY(versions);
+        QCOMPARE(versions->Versions_List->currentItem()->text(1),
+                 QStringLiteral("your text before Replace All"));
+        versions->reject();
+        form->Text_Memo->undo();
+        QCOMPARE(form->Text_Memo->toPlainText(), before);
+    }
+
+    void replaceAllKeepsTheTextFirst()
+    {
+        auto form = MakeFindForm("Ann and Ann", QStringLiteral("Ann"), true);
+        // A file where the history's folder would be: nothing can be kept.
+        const QString folder = form->Document().History().Folder();
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(QFileInfo(folder).path()));
+        QVERIFY(WriteAll(folder, "in the way"));
+        TFindBar *bar = form->FindBar();
+        bar->Replace_Edit->setText(QStringLiteral("Mara"));
+        QCOMPARE(bar->ReplaceAll(), 0);
+        QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("Ann and Ann"));
+        QVERIFY(bar->Note_Label->text().startsWith(QStringLiteral("I cannot keep your text")));
+        QVERIFY(FPrompts->Records.isEmpty());
+    }
+
+    // Replace takes the selected match and goes on to the next; a selection
+    // that is no match is only moved on from.
+    void replaceOneGoesOn()
+    {
+        auto form = MakeFindForm("Ann, Anna and Ann", QStringLiteral("Ann"), true);
+        TFindBar *bar = form->FindBar();
+        bar->WholeWords_CheckBox->setChecked(true);
+        bar->Replace_Edit->setText(QStringLiteral("Mara"));
+        QVERIFY(bar->ReplaceOne());
+        QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("Mara, Anna and Ann"));
+        QCOMPARE(form->Text_Memo->textCursor().selectionStart(), 15);
+        QVERIFY(form->TextChanged());
+        form->Text_Memo->moveCursor(QTextCursor::Start);
+        QVERIFY(!bar->ReplaceOne());
+        QCOMPARE(form->Text_Memo->textCursor().selectionStart(), 15);
+        QVERIFY(bar->ReplaceOne());
+        QCOMPARE(form->Text_Memo->toPlainText(), QStringLiteral("Mara, Anna and Mara"));
+        QCOMPARE(bar->Count_Label->text(), QStringLiteral("Not found"));
     }
 
     // --- Suggestions -------------------------------------------------------

@@ -248,6 +248,8 @@ private Q_SLOTS:
             QStringLiteral("You have made changes to your suggestions, which will be lost if you "
                            "cancel."),
             QStringLiteral("The manual is missing!"),
+            QStringLiteral("I cannot keep your text in Earlier Versions, so I have not replaced "
+                           "anything."),
         };
         for (const QString &message : messages)
             QTest::newRow(qPrintable(message)) << message;
