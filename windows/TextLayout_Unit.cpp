@@ -33,6 +33,8 @@ void TTextDocumentLayout::documentChanged(int from, int charsRemoved, int charsA
                           block.length() > 0 && block.isVisible() &&
                           block.layout()->lineCount() > 0;
     if (!oneBlock || !wrapsAnywhere || !knownWidth) {
+        if (Changing)
+            Changing(from, charsRemoved, charsAdded);
         QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
         FBlockCount = doc->blockCount();
         return;
@@ -41,6 +43,8 @@ void TTextDocumentLayout::documentChanged(int from, int charsRemoved, int charsA
     ++FOwnLayouts;
     const QRectF before = blockBoundingRect(block);
     const int linesBefore = doc->lineCount();
+    if (Changing)
+        Changing(from, charsRemoved, charsAdded);
     LayoutBlock(block, width);
     if (doc->lineCount() != linesBefore)
         Q_EMIT documentSizeChanged(documentSize());

@@ -4,6 +4,8 @@
 
 #include <QPlainTextDocumentLayout>
 
+#include <functional>
+
 class QKeyEvent;
 class QPlainTextEdit;
 
@@ -39,6 +41,11 @@ public:
 
     // How many edits were laid out here rather than by Qt's layout.
     int OwnLayouts() const { return FOwnLayouts; }
+
+    // Told of every change of the text just before the layout follows it,
+    // so that what is drawn over the text (the marks of misspelled words,
+    // set on the blocks' layouts) moves with it in the same layout pass.
+    std::function<void(int from, int charsRemoved, int charsAdded)> Changing;
 
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;

@@ -7,6 +7,7 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/AreaColours_Unit.h windows/AreaColours_Unit.cpp
     windows/TextLayout_Unit.h windows/TextLayout_Unit.cpp
     windows/TextSnapshot_Unit.h windows/TextSnapshot_Unit.cpp
+    windows/SpellMarks_Unit.h windows/SpellMarks_Unit.cpp
     windows/EarlierVersions_Unit.h windows/EarlierVersions_Unit.cpp
     windows/MainControls_Unit.h windows/MainControls_Unit.cpp
     windows/StartupStyle_Unit.h windows/StartupStyle_Unit.cpp

@@ -43,8 +43,10 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY2(FDir.isValid(), qPrintable(FDir.errorString()));
-        // Enchant's personal word lists lie in the configuration folder too.
+        // Enchant's personal word lists lie in the configuration folder, and
+        // Aspell, one of its providers, keeps its own in the home folder.
         UsePrivateDataFolder(FDir.path());
+        qputenv("HOME", QFile::encodeName(FDir.path()));
         FChecker = StartedChecker(QStringLiteral("en_US"));
         QVERIFY(FChecker);
     }
