@@ -234,6 +234,10 @@ void TMainControls::CreateEditMenu(QMainWindow *window)
     InsertCurrentDate_MenuItem =
         AddMenuItem(edit, "InsertCurrentDate_MenuItem", QStringLiteral("Insert Current &Date"));
     InsertCurrentDate_MenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    NextMisspelling_MenuItem =
+        AddMenuItem(edit, "NextMisspelling_MenuItem", QStringLiteral("Next &Misspelling"));
+    NextMisspelling_MenuItem->setShortcut(QKeySequence(Qt::Key_F7));
+    NextMisspelling_MenuItem->setEnabled(false);
 }
 
 void TMainControls::CreateSuggestionsMenu(QMainWindow *window)
@@ -265,6 +269,14 @@ void TMainControls::CreateConfigureMenu(QMainWindow *window)
     Privacy_MenuItem->setEnabled(false);
     Privacy_MenuItem->setVisible(false);
     Settings_MenuItem = AddMenuItem(configure, "Settings_MenuItem", QStringLiteral("S&ettings..."));
+    // Greyed until the dictionaries are known, once the window shows.
+    CheckSpelling_MenuItem =
+        AddMenuItem(configure, "CheckSpelling_MenuItem", QStringLiteral("Check &Spelling"), true);
+    CheckSpelling_MenuItem->setEnabled(false);
+    SpellingLanguage_MenuItem = configure->addMenu(QStringLiteral("Spelling &Language"));
+    SpellingLanguage_MenuItem->setObjectName(QStringLiteral("SpellingLanguage_MenuItem"));
+    SpellingLanguage_MenuItem->setEnabled(false);
+    configure->setToolTipsVisible(true);
 }
 
 void TMainControls::CreateHelpMenu(QMainWindow *window)

@@ -24,6 +24,8 @@ class QPlainTextEdit;
 class QSessionManager;
 class TConflictBar;
 class TEarlierVersions_Form;
+class TSpellChecker;
+class TSpellMarks;
 class TTextSnapshot;
 class TWavePlayer;
 
@@ -186,6 +188,20 @@ public:
     const TFont &TextDialogStartFont() const { return FTextDialogStartFont; }
     const TFont &DefaultSuggestionFont() const { return FDefaultSuggestionFont; }
 
+    // --- Spelling ---------------------------------------------------------
+    // Once the window has been drawn (at Started): reads the writer's
+    // choices and starts the checker, which loads its library and the
+    // dictionary on a worker; nothing is marked until it is ready.
+    void StartSpelling();
+    // The writer's choice; on by default where a dictionary for the
+    // locale's language is installed. Kept in the writer's own settings.
+    bool CheckSpelling() const { return FSpellEnabled; }
+    void SetCheckSpelling(bool check);
+    // Opens the dictionary for `language` and turns checking on.
+    void SetSpellingLanguage(const QString &language);
+    TSpellChecker *SpellChecker() const { return FSpellChecker.get(); }
+    TSpellMarks *SpellMarks() const { return FSpellMarks.get(); }
+
     // --- Commands and event handlers --------------------------------------
     void Save_MenuItemClick();
     void SaveAs_MenuItemClick();
@@ -193,6 +209,7 @@ public:
     void EarlierVersions_MenuItemClick() { OpenEarlierVersions(); }
     void Exit_MenuItemClick();
     void InsertCurrentDate_MenuItemClick() { InsertDateStamp(); }
+    void NextMisspelling_MenuItemClick();
     void MakeSuggestion_MenuItemClick() { ShowSuggestion(); }
     void NextSuggestion_MenuItemClick() { ShowSuggestion(); }
     void PriorSuggestion_MenuItemClick() { PriorSuggestion(); }
@@ -205,6 +222,7 @@ public:
     void AutoSave_MenuItemClick();
     void Privacy_MenuItemClick();
     void Settings_MenuItemClick();
+    void CheckSpelling_MenuItemClick();
     void About_MenuItemClick();
     void Manual_MenuItemClick();
     void MakeSuggestion_PanelClick() { ShowSuggestion(); }
@@ -258,6 +276,10 @@ private:
     void ShowKept();
     void ShowConflict();
     void SetStatusPath(const QString &path);
+    // The checker told of its dictionaries: the menus follow.
+    void SpellingChanged();
+    void FillLanguageMenu();
+    QString WantedLanguage() const;
 
     // The editor as the document sees it.
     QString Text() const override;
@@ -315,6 +337,17 @@ private:
     QSet<QString> FOpenFailureMessages;
 
     std::unique_ptr<TWavePlayer> FWavePlayer;
+    // Made at StartSpelling; the marks go before the checker they ask.
+    std::unique_ptr<TSpellChecker> FSpellChecker;
+    std::unique_ptr<TSpellMarks> FSpellMarks;
+    bool FSpellEnabled = false;
+    // The writer chose (or the first answer of the checker chose for them).
+    bool FSpellChosen = false;
+    // A dictionary was asked for.
+    bool FSpellOpened = false;
+    // The language the writer chose; empty: the locale's.
+    QString FSpellLanguage;
+    QStringList FSpellLanguages;
     TFont FDefaultTextFont;
     TFont FTextDialogStartFont;
     TFont FDefaultSuggestionFont;

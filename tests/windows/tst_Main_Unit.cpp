@@ -5,7 +5,9 @@
 #include "app/PlatformDependence_Unit.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/RecoveryCopy_Unit.h"
+#include "storage/SpellChecker_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
+#include "storage/WriterSettings_Unit.h"
 #include "support/CountingWaveService.h"
 #include "support/DarkScheme.h"
 #include "support/FileBytes.h"
@@ -19,13 +21,17 @@
 #include "windows/ConflictBar_Unit.h"
 #include "windows/EarlierVersions_Unit.h"
 #include "windows/Main_Unit.h"
+#include "windows/SpellMarks_Unit.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -33,6 +39,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -337,6 +344,19 @@ private Q_SLOTS:
         QCOMPARE(form->windowTitle(), QStringLiteral("Nudger"));
         QCOMPARE(form->MakeSuggestion_MenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
         QCOMPARE(form->InsertCurrentDate_MenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+        QCOMPARE(form->NextMisspelling_MenuItem->shortcut(), QKeySequence(Qt::Key_F7));
+        // The spelling's items come after the others of their menus, greyed
+        // until the dictionaries are known.
+        const auto itemsBeside = [](QAction *item) {
+            return qobject_cast<QMenu *>(item->associatedObjects().value(0))->actions();
+        };
+        QCOMPARE(itemsBeside(form->InsertCurrentDate_MenuItem).constLast(),
+                 form->NextMisspelling_MenuItem);
+        const QList<QAction *> configure = itemsBeside(form->Settings_MenuItem);
+        QCOMPARE(configure.indexOf(form->CheckSpelling_MenuItem),
+                 configure.indexOf(form->Settings_MenuItem) + 1);
+        QCOMPARE(configure.constLast(), form->SpellingLanguage_MenuItem->menuAction());
+        QVERIFY(!form->CheckSpelling_MenuItem->isEnabled());
         QVERIFY(form->Save_MenuItem->shortcut().isEmpty());
         QVERIFY(!form->Privacy_MenuItem->isVisible());
         QVERIFY(!form->Privacy_MenuItem->isEnabled());
@@ -1297,6 +1317,105 @@ private Q_SLOTS:
             QCOMPARE(form->Text_Memo->toPlainText(), expected);
         QCOMPARE(form->Text_Memo->textCursor().position(), form->Text_Memo->toPlainText().size());
         QVERIFY(!form->Text_Memo->textCursor().hasSelection());
+    }
+
+    // --- Spelling ------------------------------------------------------------
+
+    void spellingChoices_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("library");
+        QTest::addColumn<bool>("checking");
+        QTest::newRow("the locale's dictionary, on by default")
+            << QByteArray() << "en_US" << true << true;
+        QTest::newRow("no dictionary for the locale, off by default")
+            << QByteArray() << "fr_FR" << true << false;
+        QTest::newRow("a language chosen, on by default")
+            << QByteArray("Spelling/Language=en_US\n") << "fr_FR" << true << true;
+        QTest::newRow("turned off")
+            << QByteArray("Spelling/Enabled=false\nSpelling/Language=en_US\n") << "en_US" << true
+            << false;
+        QTest::newRow("no library, greyed")
+            << QByteArray("Spelling/Enabled=true\n") << "en_US" << false << false;
+    }
+
+    void spellingChoices()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, locale);
+        QFETCH(bool, library);
+        QFETCH(bool, checking);
+        QVERIFY(QDir().mkpath(QFileInfo(TWriterSettings::FilePath()).path()));
+        QVERIFY(WriteAll(TWriterSettings::FilePath(), stored));
+        QLocale::setDefault(QLocale(locale));
+        if (!library)
+            TSpellChecker::SetLibraryForTesting(QStringLiteral("nudger-no-such-library"));
+        const auto restore = qScopeGuard([] {
+            QLocale::setDefault(QLocale::system());
+            TSpellChecker::SetLibraryForTesting(QStringLiteral("enchant-2"));
+        });
+        auto form = MakeForm();
+        // Nothing of the spelling is read or loaded before the first picture.
+        QVERIFY(!form->SpellChecker());
+        QVERIFY(ShowStarted(*form));
+        QTRY_VERIFY(form->SpellChecker()->Listed());
+        const bool installed = !form->SpellChecker()->Languages().isEmpty();
+        if (library && !form->SpellChecker()->Languages().contains(QStringLiteral("en_US")))
+            QSKIP("no en_US dictionary installed (apt-get install hunspell-en-us)");
+        QCOMPARE(installed, library);
+        QCOMPARE(form->CheckSpelling_MenuItem->isEnabled(), installed);
+        QCOMPARE(form->SpellingLanguage_MenuItem->isEnabled(), installed);
+        QCOMPARE(form->CheckSpelling_MenuItem->isChecked(), checking);
+        QCOMPARE(form->NextMisspelling_MenuItem->isEnabled(), checking);
+        // Without a dictionary the item says what to install.
+        QCOMPARE(form->CheckSpelling_MenuItem->toolTip().contains(QLatin1String("hunspell-en-us")),
+                 !installed);
+
+        form->Text_Memo->setPlainText(QStringLiteral("the quikc fox"));
+        const QTextBlock block = form->Text_Memo->document()->firstBlock();
+        if (checking)
+            QTRY_VERIFY(!form->SpellMarks()->Marks(block).isEmpty());
+        QTest::qWait(TSpellMarks::PauseMs);
+        QCOMPARE(form->SpellMarks()->Marks(block).isEmpty(), !checking);
+    }
+
+    void spellingKeptForTheWriterAndHiddenInPrivacy()
+    {
+        QVERIFY(QDir().mkpath(QFileInfo(TWriterSettings::FilePath()).path()));
+        QVERIFY(WriteAll(TWriterSettings::FilePath(), "Spelling/Language=en_US\n"));
+        auto form = MakeForm();
+        QVERIFY(ShowStarted(*form));
+        QTRY_VERIFY(form->SpellChecker()->Listed());
+        if (!form->SpellChecker()->Languages().contains(QStringLiteral("en_US")))
+            QSKIP("no en_US dictionary installed (apt-get install hunspell-en-us)");
+        QTRY_VERIFY(form->SpellMarks()->Active());
+
+        form->CheckSpelling_MenuItem->trigger();
+        QVERIFY(!form->CheckSpelling_MenuItem->isChecked());
+        QVERIFY(!form->SpellMarks()->Active());
+        QCOMPARE(TWriterSettings().Value(QStringLiteral("Spelling/Enabled")),
+                 QStringLiteral("false"));
+        // Never in Nudger.cfg.
+        TConfigurationFile configuration;
+        configuration.Load();
+        QVERIFY(!configuration.ValueExists(QStringLiteral("Spelling/Enabled")));
+
+        // Choosing a language turns checking on again.
+        QAction *english = nullptr;
+        for (QAction *item : form->SpellingLanguage_MenuItem->actions())
+            english = item->data().toString() == QLatin1String("en_US") ? item : english;
+        QVERIFY(english);
+        english->trigger();
+        QVERIFY(form->CheckSpelling_MenuItem->isChecked());
+        QCOMPARE(TWriterSettings().Value(QStringLiteral("Spelling/Enabled")),
+                 QStringLiteral("true"));
+        QTRY_VERIFY(form->SpellMarks()->Active());
+
+        form->SetPrivacy(true);
+        QVERIFY(!form->SpellMarks()->Active());
+        form->SetPrivacy(false);
+        QVERIFY(form->SpellMarks()->Active());
     }
 
     void privacySurvivesSave()
