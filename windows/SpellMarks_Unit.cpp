@@ -291,8 +291,13 @@ void TSpellMarks::FindNext()
     const int position = cursor.hasSelection() ? cursor.selectionEnd() : cursor.position();
     const QTextBlock block = FEditor->document()->findBlock(position);
     // Without a selection a word that ends at the cursor counts, the one
-    // just typed; after a word Next Misspelling selected, the one after it.
-    FTypingAt = -1;
+    // just typed, which is checked now; after a word Next Misspelling
+    // selected, the one after it.
+    if (FTypingAt >= 0) {
+        if (TBlockMarks *data = DataOf(FEditor->document()->findBlock(FTypingAt)))
+            data->Revision = -1;
+        FTypingAt = -1;
+    }
     FSearch.Running = true;
     FSearch.Block = block.blockNumber();
     FSearch.Origin = FSearch.Block;
@@ -381,7 +386,8 @@ QMenu *TSpellMarks::NewMenu(int position)
     QAction *first = menu->actions().value(0);
     const QStringList suggestions = FChecker->Suggestions(text, MostSuggestions);
     for (const QString &suggestion : suggestions) {
-        auto *replace = new QAction(suggestion, menu);
+        auto *replace =
+            new QAction(QString(suggestion).replace(QLatin1Char('&'), QLatin1String("&&")), menu);
         connect(replace, &QAction::triggered, this,
                 [this, word, text, suggestion] { Replace(word, text, suggestion); });
         menu->insertAction(first, replace);
@@ -391,12 +397,12 @@ QMenu *TSpellMarks::NewMenu(int position)
         none->setEnabled(false);
         menu->insertAction(first, none);
     }
-    auto *add = new QAction(QStringLiteral("Add to Dictionary"), menu);
+    auto *add = new QAction(QStringLiteral("Add to &Dictionary"), menu);
     connect(add, &QAction::triggered, this, [this, text] {
         FChecker->AddToDictionary(text);
         Recheck();
     });
-    auto *ignore = new QAction(QStringLiteral("Ignore All"), menu);
+    auto *ignore = new QAction(QStringLiteral("&Ignore All"), menu);
     connect(ignore, &QAction::triggered, this, [this, text] {
         FChecker->IgnoreAll(text);
         Recheck();

@@ -139,9 +139,9 @@ private Q_SLOTS:
         QCOMPARE(menu->accessibleName(), QStringLiteral("Misspelled word: quikc"));
         const QList<QAction *> actions = menu->actions();
         QCOMPARE(actions.first()->text(), QStringLiteral("quick"));
-        const qsizetype add = actions.indexOf(ActionNamed(menu.get(), "Add to Dictionary"));
+        const qsizetype add = actions.indexOf(ActionNamed(menu.get(), "Add to &Dictionary"));
         QVERIFY(add > 1 && add <= TSpellMarks::MostSuggestions + 1);
-        QCOMPARE(actions.at(add + 1)->text(), QStringLiteral("Ignore All"));
+        QCOMPARE(actions.at(add + 1)->text(), QStringLiteral("&Ignore All"));
         // Qt's own entries follow.
         QVERIFY(actions.size() > add + 3);
 
@@ -152,7 +152,7 @@ private Q_SLOTS:
         QCOMPARE(FEditor->toPlainText(), QStringLiteral("the quikc fox"));
         // A word not marked gets Qt's menu alone.
         const std::unique_ptr<QMenu> plain(FMarks->NewMenu(1));
-        QVERIFY(!ActionNamed(plain.get(), "Add to Dictionary"));
+        QVERIFY(!ActionNamed(plain.get(), "Add to &Dictionary"));
     }
 
     void ignoredWordIsMarkedNoMore()
@@ -160,7 +160,7 @@ private Q_SLOTS:
         FEditor->setPlainText(QStringLiteral("a blorfic day\nblorfic again"));
         QTRY_COMPARE(Underlined(FEditor->document()->lastBlock()), QStringList{"blorfic"});
         const std::unique_ptr<QMenu> menu(FMarks->NewMenu(3));
-        ActionNamed(menu.get(), "Ignore All")->trigger();
+        ActionNamed(menu.get(), "&Ignore All")->trigger();
         QTRY_VERIFY(Underlined(FEditor->document()->lastBlock()).isEmpty());
         QVERIFY(Underlined(FEditor->document()->firstBlock()).isEmpty());
         QCOMPARE(FEditor->toPlainText(), QStringLiteral("a blorfic day\nblorfic again"));
@@ -222,6 +222,11 @@ private Q_SLOTS:
         FMarks->FindNext();
         QTRY_COMPARE(nothing.count(), 1);
         QVERIFY(!QApplication::activePopupWidget());
+        // The word just typed is found too, though it went unmarked.
+        FEditor->moveCursor(QTextCursor::End);
+        QTest::keyClicks(FEditor.get(), QStringLiteral(" blorpf"));
+        QTest::qWait(TSpellMarks::PauseMs * 2);
+        QCOMPARE(next(), QStringLiteral("blorpf"));
     }
 
     void keyboardOpensTheWordsMenu()
