@@ -214,7 +214,11 @@ void TSpellMarks::CheckBlock(const QTextBlock &block)
 // document's text and undo history are not touched.
 void TSpellMarks::Apply(const QTextBlock &block, const QList<TWordSpan> &marks)
 {
-    QList<QTextLayout::FormatRange> ranges;
+    // What else is set there stays: an input method's text being composed.
+    QList<QTextLayout::FormatRange> ranges = block.layout()->formats();
+    ranges.removeIf([](const QTextLayout::FormatRange &range) {
+        return range.format.underlineStyle() == QTextCharFormat::SpellCheckUnderline;
+    });
     for (const TWordSpan &mark : marks)
         ranges.append({int(mark.Start), int(mark.Length), FFormat});
     FAnyMarks = FAnyMarks || !marks.isEmpty();
