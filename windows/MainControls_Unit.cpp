@@ -170,7 +170,7 @@ QWidget *TMainControls::CreateTextArea()
     textPanel->setObjectName(QStringLiteral("Text_Panel"));
     auto *textPanelLayout = new QVBoxLayout(textPanel);
     textPanelLayout->setContentsMargins(0, 0, 0, 0);
-    Text_Memo = new QPlainTextEdit;
+    Text_Memo = new TTextEditor;
     Text_Memo->document()->setDocumentLayout(new TTextDocumentLayout(Text_Memo->document()));
     Text_Memo->setObjectName(QStringLiteral("Text_Memo"));
     Text_Memo->setAccessibleName(QStringLiteral("Your Text"));

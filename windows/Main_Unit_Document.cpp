@@ -578,7 +578,9 @@ void TMain_Form::StartSpelling()
     FSpellChosen = !settings.Value(SpellingEnabledKey).isEmpty();
     FSpellEnabled = settings.BoolValue(SpellingEnabledKey, true);
     FSpellChecker = std::make_unique<TSpellChecker>();
-    FSpellMarks = std::make_unique<TSpellMarks>(Text_Memo, FSpellChecker.get());
+    // The controls make the writer's editor one that lets the marks draw.
+    FSpellMarks =
+        std::make_unique<TSpellMarks>(static_cast<TTextEditor *>(Text_Memo), FSpellChecker.get());
     FSpellMarks->SetHidden(Privacy());
     connect(FSpellChecker.get(), &TSpellChecker::Changed, this, &TMain_Form::SpellingChanged);
     // A tooltip: the writer may be typing, and it takes no key.

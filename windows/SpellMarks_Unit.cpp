@@ -3,14 +3,15 @@
 #include "windows/AreaColours_Unit.h"
 #include "windows/TextLayout_Unit.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QColor>
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QPlainTextEdit>
-#include <QScrollBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -24,8 +25,6 @@ class TBlockMarks : public QTextBlockUserData
 public:
     int Revision = -1;
     unsigned Generation = 0;
-    // The colour the marks were underlined in.
-    unsigned Colour = 0;
     QList<TWordSpan> Marks;
 };
 
@@ -51,6 +50,24 @@ QList<TWordSpan> Followed(const QList<TWordSpan> &marks, qsizetype at, int remov
     return kept;
 }
 
+// One wave of the underline, as the platform underlines a misspelling:
+// tiled under a word, it costs a copy of pixels rather than a drawn curve.
+QPixmap Wave(const QColor &colour)
+{
+    constexpr int Period = 4;
+    constexpr int Height = 3;
+    QPixmap wave(Period, Height);
+    wave.fill(Qt::transparent);
+    QPainter painter(&wave);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour, 1));
+    QPainterPath path(QPointF(0, Height - 0.5));
+    path.quadTo(Period / 4.0, -0.5, Period / 2.0, Height / 2.0);
+    path.quadTo(Period * 3 / 4.0, Height + 0.5, Period, Height / 2.0 - 1.0);
+    painter.drawPath(path);
+    return wave;
+}
+
 } // namespace
 
 QColor MarkColour(const QColor &base)
@@ -65,32 +82,31 @@ QColor MarkColour(const QColor &base)
     return ContrastRatio(black, base) >= ContrastRatio(white, base) ? black : white;
 }
 
-TSpellMarks::TSpellMarks(QPlainTextEdit *editor, TSpellChecker *checker)
+TSpellMarks::TSpellMarks(TTextEditor *editor, TSpellChecker *checker)
     : FEditor(editor), FChecker(checker)
 {
     FTimer.setSingleShot(true);
     connect(&FTimer, &QTimer::timeout, this, &TSpellMarks::CheckShown);
-    FFormat.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
-    UpdateColour();
-    QTextDocument *document = editor->document();
-    if (auto *layout = dynamic_cast<TTextDocumentLayout *>(document->documentLayout())) {
-        layout->Changing = [this](int from, int removed, int added) {
-            TextChanging(from, removed, added);
-        };
-    } else {
-        connect(document, &QTextDocument::contentsChange, this, &TSpellMarks::TextChanging);
-    }
+    connect(editor->document(), &QTextDocument::contentsChange, this, &TSpellMarks::TextChanged);
     connect(editor, &QPlainTextEdit::cursorPositionChanged, this, &TSpellMarks::CursorMoved);
-    connect(editor->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { Schedule(0); });
+    // A scroll, however it came: the editor sets its scroll bar without a
+    // signal when the keyboard pages.
+    connect(editor, &QPlainTextEdit::updateRequest, this, [this](const QRect &, int dy) {
+        if (dy != 0)
+            Schedule(0);
+    });
     connect(checker, &TSpellChecker::Changed, this, &TSpellMarks::CheckerChanged);
+    editor->PaintOver = [this](QPainter &painter, const QTextBlock &block, const QRectF &place) {
+        Paint(painter, block, place);
+    };
     editor->installEventFilter(this);
     editor->viewport()->installEventFilter(this);
 }
 
 TSpellMarks::~TSpellMarks()
 {
-    if (auto *layout = dynamic_cast<TTextDocumentLayout *>(FEditor->document()->documentLayout()))
-        layout->Changing = nullptr;
+    FEditor->PaintOver = nullptr;
+    FEditor->viewport()->update();
 }
 
 void TSpellMarks::SetEnabled(bool enabled)
@@ -114,33 +130,23 @@ bool TSpellMarks::Active() const
     return FEnabled && !FHidden && FChecker->Ready();
 }
 
+// Every mark may be wrong now: none shows until its block is checked again.
 void TSpellMarks::CheckerChanged()
 {
     FSearch.Running = false;
-    if (Active())
-        Recheck();
-    else
-        ClearShown();
+    Recheck();
 }
 
 void TSpellMarks::Recheck()
 {
     ++FGeneration;
+    FEditor->viewport()->update();
     Schedule(0);
-}
-
-// The blocks that are not on show keep their marks, unseen, until they come
-// into view, when they are checked again or cleared.
-void TSpellMarks::ClearShown()
-{
-    ++FGeneration;
-    if (FAnyMarks)
-        CheckShown();
 }
 
 void TSpellMarks::Schedule(int ms)
 {
-    if (!Active() && !FAnyMarks)
+    if (!Active())
         return;
     if (FTimer.isActive() && FTimer.remainingTime() <= ms)
         return;
@@ -150,7 +156,9 @@ void TSpellMarks::Schedule(int ms)
 QList<TWordSpan> TSpellMarks::Marks(const QTextBlock &block) const
 {
     const TBlockMarks *data = DataOf(block);
-    return data ? data->Marks : QList<TWordSpan>();
+    if (!data || data->Generation != FGeneration || !Active())
+        return QList<TWordSpan>();
+    return data->Marks;
 }
 
 bool TSpellMarks::Stale(const QTextBlock &block) const
@@ -159,33 +167,32 @@ bool TSpellMarks::Stale(const QTextBlock &block) const
     return !data || data->Revision != block.revision() || data->Generation != FGeneration;
 }
 
-// The blocks on show, a slice at a time: checked when stale, or their marks
-// cleared while nothing is marked.
+// The blocks on show, a slice at a time.
 void TSpellMarks::CheckShown()
 {
-    const bool active = Active();
+    if (!Active())
+        return;
     QElapsedTimer spent;
     spent.start();
-    const QRect area = FEditor->viewport()->rect();
-    QTextBlock block = FEditor->cursorForPosition(area.topLeft()).block();
-    const int last = FEditor->cursorForPosition(area.bottomRight()).block().blockNumber();
-    for (; block.isValid() && block.blockNumber() <= last; block = block.next()) {
-        if (!active) {
-            TBlockMarks *data = DataOf(block);
-            if (data && !data->Marks.isEmpty()) {
-                data->Marks.clear();
-                Apply(block, {});
-            }
-            continue;
-        }
-        if (!Stale(block))
-            continue;
-        CheckBlock(block);
-        if (spent.elapsed() >= SliceMs) {
-            Schedule(0);
-            return;
-        }
-    }
+    bool changed = false;
+    bool more = false;
+    FEditor->ForShownBlocks(FEditor->viewport()->rect(),
+                            [&](const QTextBlock &block, const QRectF &) {
+                                if (!Stale(block))
+                                    return true;
+                                if (spent.elapsed() >= SliceMs) {
+                                    more = true;
+                                    return false;
+                                }
+                                const QList<TWordSpan> before = Marks(block);
+                                CheckBlock(block);
+                                changed = changed || Marks(block) != before;
+                                return true;
+                            });
+    if (changed)
+        FEditor->viewport()->update();
+    if (more)
+        Schedule(0);
 }
 
 void TSpellMarks::CheckBlock(const QTextBlock &block)
@@ -203,41 +210,47 @@ void TSpellMarks::CheckBlock(const QTextBlock &block)
     }
     data->Revision = block.revision();
     data->Generation = FGeneration;
-    if (marks != data->Marks || data->Colour != FColour) {
-        data->Marks = marks;
-        data->Colour = FColour;
-        Apply(block, marks);
+    data->Marks = marks;
+}
+
+// Under each mark of the block, line by line (a word the editor broke
+// across lines is underlined on each).
+void TSpellMarks::Paint(QPainter &painter, const QTextBlock &block, const QRectF &place) const
+{
+    const QList<TWordSpan> marks = Marks(block);
+    const QTextLayout *layout = block.layout();
+    if (marks.isEmpty() || layout->lineCount() == 0)
+        return;
+    const QColor colour = MarkColour(FEditor->palette().color(QPalette::Base));
+    if (colour != FWaveColour || FWave.isNull()) {
+        FWave = Wave(colour);
+        FWaveColour = colour;
+    }
+    const qreal below = QFontMetricsF(FEditor->font()).underlinePos();
+    for (const TWordSpan &mark : marks) {
+        const int first = layout->lineForTextPosition(int(mark.Start)).lineNumber();
+        const int last = layout->lineForTextPosition(int(mark.End()) - 1).lineNumber();
+        for (int number = qMax(0, first); number <= last && number < layout->lineCount();
+             ++number) {
+            const QTextLine line = layout->lineAt(number);
+            const int from = qMax(int(mark.Start), line.textStart());
+            const int to = qMin(int(mark.End()), line.textStart() + line.textLength());
+            const qreal x1 = line.cursorToX(from);
+            const qreal x2 = line.cursorToX(to);
+            const QRectF under(place.left() + qMin(x1, x2),
+                               place.top() + line.y() + line.ascent() + below, qAbs(x2 - x1),
+                               FWave.height());
+            painter.drawTiledPixmap(under, FWave, QPointF(under.left(), 0));
+        }
     }
 }
 
-// The underlines go on the block's layout, which is laid out again: the
-// document's text and undo history are not touched.
-void TSpellMarks::Apply(const QTextBlock &block, const QList<TWordSpan> &marks)
+// Every keystroke comes here: only the block's marks move, and its check
+// waits for a pause.
+void TSpellMarks::TextChanged(int from, int removed, int added)
 {
-    // What else is set there stays: an input method's text being composed.
-    QList<QTextLayout::FormatRange> ranges = block.layout()->formats();
-    ranges.removeIf([](const QTextLayout::FormatRange &range) {
-        return range.format.underlineStyle() == QTextCharFormat::SpellCheckUnderline;
-    });
-    for (const TWordSpan &mark : marks)
-        ranges.append({int(mark.Start), int(mark.Length), FFormat});
-    FAnyMarks = FAnyMarks || !marks.isEmpty();
-    block.layout()->setFormats(ranges);
-    if (FApplying)
-        return;
-    FApplying = true;
-    FEditor->document()->markContentsDirty(block.position(), block.length());
-    FApplying = false;
-}
-
-// Every keystroke comes here, just before the changed block is laid out:
-// only the block's marks move, and its check waits for a pause.
-void TSpellMarks::TextChanging(int from, int removed, int added)
-{
-    if (FApplying)
-        return;
     FSearch.Running = false;
-    if (!Active() && !FAnyMarks)
+    if (!Active())
         return;
     // A key types or deletes a character at a time; a paste, an undo or a
     // replaced word is no word being typed.
@@ -246,9 +259,6 @@ void TSpellMarks::TextChanging(int from, int removed, int added)
     if (TBlockMarks *data = DataOf(block); data && !data->Marks.isEmpty()) {
         const bool inBlock = block.contains(from + added);
         data->Marks = Followed(data->Marks, from - block.position(), removed, added, inBlock);
-        FApplying = true;
-        Apply(block, data->Marks);
-        FApplying = false;
     }
     if (!FTimer.isActive())
         FTimer.start(PauseMs);
@@ -434,11 +444,6 @@ void TSpellMarks::Replace(const TWordSpan &word, const QString &was, const QStri
     FEditor->setTextCursor(cursor);
 }
 
-void TSpellMarks::UpdateColour()
-{
-    FFormat.setUnderlineColor(MarkColour(FEditor->palette().color(QPalette::Base)));
-}
-
 bool TSpellMarks::eventFilter(QObject *watched, QEvent *event)
 {
     const bool viewport = watched == FEditor->viewport();
@@ -462,13 +467,6 @@ bool TSpellMarks::eventFilter(QObject *watched, QEvent *event)
         }
         break;
     }
-    case QEvent::PaletteChange:
-        if (!viewport) {
-            ++FColour;
-            UpdateColour();
-            Recheck();
-        }
-        break;
     case QEvent::Resize:
         if (viewport)
             Schedule(0);

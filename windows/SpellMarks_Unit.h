@@ -1,23 +1,27 @@
 // The marks of misspelled words in the writer's editor. Only what is shown
 // is checked: the blocks on screen, when they come into view and a moment
 // after the writer changes them, a slice at a time. A mark is a wavy
-// underline set on the block's layout, never in the document, so that the
-// text, its undo history and its modified flag stay as they are. The
-// context menu of a marked word offers its corrections, and Next
-// Misspelling finds the next marked word from the cursor on.
+// underline the editor draws over its text after each paint: it is neither
+// in the document (the text, its undo history and its modified flag stay as
+// they are) nor in the blocks' layouts, which a keystroke or a new mark
+// would otherwise have to shape again. The context menu of a marked word
+// offers its corrections, and Next Misspelling finds the next marked word
+// from the cursor on.
 #pragma once
 
 #include "storage/SpellChecker_Unit.h"
 
+#include <QColor>
 #include <QObject>
-#include <QTextCharFormat>
+#include <QPixmap>
 #include <QTimer>
 
-class QColor;
 class QMenu;
-class QPlainTextEdit;
+class QPainter;
 class QPoint;
+class QRectF;
 class QTextBlock;
+class TTextEditor;
 
 // The least contrast of a mark against the text's ground.
 inline constexpr double MarkContrast = 3.0;
@@ -32,10 +36,8 @@ class TSpellMarks : public QObject
     Q_OBJECT
 
 public:
-    // Marks the editor's text with the checker's judgement. The editor's
-    // document should have a TTextDocumentLayout, whose layout passes the
-    // marks follow.
-    TSpellMarks(QPlainTextEdit *editor, TSpellChecker *checker);
+    // Marks the editor's text with the checker's judgement.
+    TSpellMarks(TTextEditor *editor, TSpellChecker *checker);
     ~TSpellMarks() override;
     TSpellMarks(const TSpellMarks &) = delete;
     TSpellMarks &operator=(const TSpellMarks &) = delete;
@@ -47,7 +49,7 @@ public:
     // Marking now: enabled, not hidden, the dictionary ready.
     bool Active() const;
 
-    // The marks of one block, in the block's positions.
+    // The marks shown on one block, in the block's positions.
     QList<TWordSpan> Marks(const QTextBlock &block) const;
     // The marked word at a position of the text, in the text's positions;
     // false when no marked word is there.
@@ -81,35 +83,31 @@ private:
     void CheckShown();
     bool Stale(const QTextBlock &block) const;
     void CheckBlock(const QTextBlock &block);
-    void Apply(const QTextBlock &block, const QList<TWordSpan> &marks);
-    void TextChanging(int from, int removed, int added);
+    void Paint(QPainter &painter, const QTextBlock &block, const QRectF &place) const;
+    void TextChanged(int from, int removed, int added);
     void CursorMoved();
     void CheckerChanged();
-    void ClearShown();
     void Recheck();
     void ContinueSearch();
     void Found(const QTextBlock &block, const TWordSpan &mark);
     void Replace(const TWordSpan &word, const QString &was, const QString &by);
-    void UpdateColour();
     void KeyboardMenu();
 
-    QPlainTextEdit *FEditor;
+    TTextEditor *FEditor;
     TSpellChecker *FChecker;
     bool FEnabled = false;
     bool FHidden = false;
     // Bumped whenever every block's marks may be wrong (another dictionary,
-    // a word added): a block checked in an older generation is stale.
+    // a word added, checking off): a block checked in an older generation
+    // shows no marks and is checked again when shown.
     unsigned FGeneration = 1;
-    // Bumped when the colour changes: marks underlined in another colour
-    // are underlined again.
-    unsigned FColour = 1;
-    bool FAnyMarks = false;
-    bool FApplying = false;
     // Where the writer's last change ended while the cursor stays there:
     // the word there is still being typed and goes unmarked.
     int FTypingAt = -1;
     QTimer FTimer;
-    QTextCharFormat FFormat;
+    // The underline's wave, made again when its colour changes.
+    mutable QPixmap FWave;
+    mutable QColor FWaveColour;
 
     struct TSearch
     {

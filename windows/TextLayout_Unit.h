@@ -1,13 +1,15 @@
 // The writer's text in Qt's plain-text editor: its layout, which is Qt's less
-// one cost that a large document cannot afford, and its text as lines.
+// one cost that a large document cannot afford, its text as lines, and what
+// is drawn over it.
 #pragma once
 
 #include <QPlainTextDocumentLayout>
+#include <QPlainTextEdit>
 
 #include <functional>
 
 class QKeyEvent;
-class QPlainTextEdit;
+class QPainter;
 
 // The editor's text with its lines separated by '\n' and nothing else changed
 // (toPlainText() would also turn non-breaking spaces into spaces).
@@ -42,11 +44,6 @@ public:
     // How many edits were laid out here rather than by Qt's layout.
     int OwnLayouts() const { return FOwnLayouts; }
 
-    // Told of every change of the text just before the layout follows it,
-    // so that what is drawn over the text (the marks of misspelled words,
-    // set on the blocks' layouts) moves with it in the same layout pass.
-    std::function<void(int from, int charsRemoved, int charsAdded)> Changing;
-
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
@@ -56,4 +53,26 @@ private:
 
     int FBlockCount = -1;
     int FOwnLayouts = 0;
+};
+
+// The writer's editor: Qt's plain-text editor, which also lets another draw
+// over the blocks on show after each paint, without touching their layouts
+// (the marks of misspelled words).
+class TTextEditor : public QPlainTextEdit
+{
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+    // Called after every paint for each block the paint reached, with the
+    // painter on the viewport and the block's place there.
+    std::function<void(QPainter &painter, const QTextBlock &block, const QRectF &place)> PaintOver;
+
+    // Each block on show that reaches into `area` (the viewport's
+    // coordinates), from the top, with its place, until `each` returns
+    // false.
+    void ForShownBlocks(const QRect &area,
+                        const std::function<bool(const QTextBlock &, const QRectF &)> &each) const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 };

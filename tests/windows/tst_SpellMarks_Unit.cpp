@@ -19,21 +19,37 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
-#include <QTextLayout>
 
 #include <memory>
 
 namespace {
 
-// The words underlined in a block's layout.
-QStringList Underlined(const QTextBlock &block)
+// The words marked in a block.
+QStringList Underlined(const TSpellMarks &marks, const QTextBlock &block)
 {
     QStringList words;
-    for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
-        if (range.format.underlineStyle() == QTextCharFormat::SpellCheckUnderline)
-            words.append(block.text().mid(range.start, range.length));
-    }
+    for (const TWordSpan &mark : marks.Marks(block))
+        words.append(block.text().mid(mark.Start, mark.Length));
     return words;
+}
+
+// How many pixels of the editor's picture have the marks' colour.
+int MarkPixels(QPlainTextEdit *editor)
+{
+    const QColor mark = MarkColour(editor->palette().color(QPalette::Base));
+    const QImage picture = editor->viewport()->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor pixel = picture.pixelColor(x, y);
+            count += qAbs(pixel.red() - mark.red()) + qAbs(pixel.green() - mark.green()) +
+                                 qAbs(pixel.blue() - mark.blue()) <
+                             60
+                         ? 1
+                         : 0;
+        }
+    }
+    return count;
 }
 
 QAction *ActionNamed(QMenu *menu, const QString &text)
@@ -68,7 +84,7 @@ private Q_SLOTS:
 
     void init()
     {
-        FEditor = std::make_unique<QPlainTextEdit>();
+        FEditor = std::make_unique<TTextEditor>();
         FEditor->document()->setDocumentLayout(new TTextDocumentLayout(FEditor->document()));
         FEditor->resize(400, 300);
         FMarks = std::make_unique<TSpellMarks>(FEditor.get(), FChecker.get());
@@ -93,16 +109,36 @@ private Q_SLOTS:
         FEditor->setPlainText(lines.join(QLatin1Char('\n')));
         QTextDocument *document = FEditor->document();
         const int undoSteps = document->availableUndoSteps();
-        QTRY_COMPARE(Underlined(document->firstBlock()), QStringList{"quikc"});
-        QVERIFY(Underlined(document->findBlockByNumber(2000)).isEmpty());
+        QTRY_COMPARE(Underlined(*FMarks, document->firstBlock()), QStringList{"quikc"});
+        QVERIFY(Underlined(*FMarks, document->findBlockByNumber(2000)).isEmpty());
+        // Drawn under each word on show.
+        QVERIFY(MarkPixels(FEditor.get()) > 20);
         // The marks are no change of the text.
         QVERIFY(!document->isModified());
         QCOMPARE(document->availableUndoSteps(), undoSteps);
 
         FEditor->verticalScrollBar()->setValue(FEditor->verticalScrollBar()->maximum());
-        QTRY_COMPARE(Underlined(document->lastBlock()), QStringList{"quikc"});
-        QVERIFY(Underlined(document->findBlockByNumber(1500)).isEmpty());
+        QTRY_COMPARE(Underlined(*FMarks, document->lastBlock()), QStringList{"quikc"});
+        QVERIFY(Underlined(*FMarks, document->findBlockByNumber(1500)).isEmpty());
         QVERIFY(!document->isModified());
+    }
+
+    void pagingChecksWhatComesIntoView()
+    {
+        QStringList lines;
+        for (int i = 0; i < 600; ++i)
+            lines.append(QStringLiteral("the quikc brown fox %1").arg(i));
+        FEditor->setPlainText(lines.join(QLatin1Char('\n')));
+        QScrollBar *bar = FEditor->verticalScrollBar();
+        while (bar->value() < bar->maximum()) {
+            QTest::keyClick(FEditor.get(), Qt::Key_PageDown);
+            QApplication::processEvents();
+            QApplication::processEvents();
+        }
+        int marked = 0;
+        for (QTextBlock block = FEditor->document()->begin(); block.isValid(); block = block.next())
+            marked += FMarks->Marks(block).isEmpty() ? 0 : 1;
+        QVERIFY(marked > 500);
     }
 
     void wordBeingTypedWaits_data()
@@ -118,17 +154,17 @@ private Q_SLOTS:
         FEditor->setFocus();
         QTest::keyClicks(FEditor.get(), QStringLiteral("the quikc"));
         QTest::qWait(TSpellMarks::PauseMs * 2);
-        QVERIFY(Underlined(FEditor->document()->firstBlock()).isEmpty());
+        QVERIFY(Underlined(*FMarks, FEditor->document()->firstBlock()).isEmpty());
         if (then == QLatin1String("Home"))
             QTest::keyClick(FEditor.get(), Qt::Key_Home);
         else
             QTest::keyClicks(FEditor.get(), then);
-        QTRY_COMPARE(Underlined(FEditor->document()->firstBlock()), QStringList{"quikc"});
+        QTRY_COMPARE(Underlined(*FMarks, FEditor->document()->firstBlock()), QStringList{"quikc"});
         // Typing on in front of it moves its mark along.
         QTest::keyClick(FEditor.get(), Qt::Key_Home);
         QTest::keyClicks(FEditor.get(), QStringLiteral("so "));
         QCOMPARE(FMarks->Marks(FEditor->document()->firstBlock()), (QList<TWordSpan>{{7, 5}}));
-        QCOMPARE(Underlined(FEditor->document()->firstBlock()), QStringList{"quikc"});
+        QCOMPARE(Underlined(*FMarks, FEditor->document()->firstBlock()), QStringList{"quikc"});
     }
 
     void correctionIsOneUndoStep()
@@ -158,11 +194,11 @@ private Q_SLOTS:
     void ignoredWordIsMarkedNoMore()
     {
         FEditor->setPlainText(QStringLiteral("a blorfic day\nblorfic again"));
-        QTRY_COMPARE(Underlined(FEditor->document()->lastBlock()), QStringList{"blorfic"});
+        QTRY_COMPARE(Underlined(*FMarks, FEditor->document()->lastBlock()), QStringList{"blorfic"});
         const std::unique_ptr<QMenu> menu(FMarks->NewMenu(3));
         ActionNamed(menu.get(), "&Ignore All")->trigger();
-        QTRY_VERIFY(Underlined(FEditor->document()->lastBlock()).isEmpty());
-        QVERIFY(Underlined(FEditor->document()->firstBlock()).isEmpty());
+        QTRY_VERIFY(Underlined(*FMarks, FEditor->document()->lastBlock()).isEmpty());
+        QVERIFY(Underlined(*FMarks, FEditor->document()->firstBlock()).isEmpty());
         QCOMPARE(FEditor->toPlainText(), QStringLiteral("a blorfic day\nblorfic again"));
     }
 
@@ -177,22 +213,24 @@ private Q_SLOTS:
     {
         QFETCH(bool, hide);
         FEditor->setPlainText(QStringLiteral("the quikc fox"));
-        QTRY_COMPARE(Underlined(FEditor->document()->firstBlock()), QStringList{"quikc"});
+        QTRY_COMPARE(Underlined(*FMarks, FEditor->document()->firstBlock()), QStringList{"quikc"});
         const auto set = [&](bool on) {
             if (hide)
                 FMarks->SetHidden(!on);
             else
                 FMarks->SetEnabled(on);
         };
+        QVERIFY(MarkPixels(FEditor.get()) > 0);
         set(false);
-        QVERIFY(Underlined(FEditor->document()->firstBlock()).isEmpty());
+        QVERIFY(Underlined(*FMarks, FEditor->document()->firstBlock()).isEmpty());
+        QCOMPARE(MarkPixels(FEditor.get()), 0);
         TWordSpan word;
         QVERIFY(!FMarks->MarkedWordAt(6, word));
         QTest::keyClicks(FEditor.get(), QStringLiteral(" teh"));
         QTest::qWait(TSpellMarks::PauseMs * 2);
-        QVERIFY(Underlined(FEditor->document()->firstBlock()).isEmpty());
+        QVERIFY(Underlined(*FMarks, FEditor->document()->firstBlock()).isEmpty());
         set(true);
-        QTRY_VERIFY(Underlined(FEditor->document()->firstBlock()).contains("quikc"));
+        QTRY_VERIFY(Underlined(*FMarks, FEditor->document()->firstBlock()).contains("quikc"));
     }
 
     void nextMisspellingFindsWordsOffScreen()
@@ -262,7 +300,7 @@ private Q_SLOTS:
 private:
     QTemporaryDir FDir;
     std::unique_ptr<TSpellChecker> FChecker;
-    std::unique_ptr<QPlainTextEdit> FEditor;
+    std::unique_ptr<TTextEditor> FEditor;
     std::unique_ptr<TSpellMarks> FMarks;
 };
 
