@@ -7,7 +7,6 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/AreaColours_Unit.h windows/AreaColours_Unit.cpp
     windows/TextLayout_Unit.h windows/TextLayout_Unit.cpp
     windows/TextSnapshot_Unit.h windows/TextSnapshot_Unit.cpp
-    windows/SpellMarks_Unit.h windows/SpellMarks_Unit.cpp
     windows/EarlierVersions_Unit.h windows/EarlierVersions_Unit.cpp
     windows/MainControls_Unit.h windows/MainControls_Unit.cpp
     windows/StartupStyle_Unit.h windows/StartupStyle_Unit.cpp
@@ -19,4 +18,5 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/Splash_Unit.h windows/Splash_Unit.cpp
     windows/About_Unit.h windows/About_Unit.cpp
     windows/ManualReader_Unit.h windows/ManualReader_Unit.cpp
+    windows/SpellMarks_Unit.h windows/SpellMarks_Unit.cpp windows/Main_Unit_Spelling.cpp
 )
