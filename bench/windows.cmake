@@ -10,3 +10,6 @@ nudger_add_benchmark(bench_session bench_session.cpp)
 # How soon the Earlier Versions window opens over a long history, and how
 # long it holds up its event loop while a 10 MB comparison runs and fills.
 nudger_add_benchmark(bench_versions bench_versions.cpp)
+# Spelling in a 10 MB manuscript: a keystroke and opening it, checking on
+# against off, and the longest hold of the window while paging through it.
+nudger_add_benchmark(bench_spelling bench_spelling.cpp)
