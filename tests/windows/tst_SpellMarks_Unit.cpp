@@ -116,11 +116,6 @@ private Q_SLOTS:
         // The marks are no change of the text.
         QVERIFY(!document->isModified());
         QCOMPARE(document->availableUndoSteps(), undoSteps);
-
-        FEditor->verticalScrollBar()->setValue(FEditor->verticalScrollBar()->maximum());
-        QTRY_COMPARE(Underlined(*FMarks, document->lastBlock()), QStringList{"quikc"});
-        QVERIFY(Underlined(*FMarks, document->findBlockByNumber(1500)).isEmpty());
-        QVERIFY(!document->isModified());
     }
 
     void pagingChecksWhatComesIntoView()
@@ -287,8 +282,6 @@ private Q_SLOTS:
         QTest::newRow("dark scheme") << DarkScheme().color(QPalette::Base);
         QTest::newRow("black") << QColor(Qt::black);
         QTest::newRow("mid grey") << QColor(0x80, 0x80, 0x80);
-        QTest::newRow("red") << QColor(0xc0, 0x00, 0x00);
-        QTest::newRow("navy") << QColor(0x00, 0x00, 0x80);
     }
 
     void markReadsOnItsGround()
