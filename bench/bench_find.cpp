@@ -348,7 +348,7 @@ std::vector<TFigure> ReplaceFigures(TMain_Form &form, QPlainTextEdit &plain, boo
         undoRatios.push_back(subject.UndoMs / baseline.UndoMs);
     }
     // Every round kept a version of its own.
-    sound = sound && form.Document().History().Versions().size() >= qsizetype(ReplaceRounds);
+    sound = sound && form.Document().Versions().size() >= qsizetype(ReplaceRounds);
     return {{"Replace All of 10,000 matches in 10 MB, the text kept in the history first",
              Median(replaceMs), 1000, false,
              Printed("median; a plain find-and-insert loop in a bare editor %.1f ms, ratio %.2f",

@@ -14,3 +14,6 @@ nudger_add_benchmark(bench_versions bench_versions.cpp)
 # window's longest hold meanwhile, Replace All of 10,000 matches and its
 # undo, and a keystroke with the find bar open.
 nudger_add_benchmark(bench_find bench_find.cpp)
+# Spelling in a 10 MB manuscript: a keystroke and opening it, checking on
+# against off, and the longest hold of the window while paging through it.
+nudger_add_benchmark(bench_spelling bench_spelling.cpp)

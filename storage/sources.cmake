@@ -17,4 +17,5 @@ list(APPEND NUDGER_STORAGE_SOURCES
     storage/RecoveryCopy_Unit.h storage/RecoveryCopy_Unit.cpp
     storage/TextDiff_Unit.h storage/TextDiff_Unit.cpp
     storage/WriterSettings_Unit.h storage/WriterSettings_Unit.cpp
+    storage/SpellChecker_Unit.h storage/SpellChecker_Unit.cpp
 )

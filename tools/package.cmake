@@ -29,12 +29,17 @@ set(CPACK_STRIP_FILES ON)
 # see: the Wayland platform plugin, which Qt loads by name in a Wayland
 # session (without it Qt runs on X11 through XWayland), libpulse, which the
 # program loads when it first plays the nudge sound (without it the nudge is
-# silent), and xdg-open, which the About window runs to open the web address.
+# silent), xdg-open, which the About window runs to open the web address, and
+# Enchant, which the program loads once its window shows to check spelling,
+# with a dictionary: the writer's language's, which apt offers as one of the
+# hunspell-dictionary packages (without them Check Spelling is greyed and
+# says what to install).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # SQLite holds the history; the program loads it when the history is first
 # used, so dpkg-shlibdeps cannot see it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsqlite3-0 (>= 3.40)")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, libpulse0, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "qt6-wayland, libpulse0, xdg-utils, libenchant-2-2, hunspell-en-us | hunspell-dictionary")
 
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "writing aid that suggests what to write when you stop")
 # CPack puts the summary first, as the synopsis, then these lines.

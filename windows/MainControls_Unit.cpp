@@ -170,7 +170,7 @@ QWidget *TMainControls::CreateTextArea()
     textPanel->setObjectName(QStringLiteral("Text_Panel"));
     auto *textPanelLayout = new QVBoxLayout(textPanel);
     textPanelLayout->setContentsMargins(0, 0, 0, 0);
-    Text_Memo = new QPlainTextEdit;
+    Text_Memo = new TTextEditor;
     Text_Memo->document()->setDocumentLayout(new TTextDocumentLayout(Text_Memo->document()));
     Text_Memo->setObjectName(QStringLiteral("Text_Memo"));
     Text_Memo->setAccessibleName(QStringLiteral("Your Text"));
@@ -244,6 +244,11 @@ void TMainControls::CreateEditMenu(QMainWindow *window)
     FindPrevious_MenuItem->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
     Replace_MenuItem = AddMenuItem(edit, "Replace_MenuItem", QStringLiteral("&Replace..."));
     Replace_MenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    edit->addSeparator();
+    NextMisspelling_MenuItem =
+        AddMenuItem(edit, "NextMisspelling_MenuItem", QStringLiteral("Next &Misspelling"));
+    NextMisspelling_MenuItem->setShortcut(QKeySequence(Qt::Key_F7));
+    NextMisspelling_MenuItem->setEnabled(false);
 }
 
 void TMainControls::CreateSuggestionsMenu(QMainWindow *window)
@@ -275,6 +280,14 @@ void TMainControls::CreateConfigureMenu(QMainWindow *window)
     Privacy_MenuItem->setEnabled(false);
     Privacy_MenuItem->setVisible(false);
     Settings_MenuItem = AddMenuItem(configure, "Settings_MenuItem", QStringLiteral("S&ettings..."));
+    // Greyed until the dictionaries are known, once the window shows.
+    CheckSpelling_MenuItem =
+        AddMenuItem(configure, "CheckSpelling_MenuItem", QStringLiteral("Check &Spelling"), true);
+    CheckSpelling_MenuItem->setEnabled(false);
+    SpellingLanguage_MenuItem = configure->addMenu(QStringLiteral("Spelling &Language"));
+    SpellingLanguage_MenuItem->setObjectName(QStringLiteral("SpellingLanguage_MenuItem"));
+    SpellingLanguage_MenuItem->setEnabled(false);
+    configure->setToolTipsVisible(true);
 }
 
 void TMainControls::CreateHelpMenu(QMainWindow *window)

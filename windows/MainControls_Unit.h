@@ -50,6 +50,7 @@ struct TMainControls
     QAction *FindNext_MenuItem = nullptr;
     QAction *FindPrevious_MenuItem = nullptr;
     QAction *Replace_MenuItem = nullptr;
+    QAction *NextMisspelling_MenuItem = nullptr;
     QAction *MakeSuggestion_MenuItem = nullptr;
     QAction *PriorSuggestion_MenuItem = nullptr;
     QAction *FirstSuggestion_MenuItem = nullptr;
@@ -61,6 +62,10 @@ struct TMainControls
     QAction *AutoSave_MenuItem = nullptr;
     QAction *Privacy_MenuItem = nullptr;
     QAction *Settings_MenuItem = nullptr;
+    QAction *CheckSpelling_MenuItem = nullptr;
+    // The installed dictionaries, one checkable item each, filled once
+    // they are known.
+    QMenu *SpellingLanguage_MenuItem = nullptr;
     QAction *About_MenuItem = nullptr;
     QAction *Manual_MenuItem = nullptr;
 

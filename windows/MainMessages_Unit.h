@@ -64,6 +64,12 @@ inline const QString RecoveryFailing =
     QStringLiteral("I cannot keep a recovery copy of your unsaved words. If I stop now, they "
                    "may be lost. I will keep trying.");
 inline const QString SaveChanges = QStringLiteral("Do you want to save your changes?");
+// %1: a Debian package that brings a dictionary for the writer's language.
+inline const QString NoDictionary =
+    QStringLiteral("No spelling dictionary is installed. Install one, such as %1 "
+                   "(sudo apt install %1), and start Nudger again.");
+inline const QString NoMisspelling = QStringLiteral("No misspelled words.");
+inline const QString DictionaryLoading = QStringLiteral("The dictionary is still loading.");
 inline const QString SelectPrimary =
     QStringLiteral("You must select a primary file to save your text to.");
 inline const QString RetryOrAbort =

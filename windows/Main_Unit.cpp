@@ -8,6 +8,7 @@
 #include "sound/WavePlay.h"
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/RecoveryCopy_Unit.h"
+#include "storage/SpellChecker_Unit.h"
 #include "windows/About_Unit.h"
 #include "windows/AreaColours_Unit.h"
 #include "windows/CaptionButton_Unit.h"
@@ -18,6 +19,7 @@
 #include "windows/ManualReader_Unit.h"
 #include "windows/Prompts_Unit.h"
 #include "windows/Settings_Unit.h"
+#include "windows/SpellMarks_Unit.h"
 #include "windows/Splash_Unit.h"
 #include "windows/SuggestionSettings_Unit.h"
 #include "windows/TextLayout_Unit.h"
@@ -110,6 +112,8 @@ void TMain_Form::ConnectControls()
     FDocument.TickDue = [this] { AutoSave_TimerTimer(); };
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TMain_Form::CommitSessionData,
             Qt::DirectConnection);
+    // Nothing of the spelling is read or loaded before the window is drawn.
+    connect(this, &TMain_Form::Started, this, &TMain_Form::StartSpelling);
     const std::pair<TCaptionButton *, void (TMain_Form::*)()> panels[] = {
         {MakeSuggestion_Panel, &TMain_Form::MakeSuggestion_PanelClick},
         {AdjustSuggestionFont_Panel, &TMain_Form::AdjustSuggestionFont_PanelClick},
@@ -194,6 +198,7 @@ void TMain_Form::ConnectMenus()
         {FindNext_MenuItem, &TMain_Form::FindNext_MenuItemClick},
         {FindPrevious_MenuItem, &TMain_Form::FindPrevious_MenuItemClick},
         {Replace_MenuItem, &TMain_Form::Replace_MenuItemClick},
+        {NextMisspelling_MenuItem, &TMain_Form::NextMisspelling_MenuItemClick},
         {MakeSuggestion_MenuItem, &TMain_Form::MakeSuggestion_MenuItemClick},
         {PriorSuggestion_MenuItem, &TMain_Form::PriorSuggestion_MenuItemClick},
         {FirstSuggestion_MenuItem, &TMain_Form::FirstSuggestion_MenuItemClick},
@@ -205,6 +210,7 @@ void TMain_Form::ConnectMenus()
         {AutoSave_MenuItem, &TMain_Form::AutoSave_MenuItemClick},
         {Privacy_MenuItem, &TMain_Form::Privacy_MenuItemClick},
         {Settings_MenuItem, &TMain_Form::Settings_MenuItemClick},
+        {CheckSpelling_MenuItem, &TMain_Form::CheckSpelling_MenuItemClick},
         {About_MenuItem, &TMain_Form::About_MenuItemClick},
         {Manual_MenuItem, &TMain_Form::Manual_MenuItemClick}};
     for (const auto &[action, handler] : items) {
@@ -700,6 +706,9 @@ void TMain_Form::SetPrivacy(bool privacy)
     Privacy_MenuItem->setChecked(privacy);
     if (!privacy)
         RestoreTextColour();
+    // An underline would show the shapes of the words.
+    if (FSpellMarks)
+        FSpellMarks->SetHidden(privacy);
 }
 
 void TMain_Form::RememberTextColour()

@@ -25,6 +25,8 @@ class QSessionManager;
 class TConflictBar;
 class TEarlierVersions_Form;
 class TFindBar;
+class TSpellChecker;
+class TSpellMarks;
 class TTextSnapshot;
 class TWavePlayer;
 
@@ -192,6 +194,20 @@ public:
     const TFont &TextDialogStartFont() const { return FTextDialogStartFont; }
     const TFont &DefaultSuggestionFont() const { return FDefaultSuggestionFont; }
 
+    // --- Spelling ---------------------------------------------------------
+    // Once the window has been drawn (at Started): reads the writer's
+    // choices and starts the checker, which loads its library and the
+    // dictionary on a worker; nothing is marked until it is ready.
+    void StartSpelling();
+    // The writer's choice; on by default where a dictionary for the
+    // locale's language is installed. Kept in the writer's own settings.
+    bool CheckSpelling() const { return FSpellEnabled; }
+    void SetCheckSpelling(bool check);
+    // Opens the dictionary for `language` and turns checking on.
+    void SetSpellingLanguage(const QString &language);
+    TSpellChecker *SpellChecker() const { return FSpellChecker.get(); }
+    TSpellMarks *SpellMarks() const { return FSpellMarks.get(); }
+
     // --- Commands and event handlers --------------------------------------
     void Save_MenuItemClick();
     void SaveAs_MenuItemClick();
@@ -203,6 +219,7 @@ public:
     void FindNext_MenuItemClick();
     void FindPrevious_MenuItemClick();
     void Replace_MenuItemClick();
+    void NextMisspelling_MenuItemClick();
     void MakeSuggestion_MenuItemClick() { ShowSuggestion(); }
     void NextSuggestion_MenuItemClick() { ShowSuggestion(); }
     void PriorSuggestion_MenuItemClick() { PriorSuggestion(); }
@@ -215,6 +232,7 @@ public:
     void AutoSave_MenuItemClick();
     void Privacy_MenuItemClick();
     void Settings_MenuItemClick();
+    void CheckSpelling_MenuItemClick();
     void About_MenuItemClick();
     void Manual_MenuItemClick();
     void MakeSuggestion_PanelClick() { ShowSuggestion(); }
@@ -268,6 +286,10 @@ private:
     void ShowKept();
     void ShowConflict();
     void SetStatusPath(const QString &path);
+    // The checker told of its dictionaries: the menus follow.
+    void SpellingChanged();
+    void FillLanguageMenu();
+    QString WantedLanguage() const;
 
     // The editor as the document sees it.
     QString Text() const override;
@@ -327,6 +349,17 @@ private:
     QSet<QString> FOpenFailureMessages;
 
     std::unique_ptr<TWavePlayer> FWavePlayer;
+    // Made at StartSpelling; the marks go before the checker they ask.
+    std::unique_ptr<TSpellChecker> FSpellChecker;
+    std::unique_ptr<TSpellMarks> FSpellMarks;
+    bool FSpellEnabled = false;
+    // The writer chose (or the first answer of the checker chose for them).
+    bool FSpellChosen = false;
+    // A dictionary was asked for.
+    bool FSpellOpened = false;
+    // The language the writer chose; empty: the locale's.
+    QString FSpellLanguage;
+    QStringList FSpellLanguages;
     TFont FDefaultTextFont;
     TFont FTextDialogStartFont;
     TFont FDefaultSuggestionFont;

@@ -2,7 +2,8 @@
 
 #include <QFontMetrics>
 #include <QKeyEvent>
-#include <QPlainTextEdit>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -121,4 +122,32 @@ bool HandleEditorKey(QPlainTextEdit *editor, const QKeyEvent *key)
         return true;
     }
     return false;
+}
+
+void TTextEditor::ForShownBlocks(
+    const QRect &area, const std::function<bool(const QTextBlock &, const QRectF &)> &each) const
+{
+    // As Qt's own paint walks them: from the first on show, each below the
+    // last.
+    QPointF offset = contentOffset();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF place = blockBoundingRect(block).translated(offset);
+        if (place.top() > area.bottom())
+            return;
+        if (place.bottom() >= area.top() && !each(block, place))
+            return;
+        offset.ry() += place.height();
+    }
+}
+
+void TTextEditor::paintEvent(QPaintEvent *event)
+{
+    QPlainTextEdit::paintEvent(event);
+    if (!PaintOver)
+        return;
+    QPainter painter(viewport());
+    ForShownBlocks(event->rect(), [this, &painter](const QTextBlock &block, const QRectF &place) {
+        PaintOver(painter, block, place);
+        return true;
+    });
 }

@@ -1,11 +1,15 @@
 // The writer's text in Qt's plain-text editor: its layout, which is Qt's less
-// one cost that a large document cannot afford, and its text as lines.
+// one cost that a large document cannot afford, its text as lines, and what
+// is drawn over it.
 #pragma once
 
 #include <QPlainTextDocumentLayout>
+#include <QPlainTextEdit>
+
+#include <functional>
 
 class QKeyEvent;
-class QPlainTextEdit;
+class QPainter;
 
 // The editor's text with its lines separated by '\n' and nothing else changed
 // (toPlainText() would also turn non-breaking spaces into spaces).
@@ -49,4 +53,26 @@ private:
 
     int FBlockCount = -1;
     int FOwnLayouts = 0;
+};
+
+// The writer's editor: Qt's plain-text editor, which also lets another draw
+// over the blocks on show after each paint, without touching their layouts
+// (the marks of misspelled words).
+class TTextEditor : public QPlainTextEdit
+{
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+    // Called after every paint for each block the paint reached, with the
+    // painter on the viewport and the block's place there.
+    std::function<void(QPainter &painter, const QTextBlock &block, const QRectF &place)> PaintOver;
+
+    // Each block on show that reaches into `area` (the viewport's
+    // coordinates), from the top, with its place, until `each` returns
+    // false.
+    void ForShownBlocks(const QRect &area,
+                        const std::function<bool(const QTextBlock &, const QRectF &)> &each) const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 };

@@ -23,4 +23,5 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     # it, hold none of theirs.
     windows/FindBar_Unit.h windows/FindBar_Unit.cpp
     windows/TextSearch_Unit.h windows/TextSearch_Unit.cpp
+    windows/SpellMarks_Unit.h windows/SpellMarks_Unit.cpp windows/Main_Unit_Spelling.cpp
 )

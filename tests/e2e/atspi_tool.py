@@ -49,6 +49,14 @@ tests/e2e/atspi_env.sh starts, and Debian's python3-pyatspi.
                                              text-changed and description
                                              events for SECONDS: one line
                                              each, "TYPE<TAB>NAME<TAB>DETAIL"
+    atspi_tool.py popup PID SECONDS COMMAND...
+                                             run COMMAND, then wait up to
+                                             SECONDS for a popup menu of the
+                                             program to show, as a screen
+                                             reader hears of it: print its
+                                             name, then its items' names,
+                                             one a line; exit 1 when none
+                                             showed
     atspi_tool.py listen PID                 print the program's text changes
                                              as they arrive until ended, one
                                              line each, "TIME<TAB>TYPE<TAB>NAME"
@@ -357,6 +365,44 @@ def cmd_events(app, args):
     return 0
 
 
+def cmd_popup(app, args):
+    """A popup menu (a context menu) is no child of the application's
+    windows: a screen reader hears of it as it shows."""
+    seconds = float(args[0])
+    command = " ".join(args[1:])
+    pid = app.get_process_id()
+    lines = []
+
+    def listener(event):
+        try:
+            source = event.source
+            if (lines or source is None or source.get_process_id() != pid or
+                    source.getRoleName() != "popup menu" or event.detail1 != 1):
+                return
+            lines.append(source.name)
+            for i in range(source.childCount):
+                child = source.getChildAtIndex(i)
+                if child is not None and child.getRoleName() != "separator":
+                    lines.append(child.name)
+            pyatspi.Registry.stop()
+        except GLib.GError:
+            pass
+
+    pyatspi.Registry.registerEventListener(listener, "object:state-changed:showing")
+
+    def act():
+        subprocess.run(command, shell=True, check=False)
+        GLib.timeout_add(int(seconds * 1000), lambda: pyatspi.Registry.stop() or False)
+        return False
+
+    GLib.timeout_add(500, act)
+    pyatspi.Registry.start()
+    pyatspi.Registry.deregisterEventListener(listener, "object:state-changed:showing")
+    for line in lines:
+        print(line)
+    return 0 if lines else 1
+
+
 def cmd_listen(app, args):
     """Prints each change of the program's texts as it arrives, with the wall
     time it arrived, until the tool is ended: a program's own moment for a
@@ -397,6 +443,7 @@ COMMANDS = {
     "type": cmd_type,
     "focused": cmd_focused,
     "events": cmd_events,
+    "popup": cmd_popup,
     "listen": cmd_listen,
 }
 

@@ -23,6 +23,12 @@ shoot()
     taken+=("$name")
 }
 
+# Spelling checked in en_US, with the writer's settings and word lists kept
+# with the test.
+export HOME="$NUDGER_WORK/home" XDG_CONFIG_HOME="$NUDGER_WORK/home/.config"
+mkdir -p "$XDG_CONFIG_HOME/Nudger"
+printf 'Spelling/Language=en_US\n' >"$XDG_CONFIG_HOME/Nudger/settings"
+
 nudger_new_start_dir start PrimaryFile="$NUDGER_WORK/My Novel.txt" \
     BackupFile="$NUDGER_WORK/My Novel backup.txt" RandomizeSuggestions=NO \
     NudgeEnabled=NO AutoSaveEnabled=NO SoundEnabled=NO
@@ -48,11 +54,13 @@ open_and_shoot "Suggestion Settings" alt+s e screenshot-suggestion-settings.png
 open_and_shoot About alt+h a screenshot-about.png
 open_and_shoot Manual alt+h m screenshot-manual.png
 
-# The main window at work: a suggestion shown and some text written.
+# The main window at work: a suggestion shown and some text written, one
+# word of it misspelled and marked a moment after it was typed.
 nudger_keys "$main" ctrl+s
 nudger_type "$main" "The lighthouse keeper had not spoken to anyone in three weeks."
 nudger_keys "$main" Return Return ctrl+d
-nudger_type "$main" "Then the letter came."
+nudger_type "$main" "Then the leter came."
+sleep 1
 shoot "$main" screenshot-writing.png
 
 # Closing with unsaved text: the Confirm box; No leaves without saving.

@@ -4,13 +4,14 @@
 # screenshots, a dark colour scheme, a full disk, the session's end, two
 # copies on one file, a logout held through a stand-in desktop portal, and the
 # writer's text kept through a kill, a rescue and another program's write,
-# the earlier versions of it that the writer finds, compares and restores, and
-# a name found and replaced all through it.
+# the earlier versions of it that the writer finds, compares and restores, a
+# name found and replaced all through it, and its spelling checked, corrected
+# and kept.
 # Each script skips (77) when a tool it needs is missing.
 foreach(nudger_e2e_test e2e_first_start e2e_save_close e2e_nudge e2e_attention e2e_commands
         e2e_accessibility e2e_screenshots e2e_dark_scheme e2e_full_disk
         e2e_session_end e2e_two_copies e2e_logout_inhibit e2e_never_last_copy
-        e2e_earlier_versions e2e_find_replace)
+        e2e_earlier_versions e2e_find_replace e2e_spelling)
     add_test(NAME ${nudger_e2e_test}
         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/${nudger_e2e_test}.sh
                 $<TARGET_FILE:Nudger> $<TARGET_FILE:nudger_config>

@@ -6,7 +6,9 @@
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/PrivateFolder_Unit.h"
 #include "storage/RecoveryCopy_Unit.h"
+#include "storage/SpellChecker_Unit.h"
 #include "storage/TovrinDataEncode_Unit.h"
+#include "storage/WriterSettings_Unit.h"
 #include "support/CountingWaveService.h"
 #include "support/DarkScheme.h"
 #include "support/FileBytes.h"
@@ -21,6 +23,7 @@
 #include "windows/EarlierVersions_Unit.h"
 #include "windows/FindBar_Unit.h"
 #include "windows/Main_Unit.h"
+#include "windows/SpellMarks_Unit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,6 +35,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -40,6 +45,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -369,6 +375,19 @@ private Q_SLOTS:
         QCOMPARE(form->Replace_MenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_H));
         // The find bar is made when first asked for, not at the start.
         QVERIFY(!form->findChild<TFindBar *>());
+        QCOMPARE(form->NextMisspelling_MenuItem->shortcut(), QKeySequence(Qt::Key_F7));
+        // The spelling's items come after the others of their menus, greyed
+        // until the dictionaries are known.
+        const auto itemsBeside = [](QAction *item) {
+            return qobject_cast<QMenu *>(item->associatedObjects().value(0))->actions();
+        };
+        QCOMPARE(itemsBeside(form->InsertCurrentDate_MenuItem).constLast(),
+                 form->NextMisspelling_MenuItem);
+        const QList<QAction *> configure = itemsBeside(form->Settings_MenuItem);
+        QCOMPARE(configure.indexOf(form->CheckSpelling_MenuItem),
+                 configure.indexOf(form->Settings_MenuItem) + 1);
+        QCOMPARE(configure.constLast(), form->SpellingLanguage_MenuItem->menuAction());
+        QVERIFY(!form->CheckSpelling_MenuItem->isEnabled());
         QVERIFY(form->Save_MenuItem->shortcut().isEmpty());
         QVERIFY(!form->Privacy_MenuItem->isVisible());
         QVERIFY(!form->Privacy_MenuItem->isEnabled());
@@ -1243,30 +1262,31 @@ private Q_SLOTS:
         QCOMPARE(form->Text_Memo->toPlainText(), replaced);
         QVERIFY(form->TextChanged());
         QVERIFY(bar->Note_Label->text().startsWith(QStringLiteral("Replaced ")));
-        const THistory &history = form->Document().History();
-        QCOMPARE(history.Versions().first().Reason, TVersionReason::BeforeReplaceAll);
+        const QVector<TVersion> versions = form->Document().Versions();
+        QCOMPARE(versions.first().Reason, TVersionReason::BeforeReplaceAll);
         QByteArray kept;
-        QVERIFY(history.Read(history.Versions().first(), kept));
+        QVERIFY(form->Document().ReadVersion(versions.first(), kept));
         QCOMPARE(kept, text);
 
         QTest::mouseClick(bar->Versions_Button, Qt::LeftButton);
-        auto *versions = form->findChild<TEarlierVersions_Form *>();
-        QVERIFY(versions);
-        QCOMPARE(versions->Versions_List->currentItem()->text(1),
+        auto *earlier = form->findChild<TEarlierVersions_Form *>();
+        QVERIFY(earlier);
+        QTRY_VERIFY(earlier->Versions_List->currentItem());
+        QCOMPARE(earlier->Versions_List->currentItem()->text(1),
                  QStringLiteral("your text before Replace All"));
-        versions->reject();
+        earlier->reject();
         form->Text_Memo->undo();
         QCOMPARE(form->Text_Memo->toPlainText(), before);
     }
 
     void replaceAllKeepsTheTextFirst()
     {
-        auto form = MakeFindForm("Ann and Ann", QStringLiteral("Ann"), true);
-        // A file where the history's folder would be: nothing can be kept.
-        const QString folder = form->Document().History().Folder();
+        // A file where the private folder would be: nothing can be kept.
+        const QString folder = QFileInfo(PrivateFolder(QStringLiteral("nudger.db"))).path();
         QDir(folder).removeRecursively();
         QVERIFY(QDir().mkpath(QFileInfo(folder).path()));
         QVERIFY(WriteAll(folder, "in the way"));
+        auto form = MakeFindForm("Ann and Ann", QStringLiteral("Ann"), true);
         TFindBar *bar = form->FindBar();
         bar->Replace_Edit->setText(QStringLiteral("Mara"));
         QCOMPARE(bar->ReplaceAll(), 0);
@@ -1523,6 +1543,105 @@ private Q_SLOTS:
             QCOMPARE(form->Text_Memo->toPlainText(), expected);
         QCOMPARE(form->Text_Memo->textCursor().position(), form->Text_Memo->toPlainText().size());
         QVERIFY(!form->Text_Memo->textCursor().hasSelection());
+    }
+
+    // --- Spelling ------------------------------------------------------------
+
+    void spellingChoices_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("library");
+        QTest::addColumn<bool>("checking");
+        QTest::newRow("the locale's dictionary, on by default")
+            << QByteArray() << "en_US" << true << true;
+        QTest::newRow("no dictionary for the locale, off by default")
+            << QByteArray() << "fr_FR" << true << false;
+        QTest::newRow("a language chosen, on by default")
+            << QByteArray("Spelling/Language=en_US\n") << "fr_FR" << true << true;
+        QTest::newRow("turned off")
+            << QByteArray("Spelling/Enabled=false\nSpelling/Language=en_US\n") << "en_US" << true
+            << false;
+        QTest::newRow("no library, greyed")
+            << QByteArray("Spelling/Enabled=true\n") << "en_US" << false << false;
+    }
+
+    void spellingChoices()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, locale);
+        QFETCH(bool, library);
+        QFETCH(bool, checking);
+        QVERIFY(QDir().mkpath(QFileInfo(TWriterSettings::FilePath()).path()));
+        QVERIFY(WriteAll(TWriterSettings::FilePath(), stored));
+        QLocale::setDefault(QLocale(locale));
+        if (!library)
+            TSpellChecker::SetLibraryForTesting(QStringLiteral("nudger-no-such-library"));
+        const auto restore = qScopeGuard([] {
+            QLocale::setDefault(QLocale::system());
+            TSpellChecker::SetLibraryForTesting(QStringLiteral("enchant-2"));
+        });
+        auto form = MakeForm();
+        // Nothing of the spelling is read or loaded before the first picture.
+        QVERIFY(!form->SpellChecker());
+        QVERIFY(ShowStarted(*form));
+        QTRY_VERIFY(form->SpellChecker()->Listed());
+        const bool installed = !form->SpellChecker()->Languages().isEmpty();
+        if (library && !form->SpellChecker()->Languages().contains(QStringLiteral("en_US")))
+            QSKIP("no en_US dictionary installed (apt-get install hunspell-en-us)");
+        QCOMPARE(installed, library);
+        QCOMPARE(form->CheckSpelling_MenuItem->isEnabled(), installed);
+        QCOMPARE(form->SpellingLanguage_MenuItem->isEnabled(), installed);
+        QCOMPARE(form->CheckSpelling_MenuItem->isChecked(), checking);
+        QCOMPARE(form->NextMisspelling_MenuItem->isEnabled(), checking);
+        // Without a dictionary the item says what to install.
+        QCOMPARE(form->CheckSpelling_MenuItem->toolTip().contains(QLatin1String("hunspell-en-us")),
+                 !installed);
+
+        form->Text_Memo->setPlainText(QStringLiteral("the quikc fox"));
+        const QTextBlock block = form->Text_Memo->document()->firstBlock();
+        if (checking)
+            QTRY_VERIFY(!form->SpellMarks()->Marks(block).isEmpty());
+        QTest::qWait(TSpellMarks::PauseMs);
+        QCOMPARE(form->SpellMarks()->Marks(block).isEmpty(), !checking);
+    }
+
+    void spellingKeptForTheWriterAndHiddenInPrivacy()
+    {
+        QVERIFY(QDir().mkpath(QFileInfo(TWriterSettings::FilePath()).path()));
+        QVERIFY(WriteAll(TWriterSettings::FilePath(), "Spelling/Language=en_US\n"));
+        auto form = MakeForm();
+        QVERIFY(ShowStarted(*form));
+        QTRY_VERIFY(form->SpellChecker()->Listed());
+        if (!form->SpellChecker()->Languages().contains(QStringLiteral("en_US")))
+            QSKIP("no en_US dictionary installed (apt-get install hunspell-en-us)");
+        QTRY_VERIFY(form->SpellMarks()->Active());
+
+        form->CheckSpelling_MenuItem->trigger();
+        QVERIFY(!form->CheckSpelling_MenuItem->isChecked());
+        QVERIFY(!form->SpellMarks()->Active());
+        QCOMPARE(TWriterSettings().Value(QStringLiteral("Spelling/Enabled")),
+                 QStringLiteral("false"));
+        // Never in Nudger.cfg.
+        TConfigurationFile configuration;
+        configuration.Load();
+        QVERIFY(!configuration.ValueExists(QStringLiteral("Spelling/Enabled")));
+
+        // Choosing a language turns checking on again.
+        QAction *english = nullptr;
+        for (QAction *item : form->SpellingLanguage_MenuItem->actions())
+            english = item->data().toString() == QLatin1String("en_US") ? item : english;
+        QVERIFY(english);
+        english->trigger();
+        QVERIFY(form->CheckSpelling_MenuItem->isChecked());
+        QCOMPARE(TWriterSettings().Value(QStringLiteral("Spelling/Enabled")),
+                 QStringLiteral("true"));
+        QTRY_VERIFY(form->SpellMarks()->Active());
+
+        form->SetPrivacy(true);
+        QVERIFY(!form->SpellMarks()->Active());
+        form->SetPrivacy(false);
+        QVERIFY(form->SpellMarks()->Active());
     }
 
     void privacySurvivesSave()
