@@ -20,6 +20,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace {
 
 enum TColumn
@@ -39,6 +41,37 @@ QColor Blend(const QColor &base, const QColor &tint, double amount)
                             float(base.greenF() * (1 - amount) + tint.greenF() * amount),
                             float(base.blueF() * (1 - amount) + tint.blueF() * amount));
 }
+
+// Local times of many versions: the zone's offset is looked up once an hour
+// of UTC, when it is the same at both ends of that hour.
+class TLocalTimes
+{
+public:
+    QDateTime Local(const QDateTime &time)
+    {
+        const qint64 ms = time.toMSecsSinceEpoch();
+        const qint64 hour = ms / HourMs;
+        if (hour != FHour) {
+            FHour = hour;
+            const int start = OffsetAt(hour * HourMs);
+            FEven = start == OffsetAt((hour + 1) * HourMs - 1);
+            FOffset = start;
+        }
+        if (!FEven)
+            return time.toLocalTime();
+        return QDateTime::fromMSecsSinceEpoch(ms + qint64(FOffset) * 1000, Qt::UTC);
+    }
+
+private:
+    static constexpr qint64 HourMs = 3'600'000;
+    static int OffsetAt(qint64 ms)
+    {
+        return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime).offsetFromUtc();
+    }
+    qint64 FHour = std::numeric_limits<qint64>::min();
+    int FOffset = 0;
+    bool FEven = false;
+};
 
 // The first line of older that differs from newer, both '\n'-joined; empty
 // when they are the same; the line's place when it is empty.
@@ -239,13 +272,24 @@ void TEarlierVersions_Form::ShowVersions(const QVector<TVersion> &versions)
 {
     QList<QTreeWidgetItem *> items;
     items.reserve(versions.size());
+    // Many versions share a day: its name is made once (as WhenText).
+    const QLocale locale;
+    TLocalTimes times;
+    QDate day;
+    QString dayText;
+    FRows.reserve(FRows.size() + versions.size());
     for (const TVersion &version : versions) {
         TRow row;
         row.InHistory = true;
         row.Version = version;
         FRows.append(row);
         auto *item = new QTreeWidgetItem;
-        const QString when = WhenText(version.Time);
+        const QDateTime local = times.Local(version.Time);
+        if (local.date() != day) {
+            day = local.date();
+            dayText = locale.toString(day, QStringLiteral("d MMMM yyyy "));
+        }
+        const QString when = dayText + locale.toString(local.time(), QStringLiteral("HH:mm"));
         const QString why = VersionReasonText(version.Reason);
         item->setText(WhenColumn, when);
         item->setText(WhyColumn, why);

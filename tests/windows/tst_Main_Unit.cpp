@@ -49,6 +49,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <ctime>
 #include <memory>
 #include <tuple>
 
@@ -692,6 +693,52 @@ private Q_SLOTS:
     // first, and compares the chosen version with the editor's text; Restore
     // puts it back as one step Ctrl+Z undoes, keeping unsaved text first, and
     // Save As keeps what the chosen file held before writing over it.
+    // The window names each version's local time as WhenText does, also in
+    // the hours a clock change falls in (a zone whose summer time began three
+    // days ago and ended yesterday, at half past two).
+    void versionTimesAcrossClockChanges()
+    {
+        const QByteArray zone = qgetenv("TZ");
+        const auto restore = qScopeGuard([&zone] {
+            zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+            tzset();
+        });
+        const QDate today = QDate::currentDate();
+        const auto julian = [](QDate day) {
+            return day.dayOfYear() - (QDate::isLeapYear(day.year()) && day.month() > 2 ? 1 : 0);
+        };
+        if (julian(today) < 4)
+            QSKIP("the zone's rule cannot reach back over a new year");
+        qputenv("TZ", QStringLiteral("AST-1ADT,J%1/2:30,J%2/2:30")
+                          .arg(julian(today.addDays(-3)))
+                          .arg(julian(today.addDays(-1)))
+                          .toLatin1());
+        tzset();
+        QVERIFY(WriteAll(Path(QStringLiteral("text.txt")), "saved"));
+        auto form = MakeForm();
+        THistory history(PrivateFolder(QStringLiteral("nudger.db")));
+        history.SetPrimaryFile(Path(QStringLiteral("text.txt")));
+        QList<QDateTime> times;
+        for (const int daysAgo : {3, 1}) {
+            const QDateTime midnight(today.addDays(-daysAgo), QTime(0, 0), Qt::LocalTime);
+            for (int minutes = 0; minutes < 4 * 60; minutes += 25)
+                times.prepend(midnight.addSecs(minutes * 60).toUTC());
+        }
+        for (const QDateTime &time : std::as_const(times)) {
+            const QByteArray bytes = time.toString(Qt::ISODate).toLatin1();
+            QCOMPARE(history.Keep(bytes, VersionDigest(bytes), TVersionReason::ReadAgain, time),
+                     TKeepResult::Kept);
+        }
+        form->EarlierVersions_MenuItem->trigger();
+        auto *versions = form->findChild<TEarlierVersions_Form *>();
+        QVERIFY(versions);
+        QTRY_COMPARE(versions->Versions_List->topLevelItemCount(), times.size());
+        for (int row = 0; row < times.size(); ++row)
+            QCOMPARE(versions->Versions_List->topLevelItem(row)->text(0),
+                     TEarlierVersions_Form::WhenText(times.at(row)));
+        versions->reject();
+    }
+
     void earlierVersions_data()
     {
         QTest::addColumn<QString>("action");
