@@ -237,9 +237,12 @@ void THistory::ForgetTexts()
 
 bool THistory::Ready()
 {
-    if (!FTriedOpen) {
-        FTriedOpen = true;
-        if (!Open()) {
+    // A store that could not be opened is tried again at each use: its
+    // folder may be back, or the disk have room again.
+    if (!FDatabase) {
+        if (Open()) {
+            FState = TState::Working;
+        } else {
             FDatabase.reset();
             FState = TState::Unusable;
         }

@@ -188,7 +188,6 @@ private:
     qint64 FBound;
     QString FPrimary;
     std::unique_ptr<TSqliteDatabase> FDatabase;
-    bool FTriedOpen = false;
     TState FState = TState::Working;
     QString FError;
     QString FSetAside;

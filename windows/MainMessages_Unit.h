@@ -46,6 +46,10 @@ inline const QString BackupFoundKept =
 inline const QString CannotKeep =
     QStringLiteral("I cannot keep a version of your text in Earlier Versions, so I have not "
                    "written over it. I will try again.");
+inline const QString HistoryFailing =
+    QStringLiteral("I cannot keep versions of your text in Earlier Versions just now. I go on "
+                   "saving your text, but not over a text that is nowhere else. I will try "
+                   "again.");
 inline const QString CannotKeepYours =
     QStringLiteral("I cannot keep your text in Earlier Versions, so I have not taken the file's.");
 inline const QString CannotKeepRestore =

@@ -215,7 +215,7 @@ void TMain_Form::ShowHistoryNews()
         return;
     TConflictBar *bar = ConflictBar();
     bar->SetProblem(TConflictBar::TProblem::History,
-                    news.Failing ? Message::CannotKeep : QString());
+                    news.Failing ? Message::HistoryFailing : QString());
     bar->SetProblem(TConflictBar::TProblem::HistoryFull,
                     news.Full ? Message::HistoryFull : QString());
     if (!news.SetAside.isEmpty() && news.SetAside != FToldSetAside) {

@@ -45,9 +45,10 @@ namespace {
 
 const QString CannotSaveText = QStringLiteral("I cannot save your text!");
 const QString CannotSaveBackup = QStringLiteral("I cannot save your text to the Backup file!");
-const QString CannotKeep =
-    QStringLiteral("I cannot keep a version of your text in Earlier Versions, so I have not "
-                   "written over it. I will try again.");
+const QString HistoryFailing =
+    QStringLiteral("I cannot keep versions of your text in Earlier Versions just now. I go on "
+                   "saving your text, but not over a text that is nowhere else. I will try "
+                   "again.");
 const QString RecoveryFailing =
     QStringLiteral("I cannot keep a recovery copy of your unsaved words. If I stop now, they "
                    "may be lost. I will keep trying.");
@@ -245,7 +246,7 @@ private:
     {
         if (kind != QLatin1String("text"))
             return QString();
-        return privateFails ? CannotKeep + QLatin1Char(' ') + RecoveryFailing : CannotKeep;
+        return privateFails ? HistoryFailing + QLatin1Char(' ') + RecoveryFailing : HistoryFailing;
     }
 
     void FailKinds()

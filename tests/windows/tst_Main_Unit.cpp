@@ -22,6 +22,7 @@
 #include "windows/ConflictBar_Unit.h"
 #include "windows/EarlierVersions_Unit.h"
 #include "windows/FindBar_Unit.h"
+#include "windows/MainMessages_Unit.h"
 #include "windows/Main_Unit.h"
 #include "windows/SpellMarks_Unit.h"
 
@@ -689,10 +690,59 @@ private Q_SLOTS:
         QVERIFY(QDir(FDir->path()).entryList({QStringLiteral("text (*")}, QDir::Files).isEmpty());
     }
 
-    // File > Earlier Versions lists the history from its index, newest
-    // first, and compares the chosen version with the editor's text; Restore
-    // puts it back as one step Ctrl+Z undoes, keeping unsaved text first, and
-    // Save As keeps what the chosen file held before writing over it.
+    // While nothing can be kept in Earlier Versions (a file where the private
+    // folder would be), the bar tells it and no box opens: ticks go on saving
+    // the writer's text, Save As over another file changes nothing and says
+    // so, and the bar's problem goes once a keep works again.
+    void historyTroublesToldInTheBar_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("auto-save ticks") << QStringLiteral("ticks");
+        QTest::newRow("Save As over another file") << QStringLiteral("save as");
+    }
+    void historyTroublesToldInTheBar()
+    {
+        QFETCH(QString, way);
+        const QString folder = QFileInfo(PrivateFolder(QStringLiteral("nudger.db"))).path();
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(QFileInfo(folder).path()));
+        QVERIFY(WriteAll(folder, "in the way"));
+        const QString primary = Path(QStringLiteral("text.txt"));
+        QVERIFY(WriteAll(primary, "saved"));
+        auto form = MakeForm();
+        QVERIFY(ShowStarted(*form));
+        QTest::keyClicks(form->Text_Memo, QStringLiteral("new "));
+        FPrompts->Records.clear();
+        if (way == QLatin1String("ticks")) {
+            for (int tick = 0; tick < 3; ++tick)
+                Tick(*form);
+            QVERIFY(form->ConflictBar()->Problem_Label->text().startsWith(Message::HistoryFailing));
+        } else {
+            const QString other = Path(QStringLiteral("other.txt"));
+            QVERIFY(WriteAll(other, "the other file"));
+            FPrompts->AnswerFile(other);
+            form->SaveAs_MenuItemClick();
+            QCOMPARE(ReadAll(other), QByteArray("the other file"));
+            QCOMPARE(form->PrimaryFile(), primary);
+            QCOMPARE(form->ConflictBar()->Notice_Label->text(),
+                     Message::SaveAsNotKept.arg(QDir::toNativeSeparators(other),
+                                                QDir::toNativeSeparators(primary)));
+        }
+        // The chooser alone; no message box took the keyboard.
+        for (const auto &record : std::as_const(FPrompts->Records))
+            QCOMPARE(record.Kind, QStringLiteral("save"));
+        QCOMPARE(ReadAll(primary),
+                 way == QLatin1String("ticks") ? QByteArray("savednew ") : QByteArray("saved"));
+
+        QVERIFY(QFile::remove(folder));
+        QTest::keyClicks(form->Text_Memo, QStringLiteral("words"));
+        Tick(*form);
+        QCOMPARE(ReadAll(primary), QByteArray("savednew words"));
+        // The store is opened again, and keeps the saved text.
+        QVERIFY(!form->Document().Versions().isEmpty());
+        QTRY_VERIFY(!form->ConflictBar()->Problem_Label->text().contains(Message::HistoryFailing));
+    }
+
     // The window names each version's local time as WhenText does, also in
     // the hours a clock change falls in (a zone whose summer time began three
     // days ago and ended yesterday, at half past two).
@@ -739,6 +789,10 @@ private Q_SLOTS:
         versions->reject();
     }
 
+    // File > Earlier Versions lists the history from its index, newest
+    // first, and compares the chosen version with the editor's text; Restore
+    // puts it back as one step Ctrl+Z undoes, keeping unsaved text first, and
+    // Save As keeps what the chosen file held before writing over it.
     void earlierVersions_data()
     {
         QTest::addColumn<QString>("action");
