@@ -24,4 +24,5 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/FindBar_Unit.h windows/FindBar_Unit.cpp
     windows/TextSearch_Unit.h windows/TextSearch_Unit.cpp
     windows/SpellMarks_Unit.h windows/SpellMarks_Unit.cpp windows/Main_Unit_Spelling.cpp
+    windows/WritingCount_Unit.h windows/WritingCount_Unit.cpp
 )
