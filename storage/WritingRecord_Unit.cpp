@@ -277,6 +277,9 @@ bool TWritingRecord::Add(const QList<TDayRecord> &rows)
 bool TWritingRecord::Read(QDate from, QList<TDayRecord> &days)
 {
     days.clear();
+    // Nothing recorded yet: reading makes no store.
+    if (!FDatabase && !QFileInfo::exists(FPath))
+        return true;
     if (!Ready())
         return false;
     TSqliteStatement read = FDatabase->Prepare(ReadSql);

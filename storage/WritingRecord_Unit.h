@@ -115,7 +115,7 @@ public:
     // nothing was written.
     bool Add(const QList<TDayRecord> &rows);
     // The days from `from` on, oldest first; false when the store cannot be
-    // read.
+    // read. A store not made yet holds no days, and is not made here.
     bool Read(QDate from, QList<TDayRecord> &days);
     QString Error() const { return FError; }
 

@@ -125,6 +125,8 @@ void TWritingCount::Change(int from, int removed, int added)
 {
     bool marks = false;
     const bool typed = ChangeIsTyping(marks);
+    if (typed && Keystroke)
+        Keystroke();
     // The text's end: Qt counts the last block's separator into a change
     // that reaches it.
     const int last = FDocument->characterCount() - 1;

@@ -34,6 +34,8 @@ public:
 
     // Typing (or undoing and redoing it) changed the words typed by delta.
     std::function<void(qint64 delta)> Written;
+    // Every change that is typing, before Written.
+    std::function<void()> Keystroke;
 
 private:
     struct TBlockCount

@@ -386,7 +386,14 @@ private Q_SLOTS:
         const QList<QAction *> configure = itemsBeside(form->Settings_MenuItem);
         QCOMPARE(configure.indexOf(form->CheckSpelling_MenuItem),
                  configure.indexOf(form->Settings_MenuItem) + 1);
-        QCOMPARE(configure.constLast(), form->SpellingLanguage_MenuItem->menuAction());
+        QCOMPARE(configure.indexOf(form->SpellingLanguage_MenuItem->menuAction()),
+                 configure.indexOf(form->CheckSpelling_MenuItem) + 1);
+        // The goal after them, the record beside Earlier Versions.
+        QCOMPARE(configure.constLast(), form->WritingGoal_MenuItem);
+        const QList<QAction *> file = itemsBeside(form->EarlierVersions_MenuItem);
+        QCOMPARE(file.indexOf(form->WritingRecord_MenuItem),
+                 file.indexOf(form->EarlierVersions_MenuItem) + 1);
+        QVERIFY(file.at(file.indexOf(form->WritingRecord_MenuItem) + 1)->isSeparator());
         QVERIFY(!form->CheckSpelling_MenuItem->isEnabled());
         QVERIFY(form->Save_MenuItem->shortcut().isEmpty());
         QVERIFY(!form->Privacy_MenuItem->isVisible());
