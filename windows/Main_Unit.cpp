@@ -87,7 +87,9 @@ TMain_Form::~TMain_Form()
     // history on a thread of its own, goes before the document.
     qDeleteAll(findChildren<TEarlierVersions_Form *>(Qt::FindDirectChildrenOnly));
     FDocument.WaitForWrites(TTextDocument::TWait::Block);
-    // The record's last jobs run before the store they write goes.
+    // What the record has not written yet goes now; its last jobs run
+    // before the store they write goes.
+    FinishRecord();
     FRecordWorker.reset();
     FRecord.reset();
     FWritingCount.reset();

@@ -230,6 +230,9 @@ public:
     // Opens the Writing Record window, which fills once the days are read.
     TWritingRecord_Form *OpenWritingRecord();
     TWritingCount *WritingCount() const { return FWritingCount.get(); }
+    // Tests: the record in another database file, and a wait for its jobs.
+    void SetRecordForTesting(const QString &database);
+    void WaitForRecord();
 
     // --- Commands and event handlers --------------------------------------
     void Save_MenuItemClick();

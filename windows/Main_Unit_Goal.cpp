@@ -136,6 +136,7 @@ void TMain_Form::ShowGoalProgress()
         Goal_Bar->setFocusPolicy(Qt::NoFocus);
         auto *layout = static_cast<QBoxLayout *>(caption->layout());
         layout->insertWidget(layout->indexOf(YourText_Label) + 1, Goal_Bar);
+        Goal_Bar->show();
     }
     bool met = false;
     const QString text = GoalProgressText(FTally.Today(Now()), goal, met);
@@ -190,6 +191,19 @@ void TMain_Form::FinishRecord()
         return;
     WriteRecord();
     FRecordWorker->WaitForDone();
+}
+
+void TMain_Form::SetRecordForTesting(const QString &database)
+{
+    StartRecord();
+    FRecordWorker->WaitForDone();
+    FRecord = std::make_unique<TWritingRecord>(database);
+}
+
+void TMain_Form::WaitForRecord()
+{
+    if (FRecordWorker)
+        FRecordWorker->WaitForDone();
 }
 
 TWritingRecord_Form *TMain_Form::OpenWritingRecord()
