@@ -12,6 +12,7 @@
 #include "windows/MainControls_Unit.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QSet>
 #include <QStringList>
@@ -227,6 +228,8 @@ public:
     QProgressBar *GoalBar() const { return Goal_Bar; }
     // Sends the figures not yet written to the record's worker.
     void WriteRecord();
+    // Writes what is left and stops counting, until StartRecord again.
+    void EndRecord();
     // Opens the Writing Record window, which fills once the days are read.
     TWritingRecord_Form *OpenWritingRecord();
     TWritingCount *WritingCount() const { return FWritingCount.get(); }
@@ -398,6 +401,7 @@ private:
     std::unique_ptr<TWritingCount> FWritingCount;
     TWritingTally FTally;
     bool FGoalMetTold = false;
+    QElapsedTimer FKeystrokeClock;
     bool FRecordFailing = false;
     std::unique_ptr<TWritingRecord> FRecord;
     std::unique_ptr<TWorker> FRecordWorker;

@@ -30,6 +30,7 @@ constexpr int RecordEveryMs = 60000;
 // interval of its own.
 constexpr qint64 IdleWithoutNudgeMs = 60000;
 constexpr int GoalBarWidth = 220;
+constexpr qint64 KeystrokeGrainMs = 1000;
 // A year of days, for the record's window.
 constexpr int RecordDays = 366;
 
@@ -61,6 +62,11 @@ void TMain_Form::StartRecord()
     FWritingCount = std::make_unique<TWritingCount>(Text_Memo->document(),
                                                     [editor] { return editor->Typing(); });
     FWritingCount->Keystroke = [this] {
+        // The clock is asked at most once a second: the time between is
+        // counted all the same, from the keystroke before.
+        if (FKeystrokeClock.isValid() && FKeystrokeClock.elapsed() < KeystrokeGrainMs)
+            return;
+        FKeystrokeClock.start();
         FTally.Typed(Now(), Interval() > 0 ? Interval() : IdleWithoutNudgeMs);
         if (FTally.Goal().Kind == TGoalKind::Minutes)
             ShowGoalProgress();
@@ -191,6 +197,18 @@ void TMain_Form::FinishRecord()
         return;
     WriteRecord();
     FRecordWorker->WaitForDone();
+}
+
+void TMain_Form::EndRecord()
+{
+    FinishRecord();
+    FWritingCount.reset();
+    delete Record_Timer;
+    Record_Timer = nullptr;
+    FRecordWorker.reset();
+    FRecord.reset();
+    FTally = TWritingTally();
+    ShowGoalProgress();
 }
 
 void TMain_Form::SetRecordForTesting(const QString &database)

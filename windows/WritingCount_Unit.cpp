@@ -5,6 +5,13 @@
 
 #include <algorithm>
 
+namespace {
+
+// More blocks than this, come in whole, are counted when asked for.
+constexpr int LaterBlocks = 64;
+
+} // namespace
+
 TWritingCount::TWritingCount(QTextDocument *document, std::function<bool()> typing, QObject *parent)
     : QObject(parent), FDocument(document), FTyping(std::move(typing))
 {
@@ -15,11 +22,35 @@ TWritingCount::TWritingCount(QTextDocument *document, std::function<bool()> typi
     connect(document, &QTextDocument::contentsChange, this, &TWritingCount::Change);
 }
 
+qint64 TWritingCount::Words() const
+{
+    if (FWordsKnown)
+        return FWords;
+    FWords = 0;
+    QTextBlock block = FDocument->begin();
+    for (TBlockCount &count : FBlocks) {
+        if (count.Words < 0)
+            count.Words = CountBlock(block).Words;
+        FWords += count.Words;
+        block = block.next();
+    }
+    FWordsKnown = true;
+    return FWords;
+}
+
 void TWritingCount::CountAll()
 {
+    // Nothing typed is in a text read in whole: its words wait until asked.
+    if (FTyped.empty()) {
+        FBlocks.assign(std::size_t(FDocument->blockCount()), TBlockCount{-1, 0});
+        FWords = FTypedWords = 0;
+        FWordsKnown = false;
+        return;
+    }
     FBlocks.clear();
     FBlocks.reserve(std::size_t(FDocument->blockCount()));
     FWords = FTypedWords = 0;
+    FWordsKnown = true;
     for (QTextBlock block = FDocument->begin(); block.isValid(); block = block.next()) {
         FBlocks.push_back(CountBlock(block));
         FWords += FBlocks.back().Words;
@@ -143,13 +174,19 @@ void TWritingCount::Change(int from, int removed, int added)
     } else {
         const auto begin = FBlocks.begin() + firstBlock;
         for (auto each = begin; each != FBlocks.begin() + oldLast + 1; ++each) {
-            FWords -= each->Words;
+            if (each->Words < 0)
+                FWordsKnown = false;
+            FWords -= std::max(each->Words, 0);
             FTypedWords -= each->Typed;
         }
         std::vector<TBlockCount> counts;
         QTextBlock block = FDocument->findBlockByNumber(firstBlock);
+        // A long text come in whole with nothing typed in it (a file read)
+        // has its words counted when they are asked for.
+        const bool later = !marks && FTyped.empty() && lastBlock - firstBlock > LaterBlocks;
+        FWordsKnown = FWordsKnown && !later;
         for (int number = firstBlock; number <= lastBlock; ++number, block = block.next()) {
-            counts.push_back(CountBlock(block));
+            counts.push_back(later ? TBlockCount{-1, 0} : CountBlock(block));
             FWords += counts.back().Words;
             FTypedWords += counts.back().Typed;
         }

@@ -28,7 +28,9 @@ public:
     // `typing` is true while the change under way is the writer's typing.
     TWritingCount(QTextDocument *document, std::function<bool()> typing, QObject *parent = nullptr);
 
-    qint64 Words() const { return FWords; }
+    // Counted when first asked after a text was read in whole, which then
+    // costs nothing more than the read.
+    qint64 Words() const;
     // Words in the text now that the writer typed since the count began.
     qint64 TypedWords() const { return FTypedWords; }
 
@@ -55,10 +57,12 @@ private:
 
     QTextDocument *FDocument;
     std::function<bool()> FTyping;
-    std::vector<TBlockCount> FBlocks;
+    mutable std::vector<TBlockCount> FBlocks;
     // What the writer typed, in order, none touching another.
     std::vector<TSpan> FTyped;
-    qint64 FWords = 0;
+    mutable qint64 FWords = 0;
+    // False while some blocks' words are still to be counted (-1).
+    mutable bool FWordsKnown = true;
     qint64 FTypedWords = 0;
     // Whether each undo step was typing, and the stack as last seen.
     std::vector<bool> FStepTyped;
