@@ -73,7 +73,12 @@ public:
     // that came meanwhile counts as idle.
     void Typed(const QDateTime &now, qint64 idleMs);
     void Nudged(const QDateTime &now);
-    void SetGoal(const TWritingGoal &goal) { FGoal = goal; }
+    // A new goal is met once the figures reach it.
+    void SetGoal(const TWritingGoal &goal)
+    {
+        FGoal = goal;
+        FToday.Met = false;
+    }
     const TWritingGoal &Goal() const { return FGoal; }
     // What the store held of today when the session began: added under
     // what the session counted.
