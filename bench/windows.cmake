@@ -17,3 +17,7 @@ nudger_add_benchmark(bench_find bench_find.cpp)
 # Spelling in a 10 MB manuscript: a keystroke and opening it, checking on
 # against off, and the longest hold of the window while paging through it.
 nudger_add_benchmark(bench_spelling bench_spelling.cpp)
+# The writing goal in a 10 MB manuscript: a keystroke and opening it,
+# counting against not, and the Writing Record window's first paint over a
+# year of days.
+nudger_add_benchmark(bench_goal bench_goal.cpp)

@@ -18,4 +18,5 @@ list(APPEND NUDGER_STORAGE_SOURCES
     storage/TextDiff_Unit.h storage/TextDiff_Unit.cpp
     storage/WriterSettings_Unit.h storage/WriterSettings_Unit.cpp
     storage/SpellChecker_Unit.h storage/SpellChecker_Unit.cpp
+    storage/WritingRecord_Unit.h storage/WritingRecord_Unit.cpp
 )

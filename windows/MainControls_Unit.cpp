@@ -224,6 +224,8 @@ void TMainControls::CreateFileMenu(QMainWindow *window)
     Open_MenuItem = AddMenuItem(file, "Open_MenuItem", QStringLiteral("&Open"));
     EarlierVersions_MenuItem =
         AddMenuItem(file, "EarlierVersions_MenuItem", QStringLiteral("&Earlier Versions..."));
+    WritingRecord_MenuItem =
+        AddMenuItem(file, "WritingRecord_MenuItem", QStringLiteral("Writing &Record..."));
     file->addSeparator();
     Exit_MenuItem = AddMenuItem(file, "Exit_MenuItem", QStringLiteral("E&xit"));
 }
@@ -287,6 +289,8 @@ void TMainControls::CreateConfigureMenu(QMainWindow *window)
     SpellingLanguage_MenuItem = configure->addMenu(QStringLiteral("Spelling &Language"));
     SpellingLanguage_MenuItem->setObjectName(QStringLiteral("SpellingLanguage_MenuItem"));
     SpellingLanguage_MenuItem->setEnabled(false);
+    WritingGoal_MenuItem =
+        AddMenuItem(configure, "WritingGoal_MenuItem", QStringLiteral("Writing &Goal..."));
     configure->setToolTipsVisible(true);
 }
 

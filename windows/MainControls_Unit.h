@@ -44,6 +44,7 @@ struct TMainControls
     QAction *SaveAs_MenuItem = nullptr;
     QAction *Open_MenuItem = nullptr;
     QAction *EarlierVersions_MenuItem = nullptr;
+    QAction *WritingRecord_MenuItem = nullptr;
     QAction *Exit_MenuItem = nullptr;
     QAction *InsertCurrentDate_MenuItem = nullptr;
     QAction *Find_MenuItem = nullptr;
@@ -66,6 +67,7 @@ struct TMainControls
     // The installed dictionaries, one checkable item each, filled once
     // they are known.
     QMenu *SpellingLanguage_MenuItem = nullptr;
+    QAction *WritingGoal_MenuItem = nullptr;
     QAction *About_MenuItem = nullptr;
     QAction *Manual_MenuItem = nullptr;
 

@@ -9,6 +9,7 @@
 #include "storage/ConfigurationFile_Unit.h"
 #include "storage/RecoveryCopy_Unit.h"
 #include "storage/SpellChecker_Unit.h"
+#include "storage/Worker_Unit.h"
 #include "windows/About_Unit.h"
 #include "windows/AreaColours_Unit.h"
 #include "windows/CaptionButton_Unit.h"
@@ -25,6 +26,8 @@
 #include "windows/TextLayout_Unit.h"
 #include "windows/TextSnapshot_Unit.h"
 #include "windows/WindowPlacement_Unit.h"
+#include "windows/WritingCount_Unit.h"
+#include "windows/WritingGoal_Unit.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -47,9 +50,10 @@ constexpr int StatusPanel1Width = 75;
 
 TMainFormDialogs TMainFormDialogs::Real()
 {
-    return {&::ExecuteSettingsDialog, &::ExecuteSuggestionSettingsDialog,
-            &::StartSplashCheck,      &::ShowSplashIfDue,
-            &::ShowAboutWindow,       &::ShowManualWindow};
+    return {&::ExecuteSettingsDialog,   &::ExecuteSuggestionSettingsDialog,
+            &::StartSplashCheck,        &::ShowSplashIfDue,
+            &::ShowAboutWindow,         &::ShowManualWindow,
+            &::ExecuteWritingGoalDialog};
 }
 
 // ---------------------------------------------------------------------------
@@ -83,6 +87,12 @@ TMain_Form::~TMain_Form()
     // history on a thread of its own, goes before the document.
     qDeleteAll(findChildren<TEarlierVersions_Form *>(Qt::FindDirectChildrenOnly));
     FDocument.WaitForWrites(TTextDocument::TWait::Block);
+    // What the record has not written yet goes now; its last jobs run
+    // before the store they write goes.
+    FinishRecord();
+    FRecordWorker.reset();
+    FRecord.reset();
+    FWritingCount.reset();
     FTextSnapshot.reset();
     FWavePlayer.reset();
 }
@@ -114,6 +124,8 @@ void TMain_Form::ConnectControls()
             Qt::DirectConnection);
     // Nothing of the spelling is read or loaded before the window is drawn.
     connect(this, &TMain_Form::Started, this, &TMain_Form::StartSpelling);
+    // Nor of the record of the days.
+    connect(this, &TMain_Form::Started, this, &TMain_Form::StartRecord);
     const std::pair<TCaptionButton *, void (TMain_Form::*)()> panels[] = {
         {MakeSuggestion_Panel, &TMain_Form::MakeSuggestion_PanelClick},
         {AdjustSuggestionFont_Panel, &TMain_Form::AdjustSuggestionFont_PanelClick},
@@ -192,6 +204,7 @@ void TMain_Form::ConnectMenus()
         {SaveAs_MenuItem, &TMain_Form::SaveAs_MenuItemClick},
         {Open_MenuItem, &TMain_Form::Open_MenuItemClick},
         {EarlierVersions_MenuItem, &TMain_Form::EarlierVersions_MenuItemClick},
+        {WritingRecord_MenuItem, &TMain_Form::WritingRecord_MenuItemClick},
         {Exit_MenuItem, &TMain_Form::Exit_MenuItemClick},
         {InsertCurrentDate_MenuItem, &TMain_Form::InsertCurrentDate_MenuItemClick},
         {Find_MenuItem, &TMain_Form::Find_MenuItemClick},
@@ -211,6 +224,7 @@ void TMain_Form::ConnectMenus()
         {Privacy_MenuItem, &TMain_Form::Privacy_MenuItemClick},
         {Settings_MenuItem, &TMain_Form::Settings_MenuItemClick},
         {CheckSpelling_MenuItem, &TMain_Form::CheckSpelling_MenuItemClick},
+        {WritingGoal_MenuItem, &TMain_Form::WritingGoal_MenuItemClick},
         {About_MenuItem, &TMain_Form::About_MenuItemClick},
         {Manual_MenuItem, &TMain_Form::Manual_MenuItemClick}};
     for (const auto &[action, handler] : items) {
@@ -284,6 +298,7 @@ void TMain_Form::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+    FinishRecord();
     FDocument.Close();
 }
 
@@ -501,6 +516,8 @@ void TMain_Form::FireNudge()
     if (FNudgeSuppressed || !NudgeEnabled())
         return;
     ShowSuggestion();
+    if (FRecordWorker)
+        FTally.Nudged(Now());
     if (SoundEnabled())
         FWavePlayer->Play();
     AskForAttention(windowHandle());

@@ -8,9 +8,11 @@
 #include "storage/MainWindowSettings_Unit.h"
 #include "storage/SuggestionStore_Unit.h"
 #include "storage/TextDocument_Unit.h"
+#include "storage/WritingRecord_Unit.h"
 #include "windows/MainControls_Unit.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QSet>
 #include <QStringList>
@@ -21,6 +23,7 @@
 #include <memory>
 
 class QPlainTextEdit;
+class QProgressBar;
 class QSessionManager;
 class TConflictBar;
 class TEarlierVersions_Form;
@@ -29,6 +32,9 @@ class TSpellChecker;
 class TSpellMarks;
 class TTextSnapshot;
 class TWavePlayer;
+class TWorker;
+class TWritingCount;
+class TWritingRecord_Form;
 
 // The secondary windows the main window opens. Tests replace them.
 struct TMainFormDialogs
@@ -41,6 +47,7 @@ struct TMainFormDialogs
     std::function<void()> ShowSplashIfDue;
     std::function<void()> ShowAbout;
     std::function<void()> ShowManual;
+    std::function<bool(TWritingGoal &)> ExecuteWritingGoal;
 
     static TMainFormDialogs Real();
 };
@@ -208,11 +215,35 @@ public:
     TSpellChecker *SpellChecker() const { return FSpellChecker.get(); }
     TSpellMarks *SpellMarks() const { return FSpellMarks.get(); }
 
+    // --- The writing goal and the record of the days ---------------------
+    // Once the window has been drawn (at Started): reads the goal, begins
+    // counting the words typed and reads what the record holds of today.
+    void StartRecord();
+    const TWritingGoal &WritingGoal() const { return FTally.Goal(); }
+    // Sets the goal and keeps it in the writer's own settings.
+    void SetWritingGoal(const TWritingGoal &goal);
+    // Today's figures: the record's with this session's.
+    TDayRecord WrittenToday();
+    // Beside the "Your Text" caption while a goal is set; null otherwise.
+    QProgressBar *GoalBar() const { return Goal_Bar; }
+    // Sends the figures not yet written to the record's worker.
+    void WriteRecord();
+    // Writes what is left and stops counting, until StartRecord again.
+    void EndRecord();
+    // Opens the Writing Record window, which fills once the days are read.
+    TWritingRecord_Form *OpenWritingRecord();
+    TWritingCount *WritingCount() const { return FWritingCount.get(); }
+    // Tests: the record in another database file, and a wait for its jobs.
+    void SetRecordForTesting(const QString &database);
+    void WaitForRecord();
+
     // --- Commands and event handlers --------------------------------------
     void Save_MenuItemClick();
     void SaveAs_MenuItemClick();
     void Open_MenuItemClick();
     void EarlierVersions_MenuItemClick() { OpenEarlierVersions(); }
+    void WritingRecord_MenuItemClick() { OpenWritingRecord(); }
+    void WritingGoal_MenuItemClick();
     void Exit_MenuItemClick();
     void InsertCurrentDate_MenuItemClick() { InsertDateStamp(); }
     void Find_MenuItemClick();
@@ -360,6 +391,20 @@ private:
     // The language the writer chose; empty: the locale's.
     QString FSpellLanguage;
     QStringList FSpellLanguages;
+    // The goal and the record: the bar, the count, the session's figures,
+    // and the store, which only the record's worker touches.
+    void ShowGoalProgress();
+    void RecordWritten(bool written, const QList<TDayRecord> &rows, const QString &error);
+    void FinishRecord();
+    QProgressBar *Goal_Bar = nullptr;
+    QTimer *Record_Timer = nullptr;
+    std::unique_ptr<TWritingCount> FWritingCount;
+    TWritingTally FTally;
+    bool FGoalMetTold = false;
+    QElapsedTimer FKeystrokeClock;
+    bool FRecordFailing = false;
+    std::unique_ptr<TWritingRecord> FRecord;
+    std::unique_ptr<TWorker> FRecordWorker;
     TFont FDefaultTextFont;
     TFont FTextDialogStartFont;
     TFont FDefaultSuggestionFont;

@@ -300,6 +300,7 @@ void TMain_Form::RememberSessionAnswer()
 void TMain_Form::LastTick()
 {
     FQuiet = true;
+    FinishRecord();
     const TSessionEndSaves saves = FDocument.SaveForSessionEnd(
         !FAutoSaveSuppressed && AutoSaveEnabled() ? TTextDocument::TPrimaryAtEnd::Save
                                                   : TTextDocument::TPrimaryAtEnd::Skip);

@@ -140,6 +140,27 @@ void TTextEditor::ForShownBlocks(
     }
 }
 
+void TTextEditor::keyPressEvent(QKeyEvent *event)
+{
+    ++FTyping;
+    QPlainTextEdit::keyPressEvent(event);
+    --FTyping;
+}
+
+void TTextEditor::inputMethodEvent(QInputMethodEvent *event)
+{
+    ++FTyping;
+    QPlainTextEdit::inputMethodEvent(event);
+    --FTyping;
+}
+
+void TTextEditor::insertFromMimeData(const QMimeData *source)
+{
+    ++FPasting;
+    QPlainTextEdit::insertFromMimeData(source);
+    --FPasting;
+}
+
 void TTextEditor::paintEvent(QPaintEvent *event)
 {
     QPlainTextEdit::paintEvent(event);

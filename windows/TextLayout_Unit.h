@@ -73,6 +73,18 @@ public:
     void ForShownBlocks(const QRect &area,
                         const std::function<bool(const QTextBlock &, const QRectF &)> &each) const;
 
+    // True while the change under way comes of the writer's keys (or an
+    // input method), but not of a paste or a drop, which bring in text
+    // written elsewhere.
+    bool Typing() const { return FTyping > 0 && FPasting == 0; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
+
+private:
+    int FTyping = 0;
+    int FPasting = 0;
 };

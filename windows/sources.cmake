@@ -24,4 +24,7 @@ list(APPEND NUDGER_WINDOWS_SOURCES
     windows/FindBar_Unit.h windows/FindBar_Unit.cpp
     windows/TextSearch_Unit.h windows/TextSearch_Unit.cpp
     windows/SpellMarks_Unit.h windows/SpellMarks_Unit.cpp windows/Main_Unit_Spelling.cpp
+    windows/WritingCount_Unit.h windows/WritingCount_Unit.cpp windows/Main_Unit_Goal.cpp
+    windows/WritingGoal_Unit.h windows/WritingGoal_Unit.cpp
+    windows/WritingRecordWindow_Unit.h windows/WritingRecordWindow_Unit.cpp
 )

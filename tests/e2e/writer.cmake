@@ -11,7 +11,7 @@
 foreach(nudger_e2e_test e2e_first_start e2e_save_close e2e_nudge e2e_attention e2e_commands
         e2e_accessibility e2e_screenshots e2e_dark_scheme e2e_full_disk
         e2e_session_end e2e_two_copies e2e_logout_inhibit e2e_never_last_copy
-        e2e_earlier_versions e2e_find_replace e2e_spelling)
+        e2e_earlier_versions e2e_find_replace e2e_spelling e2e_goal)
     add_test(NAME ${nudger_e2e_test}
         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/${nudger_e2e_test}.sh
                 $<TARGET_FILE:Nudger> $<TARGET_FILE:nudger_config>

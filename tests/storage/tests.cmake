@@ -18,6 +18,7 @@ nudger_add_test(tst_History_Unit storage/tst_History_Unit.cpp)
 nudger_add_test(tst_TextDiff_Unit storage/tst_TextDiff_Unit.cpp)
 nudger_add_test(tst_WriterSettings_Unit storage/tst_WriterSettings_Unit.cpp)
 nudger_add_test(tst_SpellChecker_Unit storage/tst_SpellChecker_Unit.cpp)
+nudger_add_test(tst_WritingRecord_Unit storage/tst_WritingRecord_Unit.cpp)
 # The folder's sync after a replace, seen in a trace of one write.
 add_test(NAME tst_WholeFile_Unit_folder_sync
     COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/folder_sync.sh $<TARGET_FILE:tst_WholeFile_Unit>)

@@ -25,11 +25,13 @@
 #include "windows/MainMessages_Unit.h"
 #include "windows/Main_Unit.h"
 #include "windows/SpellMarks_Unit.h"
+#include "windows/WritingRecordWindow_Unit.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -39,6 +41,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
@@ -388,7 +391,14 @@ private Q_SLOTS:
         const QList<QAction *> configure = itemsBeside(form->Settings_MenuItem);
         QCOMPARE(configure.indexOf(form->CheckSpelling_MenuItem),
                  configure.indexOf(form->Settings_MenuItem) + 1);
-        QCOMPARE(configure.constLast(), form->SpellingLanguage_MenuItem->menuAction());
+        QCOMPARE(configure.indexOf(form->SpellingLanguage_MenuItem->menuAction()),
+                 configure.indexOf(form->CheckSpelling_MenuItem) + 1);
+        // The goal after them, the record beside Earlier Versions.
+        QCOMPARE(configure.constLast(), form->WritingGoal_MenuItem);
+        const QList<QAction *> file = itemsBeside(form->EarlierVersions_MenuItem);
+        QCOMPARE(file.indexOf(form->WritingRecord_MenuItem),
+                 file.indexOf(form->EarlierVersions_MenuItem) + 1);
+        QVERIFY(file.at(file.indexOf(form->WritingRecord_MenuItem) + 1)->isSeparator());
         QVERIFY(!form->CheckSpelling_MenuItem->isEnabled());
         QVERIFY(form->Save_MenuItem->shortcut().isEmpty());
         QVERIFY(!form->Privacy_MenuItem->isVisible());
@@ -1743,6 +1753,114 @@ private Q_SLOTS:
         QVERIFY(!form->SpellMarks()->Active());
         form->SetPrivacy(false);
         QVERIFY(form->SpellMarks()->Active());
+    }
+
+    // --- The writing goal and the record ----------------------------------
+
+    void goalProgressBesideTheCaption_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("amount");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("pasted");
+        // Empty: no bar at all.
+        QTest::addColumn<QString>("shown");
+        const int words = int(TGoalKind::Words);
+        QTest::newRow("no goal, no bar") << 0 << 0 << "one two three"
+                                         << ""
+                                         << "";
+        QTest::newRow("words under the goal") << words << 5 << "one two three"
+                                              << ""
+                                              << "3 of 5 words today";
+        QTest::newRow("words, the goal met") << words << 2 << "one two three"
+                                             << ""
+                                             << "Today's goal is met: 3 words";
+        QTest::newRow("a paste is not writing") << words << 5 << ""
+                                                << "a b c d e f g h"
+                                                << "0 of 5 words today";
+        QTest::newRow("minutes") << int(TGoalKind::Minutes) << 30 << "one two"
+                                 << ""
+                                 << "0 of 30 minutes today";
+    }
+    void goalProgressBesideTheCaption()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, amount);
+        QFETCH(QString, typed);
+        QFETCH(QString, pasted);
+        QFETCH(QString, shown);
+        auto form = MakeForm();
+        QVERIFY(ShowStarted(*form));
+        QVERIFY(!form->GoalBar());
+        FDialogs.ExecuteWritingGoal = nullptr;
+        form->SetWritingGoal({TGoalKind(kind), amount});
+        if (!pasted.isEmpty()) {
+            QApplication::clipboard()->setText(pasted);
+            QTest::keyClick(form->Text_Memo, Qt::Key_V, Qt::ControlModifier);
+        }
+        QTest::keyClicks(form->Text_Memo, typed);
+        if (shown.isEmpty()) {
+            QVERIFY(!form->GoalBar());
+            QVERIFY(!form->findChild<QProgressBar *>());
+            return;
+        }
+        QProgressBar *bar = form->GoalBar();
+        QVERIFY(bar);
+        QTRY_COMPARE(bar->format(), shown);
+        QCOMPARE(bar->accessibleDescription(), shown);
+        // Beside the caption, clear of its font buttons.
+        QVERIFY(bar->isVisible());
+        QCOMPARE(bar->parentWidget(), form->AdjustTextFont_Panel->parentWidget());
+        QVERIFY(bar->geometry().right() < form->AdjustTextFont_Panel->geometry().left());
+        // Kept for the writer, never in Nudger.cfg.
+        QCOMPARE(TWriterSettings().IntValue(QStringLiteral("Goal/Amount"), 0), amount);
+        TConfigurationFile configuration;
+        configuration.Load();
+        QVERIFY(!configuration.ValueExists(QStringLiteral("Goal/Amount")));
+    }
+
+    // Today's words outlast the window, and the record's window lists them.
+    void recordKeptAcrossStarts()
+    {
+        {
+            auto form = MakeForm();
+            QVERIFY(ShowStarted(*form));
+            form->SetWritingGoal({TGoalKind::Words, 20});
+            QTest::keyClicks(form->Text_Memo, QStringLiteral("one two three four"));
+            QCOMPARE(form->WrittenToday().Words, qint64(4));
+        }
+        auto form = MakeForm();
+        QVERIFY(ShowStarted(*form));
+        QTRY_COMPARE(form->WrittenToday().Words, qint64(4));
+        QTRY_COMPARE(form->GoalBar()->format(), QStringLiteral("4 of 20 words today"));
+        TWritingRecord_Form *record = form->OpenWritingRecord();
+        QTRY_COMPARE(record->Days_Table->topLevelItemCount(), 30);
+        QCOMPARE(record->Days_Table->topLevelItem(0)->text(1), QStringLiteral("4"));
+        QVERIFY(record->Chart->accessibleDescription().contains(QLatin1String("4 words")));
+        record->Year_Check->setChecked(true);
+        QCOMPARE(record->Days_Table->topLevelItemCount(), 365);
+    }
+
+    // A record that cannot be written is told in the bar above the text,
+    // and its figures wait for the next write.
+    void recordFailureIsToldAndLosesNothing()
+    {
+        auto form = MakeForm();
+        QVERIFY(ShowStarted(*form));
+        const QString database = PrivateFolder(QStringLiteral("nudger-record-test.db"));
+        QVERIFY(QDir().mkpath(database));
+        form->SetRecordForTesting(database);
+        QTest::keyClicks(form->Text_Memo, QStringLiteral("one two"));
+        form->WriteRecord();
+        QTRY_VERIFY(form->ConflictBar()->Notice_Label->text().contains(
+            QLatin1String("record of the days")));
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(QDir(database).removeRecursively());
+        form->WriteRecord();
+        form->WaitForRecord();
+        QList<TDayRecord> days;
+        QVERIFY(TWritingRecord(database).Read(QDate(2000, 1, 1), days));
+        QCOMPARE(days.value(0).Words, qint64(2));
     }
 
     void privacySurvivesSave()
