@@ -6,7 +6,9 @@
 #   paste   200 words pasted (Ctrl+C, Ctrl+V of the typing): the day's
 #           figure stays at 25;
 #   kept    after Exit and a new start the bar still reads 25, and File >
-#           Writing Record lists today with 25 words.
+#           Writing Record lists today with 25 words; its picture is
+#           taken (docs/screenshot-writing-record.png with
+#           NUDGER_UPDATE_SCREENSHOTS=1).
 #
 #   e2e_goal.sh NUDGER_BINARY CONFIG_TOOL SOURCE_DIR BUILD_DIR
 set -euo pipefail
@@ -64,4 +66,14 @@ nudger_atspi press "$NUDGER_PID" "menu item:Writing Record..."
 nudger_atspi name-starting "$NUDGER_PID" "Today: 25 words" 10 >/dev/null ||
     nudger_fail "kept: the record's window does not list today with 25 words"
 echo "kept: 25 words today after a restart, listed in the Writing Record"
+# Its picture, for docs/ with NUDGER_UPDATE_SCREENSHOTS=1.
+if command -v import >/dev/null; then
+    record=$(nudger_window '^Writing Record$')
+    mkdir -p "$NUDGER_BUILD_DIR/e2e"
+    nudger_screenshot "$record" "$NUDGER_BUILD_DIR/e2e/screenshot-writing-record.png"
+    if [[ "${NUDGER_UPDATE_SCREENSHOTS:-}" == 1 ]]; then
+        cp "$NUDGER_BUILD_DIR/e2e/screenshot-writing-record.png" \
+            "$NUDGER_SOURCE_DIR/docs/screenshot-writing-record.png"
+    fi
+fi
 echo "PASS: the goal met by typing, not by pasting, and kept in the record"
