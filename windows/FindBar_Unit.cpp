@@ -264,6 +264,7 @@ void TFindBar::Reveal()
                                  [this] { HighlightSoon(HighlightAfterEditMs); }));
     FFollowing.push_back(
         connect(FEditor, &QPlainTextEdit::selectionChanged, this, [this] { ShowCount(true); }));
+    FViewport = FEditor->viewport();
     FEditor->viewport()->installEventFilter(this);
 }
 
@@ -286,7 +287,7 @@ void TFindBar::keyPressEvent(QKeyEvent *event)
 
 bool TFindBar::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == FEditor->viewport()) {
+    if (watched == FViewport) {
         if (event->type() == QEvent::Resize)
             HighlightSoon(0);
         return false;

@@ -125,6 +125,9 @@ private:
     std::pair<int, int> VisibleRange() const;
 
     QPlainTextEdit *FEditor;
+    // The editor's viewport, compared by address alone: its events reach
+    // the filter while the editor itself is being destroyed.
+    const QObject *FViewport = nullptr;
     TTextMatches FMatches;
     QTimer FHighlight;
     std::vector<QMetaObject::Connection> FFollowing;

@@ -330,7 +330,7 @@ bool TMain_Form::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Main_StatusBar && event->type() == QEvent::Resize)
         Main_StatusBarResize();
-    if (FOfferAfterPaint && watched == Text_Memo->viewport() && event->type() == QEvent::Paint)
+    if (FOfferAfterPaint && event->type() == QEvent::Paint && watched == Text_Memo->viewport())
         QMetaObject::invokeMethod(this, &TMain_Form::OfferOnceShown, Qt::QueuedConnection);
     if (watched == Text_Memo && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);

@@ -99,6 +99,7 @@ TSpellMarks::TSpellMarks(TTextEditor *editor, TSpellChecker *checker)
     editor->PaintOver = [this](QPainter &painter, const QTextBlock &block, const QRectF &place) {
         Paint(painter, block, place);
     };
+    FViewport = editor->viewport();
     editor->installEventFilter(this);
     editor->viewport()->installEventFilter(this);
 }
@@ -446,7 +447,7 @@ void TSpellMarks::Replace(const TWordSpan &word, const QString &was, const QStri
 
 bool TSpellMarks::eventFilter(QObject *watched, QEvent *event)
 {
-    const bool viewport = watched == FEditor->viewport();
+    const bool viewport = watched == FViewport;
     switch (event->type()) {
     case QEvent::ContextMenu: {
         const auto *menu = static_cast<QContextMenuEvent *>(event);

@@ -94,6 +94,9 @@ private:
     void KeyboardMenu();
 
     TTextEditor *FEditor;
+    // The editor's viewport, compared by address alone: its events reach
+    // the filter while the editor itself is being destroyed.
+    const QObject *FViewport = nullptr;
     TSpellChecker *FChecker;
     bool FEnabled = false;
     bool FHidden = false;
