@@ -7,6 +7,7 @@
 #include "storage/PrivateFolder_Unit.h"
 #include "storage/Sqlite_Unit.h"
 #include "support/FileBytes.h"
+#include "support/FullDisk.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -342,6 +343,41 @@ private Q_SLOTS:
     // The histories an earlier Nudger kept as plain files are taken in with
     // their times and reasons, each file gone once it reads back from the
     // store; a folder whose index cannot be read waits for its own file.
+    // On a disk that fills, a keep fails as a whole and says so: nothing is
+    // listed that is not there, what was kept before reads back, and the
+    // next keep after room is made works.
+    void fullDiskKeepsNothingHalf_data()
+    {
+        QTest::addColumn<int>("bytes");
+        QTest::newRow("a short version") << 200;
+        QTest::newRow("a long version") << 3 * 1024 * 1024;
+    }
+    void fullDiskKeepsNothingHalf()
+    {
+        QFETCH(int, bytes);
+        const QString folder = Primary("disk");
+        QVERIFY(QDir().mkpath(folder));
+        TFullDisk disk(folder, 2048);
+        if (!disk.Mounted())
+            QSKIP(qPrintable(QStringLiteral("no tmpfs: ") + disk.Error()));
+        THistory history(folder + QStringLiteral("/private/nudger.db"));
+        history.SetPrimaryFile(Primary());
+        TVersion first;
+        QCOMPARE(KeepBytes(history, Manuscript(1), TVersionReason::ChangedOutside, Now, &first),
+                 TKeepResult::Kept);
+        QVERIFY(disk.Fill());
+        QByteArray other(bytes, 'x');
+        for (int at = 0; at < bytes; at += 97)
+            other[at] = char('a' + at % 23);
+        QCOMPARE(KeepBytes(history, other, TVersionReason::ChangedOutside, Now.addSecs(60)),
+                 TKeepResult::Failed);
+        const QVector<TVersion> listed = history.Versions();
+        QCOMPARE(listed.size(), 1);
+        QByteArray read;
+        QVERIFY(history.Read(listed.constFirst(), read));
+        QCOMPARE(read, Manuscript(1));
+    }
+
     void olderHistoriesAreTakenIn()
     {
         const QString data = QFINDTESTDATA("data/history-1");
